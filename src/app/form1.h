@@ -1,0 +1,93 @@
+// Form1: the bot's one state object.
+//
+// Form1 owns every table of the game (the roster, the catalogue, the object
+// definitions, the battle table, the object-number watchers, the shroom cache
+// and its cell sequence numbers, the timer counters) and the console's
+// controls. It is the handler of the world's events and of the three timers;
+// each handler is a boundary: a failure that escapes the game's own
+// containment is logged to stderr there and the bot goes on.
+//
+// Form1 is large (the shroom cache alone has 100000 slots): create it with
+// std::make_unique.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "combat/battle_slot.h"
+#include "combat/random.h"
+#include "console/console_model.h"
+#include "data/catalog.h"
+#include "data/file_system.h"
+#include "data/object_definition.h"
+#include "data/player_record.h"
+#include "session/shroom_cache.h"
+#include "session/world_sdk.h"
+
+namespace kelva {
+
+class Form1 : public WorldEvents {
+ public:
+  // All collaborators must outlive the form. `dataDir` is the folder of the
+  // three data files, the backups and the sound.
+  Form1(WorldSdk& sdk, FileSystem& files, ConsoleView& view, Sound& sound, std::string dataDir);
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  // The platform pieces.
+  WorldSdk& sdk;
+  FileSystem& files;
+  Sound& MM1;
+  const std::string dataDir;
+
+  // Player data.
+  Roster roster{};
+  int16_t playerCount = 0;
+  Catalog catalog{};
+  int16_t lastCatalogIndex = -1;
+  ObjectDefinitions objectDefinitions{};
+  int16_t lastObjectIndex = -1;
+
+  // Combat.
+  BattleTable battles{};
+  Rng rng;
+
+  // Administrators in object-number mode.
+  std::array<std::string, 20> objectNumberWatchers{};
+
+  // The world around the bot.
+  std::array<ShroomEntry, kShroomCacheSize> shroomCache{};
+  int16_t lastShroomIndex = -1;
+  bool shroomCacheFullReported = false;
+  CellSequenceTable cellSequence{};
+  int32_t homeSectorX = 0;
+  int32_t homeSectorZ = 0;
+
+  // Timers. Timer1 and Timer2 run from the window's creation; timawwait from
+  // the login on.
+  bool timawwaitEnabled = false;
+  int16_t regrowTicks = 0;
+  int16_t backupTicks = 0;
+
+  // The operator console.
+  ConsoleModel console;
+
+  // Timer handlers.
+  void timawwaitTick();
+  void timer1Tick();
+  void timer2Tick();
+
+  // Event handlers (WorldEvents).
+  void onAvatarAdd() override;
+  void onChat() override;
+  void onAvatarClick() override;
+  void onObjectClick() override;
+  void onCellBegin() override;
+  void onCellObject() override;
+  void onObjectAdd() override;
+  void onObjectDelete() override;
+  void onQueryComplete() override;
+};
+
+}  // namespace kelva

@@ -1,0 +1,2 @@
+// Placeholder entry point until script mode lands.
+int main() { return 0; }

@@ -1,0 +1,81 @@
+// The operator console's controls as plain state: the seven administrator
+// boxes `Text1`, the player picker `Combo1`, the editor boxes `Text2` (exp)
+// and `Text3` (gold), and the owner message list `List1`.
+//
+// The window, headless mode and script mode all show the same model through
+// a ConsoleView. Changes the program makes are announced to the view; what
+// the operator types is set directly (the operator's own view shows it).
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelva {
+
+// What shows the console: the Qt window, the headless terminal, a transcript.
+class ConsoleView {
+ public:
+  virtual ~ConsoleView() = default;
+  virtual void combo1Added(const std::string& name) = 0;
+  virtual void text2Written(const std::string& text) = 0;
+  virtual void text3Written(const std::string& text) = 0;
+  virtual void list1Added(const std::string& entry) = 0;
+};
+
+// The notification sound played for an owner message.
+class Sound {
+ public:
+  virtual ~Sound() = default;
+  // Rewinds the sound to its beginning and plays it ("Prev", then "Play").
+  virtual void restart() = 0;
+};
+
+// The start-up prompts and the message box of a refused login.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // A modal input box showing only `prompt`; nullopt when cancelled.
+  virtual std::optional<std::string> inputBox(const std::string& prompt) = 0;
+  // A message box with `text` and a single OK button; returns when closed.
+  virtual void messageBox(const std::string& text) = 0;
+};
+
+class ConsoleModel {
+ public:
+  explicit ConsoleModel(ConsoleView& view) : view_(&view) {}
+
+  std::array<std::string, 7> Text1;  // administrator names
+  std::vector<std::string> Combo1;   // the names in the picker, in order
+  std::string Combo1Text = "Select Name";
+  std::optional<std::size_t> Combo1Selected;
+  std::string Text2;
+  std::string Text3;
+  std::vector<std::string> List1;
+
+  // The program adds a name to the picker.
+  void addCombo1(const std::string& name) {
+    Combo1.push_back(name);
+    view_->combo1Added(name);
+  }
+  // The program writes the editor boxes.
+  void writeText2(const std::string& text) {
+    Text2 = text;
+    view_->text2Written(text);
+  }
+  void writeText3(const std::string& text) {
+    Text3 = text;
+    view_->text3Written(text);
+  }
+  // An owner message is appended.
+  void addList1(const std::string& entry) {
+    List1.push_back(entry);
+    view_->list1Added(entry);
+  }
+
+ private:
+  ConsoleView* view_;
+};
+
+}  // namespace kelva

@@ -1,0 +1,77 @@
+// Test doubles for the platform pieces: a world that records every call as a
+// transcript line (in script mode's words) and lets tests queue events, a
+// file system in memory, and a console view and sound that record too.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/console_model.h"
+#include "data/file_system.h"
+#include "session/world_sdk.h"
+
+namespace kelva::testing {
+
+class FakeWorld : public WorldSdk {
+ public:
+  // Everything the bot did, one line each: "whisper 7 text", "say text", ...
+  std::vector<std::string> calls;
+  int32_t startBotResult = 0;
+  int eventOffCount = 0;
+  int eventOnCount = 0;
+
+  // An event waiting for the next Wait: it sets attributes, then calls a handler.
+  std::vector<std::function<void()>> pending;
+  void queue(std::function<void()> event) { pending.push_back(std::move(event)); }
+  void queueChat(const std::string& name, int32_t session, const std::string& text);
+
+  void Init(int32_t) override {}
+  int32_t StartBot(int32_t, const std::string&, const std::string&, const std::string&, const std::string&,
+                   int32_t, int32_t, int32_t, int32_t, int32_t) override {
+    return startBotResult;
+  }
+  int32_t SectorFromCell(int32_t cell) override { return cell >= 0 ? cell / 8 : -((-cell + 7) / 8); }
+  void Query(int32_t sectorX, int32_t sectorZ, CellSequenceTable& s) override;
+  void Wait(int32_t) override;
+  void Say(const std::string& text) override { calls.push_back("say " + text); }
+  void Whisper(int32_t session, const std::string& text) override {
+    calls.push_back("whisper " + std::to_string(session) + " " + text);
+  }
+  void Teleport(int32_t session) override;
+  void ObjectChange() override;
+  void EventOff(int32_t) override { ++eventOffCount; }
+  void EventOn(int32_t) override { ++eventOnCount; }
+  void Destroy() override { calls.push_back("destroy"); }
+  void Term() override { calls.push_back("term"); }
+
+  WorldEvents* events() { return events_; }
+};
+
+class MemoryFileSystem : public FileSystem {
+ public:
+  std::map<std::string, std::string> files;
+  // When set, replaceFile fails (and changes nothing) while it returns true.
+  std::function<bool(const std::string& path)> failWrite;
+
+  Result<std::optional<std::string>> readFile(const std::string& path) override;
+  Status replaceFile(const std::string& path, const std::string& bytes) override;
+};
+
+class RecordingView : public ConsoleView, public Sound, public Dialogs {
+ public:
+  std::vector<std::string> lines;  // "combo1 Ann", "list1 ...", "sound", "messagebox 5"
+  std::vector<std::string> answers;  // the prompts' answers, in order
+  std::vector<std::string> prompts;  // the prompts shown
+  void combo1Added(const std::string& name) override { lines.push_back("combo1 " + name); }
+  void text2Written(const std::string& text) override { lines.push_back("text2 " + text); }
+  void text3Written(const std::string& text) override { lines.push_back("text3 " + text); }
+  void list1Added(const std::string& entry) override { lines.push_back("list1 " + entry); }
+  void restart() override { lines.push_back("sound"); }
+  std::optional<std::string> inputBox(const std::string& prompt) override;
+  void messageBox(const std::string& text) override { lines.push_back("messagebox " + text); }
+};
+
+}  // namespace kelva::testing
