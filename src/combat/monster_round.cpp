@@ -1,0 +1,134 @@
+// One exchange of a fight against a monster: on turn 0 the player strikes, on
+// any other turn the monster does; victory pays the monster's gold and
+// experience, death costs a part of both.
+//
+// Each step of the exchange stands on its own: a step that fails (a 32-bit
+// overflow, a roster index outside the table, a session text that is not a
+// number) is skipped and the exchange goes on with the next step. A value a
+// failed step should have produced is missing, and the steps that need it
+// are skipped as well.
+#include "combat/monster_round.h"
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "app/form1.h"
+#include "combat/battle_table.h"
+#include "combat/growth.h"
+#include "data/checked.h"
+#include "data/numbers.h"
+#include "data/persistence.h"
+
+namespace kelva::combat {
+
+namespace {
+
+template <typename F>
+void step(F&& f) {
+  try {
+    f();
+  } catch (const GameError&) {
+  } catch (const std::bad_optional_access&) {
+  }
+}
+
+// A strike's damage: a roll from 1 to the full strength, but never less than
+// half the strength (truncated towards zero).
+int32_t strikeDamage(Rng& rng, int32_t strength) {
+  int32_t damage = addLong(toLong(rng.roll(strength)), 1);
+  const int32_t half = strength / 2;
+  if (damage < half) damage = half;
+  return damage;
+}
+
+}  // namespace
+
+void Sbattle(Form1& form, int i) {
+  BattleSlot& s = at(form.battles, i);
+  auto player = [&]() -> PlayerRecord& { return at(form.roster, s.ploc1); };
+  auto whisper = [&](const std::string& text) { form.sdk.Whisper(strictLong(s.session1), text); };
+
+  if (s.turn == 0) {
+    std::optional<int64_t> roll;
+    step([&] { roll = form.rng.roll(6); });
+    // When the hit test itself fails the strike goes ahead; its own steps
+    // then fail or succeed on their own.
+    bool missed = false;
+    step([&] { missed = subLong(player().speed, toLong(roll.value())) < s.edex; });
+    if (missed) {
+      step([&] { whisper("You miss the " + s.ename + "."); });
+      s.turn = static_cast<int16_t>(s.turn ^ 1);
+      return;
+    }
+    std::optional<int32_t> damage;
+    step([&] { damage = strikeDamage(form.rng, player().strength); });
+    // The monster's armour plays no part.
+    step([&] { s.ehp = subLong(s.ehp, damage.value()); });
+    step([&] { whisper("You hit the " + s.ename + " with " + num(damage.value()) + " damage."); });
+    if (s.ehp > 0) {
+      s.turn = static_cast<int16_t>(s.turn ^ 1);
+      return;
+    }
+
+    // Victory: the reward, as many level-ups as it pays for, then the slot
+    // is freed. The turn is left as it is; the next fight resets it.
+    step([&] { player().gold = addLong(player().gold, s.egp); });
+    step([&] { player().exp = addLong(player().exp, s.eexp); });
+    step([&] {
+      whisper("You have beaten the " + s.ename + " and has gained " + num(s.egp) + "gp and " + num(s.eexp) +
+              "exp.");
+    });
+    std::optional<int32_t> need;
+    step([&] {
+      auto stillNeeded = [&] { return subLong(mulLong(player().level, 100), player().exp); };
+      int32_t n = stillNeeded();
+      // levelup finds the player by name; when it cannot raise the level
+      // (the name is gone, or is someone else's now) the loop stops.
+      while (n <= 0 && levelup(form, strictLong(s.session1), s.name1)) n = stillNeeded();
+      need = n;
+    });
+    step([&] { whisper("You need " + num(need.value()) + " more experience to level up."); });
+    step([&] { savestats(form); });
+    step([&] { removebattle(form, i); });
+    return;
+  }
+
+  // The monster never misses; only armour stops its damage.
+  std::optional<int32_t> damage;
+  step([&] { damage = subLong(strikeDamage(form.rng, s.estr), player().ac); });
+  if (damage.has_value() && *damage <= 0) {
+    step([&] { whisper(s.ename + " could not damage you."); });
+  } else if (damage.has_value()) {
+    step([&] { player().hp = subLong(player().hp, *damage); });
+    step([&] { whisper(s.ename + " hits you with " + num(*damage) + " damage."); });
+  }
+  bool died = false;
+  step([&] { died = player().hp <= 0; });
+  if (!died) {
+    s.turn = static_cast<int16_t>(s.turn ^ 1);
+    return;
+  }
+
+  // Death: the losses are both worked out before either is taken.
+  step([&] { player().hp = 0; });
+  step([&] { whisper("You have been killed by " + s.ename + "."); });
+  std::optional<int32_t> lostExp;
+  std::optional<int32_t> lostGold;
+  step([&] {
+    const PlayerRecord& p = player();
+    const int32_t e = toLong(static_cast<int64_t>(std::floor(static_cast<double>(p.exp) * 0.07)));
+    const int32_t g = toLong(static_cast<int64_t>(std::floor(static_cast<double>(p.gold) * 0.05)));
+    lostExp = e;
+    lostGold = g;
+  });
+  step([&] { player().exp = subLong(player().exp, lostExp.value()); });
+  step([&] { player().gold = subLong(player().gold, lostGold.value()); });
+  step([&] {
+    whisper("You have lost " + num(lostExp.value()) + " experience and " + num(lostGold.value()) + " gp.");
+  });
+  step([&] { savestats(form); });
+  step([&] { removebattle(form, i); });
+}
+
+}  // namespace kelva::combat
