@@ -1,0 +1,73 @@
+#include "objects/shrooms.h"
+
+#include <string>
+
+#include "app/form1.h"
+#include "data/checked.h"
+#include "data/numbers.h"
+#include "data/persistence.h"
+
+namespace kelva::objects {
+
+bool isEvilShroom(std::string_view model) { return model.find('e') != std::string_view::npos; }
+
+int32_t shroomMagicPoints(std::string_view model) {
+  return model.find('1') != std::string_view::npos ? 5 : 10;
+}
+
+void shroomClick(Form1& form, const ObjectClick& click) {
+  const ShroomEntry* found = nullptr;
+  for (int k = 0; k <= form.lastShroomIndex; ++k) {
+    const ShroomEntry& e = at(form.shroomCache, k);
+    if (e.number == click.objectNumber) {
+      found = &e;
+      break;
+    }
+  }
+  if (found == nullptr) return;
+  const ShroomEntry shroom = *found;
+
+  const int16_t p = userpos(form.roster, click.clicker);
+  if (p == kNoPlayer) {
+    answer(form, click, kNoCharacter);
+    return;
+  }
+  PlayerRecord& P = at(form.roster, p);
+  if (P.shroomType.empty()) {
+    answer(form, click, "You cannot collect Magic Shrooms.");
+    return;
+  }
+  if (P.shroomType != (isEvilShroom(shroom.model) ? "evil" : "good")) {
+    answer(form, click, "You cannot collect this type of Magic Shrooms.");
+    return;
+  }
+  int32_t amount = shroomMagicPoints(shroom.model);
+  const int32_t room = subLong(P.maxMp, P.mp);
+  if (room < amount) amount = room;
+  if (amount <= 0) {
+    answer(form, click, "You cannot collect anymore Magic Shrooms.");
+    return;
+  }
+  P.mp = addLong(P.mp, amount);
+  savestats(form);
+
+  // Hide the shroom where it stands. The cache learns of it from the world's
+  // delete and add events that follow the change.
+  WorldSdk& sdk = form.sdk;
+  sdk.ObjectOldNumber = shroom.number;
+  sdk.ObjectOldX = shroom.x;
+  sdk.ObjectOldZ = shroom.z;
+  sdk.ObjectX = shroom.x;
+  sdk.ObjectY = shroom.y;
+  sdk.ObjectZ = shroom.z;
+  sdk.ObjectYaw = shroom.yaw;
+  sdk.ObjectOwner = shroom.owner;
+  sdk.ObjectModel = shroom.model;
+  sdk.ObjectDescription = shroom.description;
+  sdk.ObjectAction = kPickedShroomAction;
+  sdk.ObjectChange();
+
+  answer(form, click, "You collected " + num(amount) + "mp from that magic shroom.");
+}
+
+}  // namespace kelva::objects
