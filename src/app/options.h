@@ -1,0 +1,31 @@
+// The command line of kelvabot.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/result.h"
+
+namespace kelva::app {
+
+struct Options {
+  bool help = false;
+  std::optional<std::string> scriptFile;  // "-" reads the script from standard input
+  std::optional<std::string> dataDir;     // none: the folder that holds the executable
+  std::optional<int64_t> seed;            // none: the time of day
+};
+
+// Reads the arguments after the program name. Each option takes its value as
+// the next argument or after "=" ("--seed 7", "--seed=7"). An unknown option,
+// a missing value or a seed that is not a whole number is an error.
+Result<Options> parseOptions(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string usageText();
+
+// The folder that holds the running executable; "." when it cannot be found.
+std::string executableFolder();
+
+}  // namespace kelva::app
