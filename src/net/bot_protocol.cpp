@@ -1,0 +1,504 @@
+#include "net/bot_protocol.h"
+
+#include <algorithm>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <set>
+
+namespace kelva::net {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// Where each SDK attribute lives on the SDK object; the kind of member also
+// gives the attribute's wire type (long, integer, text, boolean).
+using Member = std::variant<int32_t WorldSdk::*, int16_t WorldSdk::*, std::string WorldSdk::*, bool WorldSdk::*>;
+
+struct AttributeInfo {
+  std::string_view name;
+  Member member;
+};
+
+const std::array<AttributeInfo, 26> kAttributes = {{
+    {"AvatarName", &WorldSdk::AvatarName},
+    {"AvatarSession", &WorldSdk::AvatarSession},
+    {"ChatSession", &WorldSdk::ChatSession},
+    {"ChatMessage", &WorldSdk::ChatMessage},
+    {"CellX", &WorldSdk::CellX},
+    {"CellZ", &WorldSdk::CellZ},
+    {"CellSequence", &WorldSdk::CellSequence},
+    {"ObjectNumber", &WorldSdk::ObjectNumber},
+    {"ObjectX", &WorldSdk::ObjectX},
+    {"ObjectY", &WorldSdk::ObjectY},
+    {"ObjectZ", &WorldSdk::ObjectZ},
+    {"ObjectYaw", &WorldSdk::ObjectYaw},
+    {"ObjectModel", &WorldSdk::ObjectModel},
+    {"ObjectDescription", &WorldSdk::ObjectDescription},
+    {"ObjectAction", &WorldSdk::ObjectAction},
+    {"ObjectOldNumber", &WorldSdk::ObjectOldNumber},
+    {"ObjectOldX", &WorldSdk::ObjectOldX},
+    {"ObjectOldZ", &WorldSdk::ObjectOldZ},
+    {"ObjectOwner", &WorldSdk::ObjectOwner},
+    {"QueryComplete", &WorldSdk::QueryComplete},
+    {"ClickedSession", &WorldSdk::ClickedSession},
+    {"ClickedName", &WorldSdk::ClickedName},
+    {"TeleportX", &WorldSdk::TeleportX},
+    {"TeleportY", &WorldSdk::TeleportY},
+    {"TeleportZ", &WorldSdk::TeleportZ},
+    {"TeleportWarp", &WorldSdk::TeleportWarp},
+}};
+
+const AttributeInfo* findAttribute(std::string_view name) {
+  for (const AttributeInfo& info : kAttributes)
+    if (info.name == name) return &info;
+  return nullptr;
+}
+
+struct EventInfo {
+  EventKind kind;
+  std::string_view name;
+  // The attributes the event must carry: the ones its handler reads.
+  std::vector<std::string_view> required;
+};
+
+const std::vector<std::string_view> kObjectAttributes = {"ObjectNumber", "ObjectX",     "ObjectY",
+                                                         "ObjectZ",      "ObjectYaw",   "ObjectModel",
+                                                         "ObjectDescription", "ObjectAction", "ObjectOwner"};
+
+std::vector<std::string_view> withCell(std::vector<std::string_view> names) {
+  names.insert(names.begin(), {"CellX", "CellZ", "CellSequence"});
+  return names;
+}
+
+const std::array<EventInfo, 9>& eventTable() {
+  static const std::array<EventInfo, 9> table = {{
+      {EventKind::kAvatarArrival, "avatar-arrival", {"AvatarName"}},
+      {EventKind::kChat, "chat", {"AvatarName", "ChatSession", "ChatMessage"}},
+      {EventKind::kAvatarClick, "avatar-click", {"AvatarName", "AvatarSession", "ClickedName", "ClickedSession"}},
+      {EventKind::kObjectClick, "object-click", {"AvatarName", "AvatarSession", "ObjectNumber"}},
+      {EventKind::kCellBegin, "cell-begin", {"CellX", "CellZ", "CellSequence"}},
+      {EventKind::kCellObject, "cell-object", kObjectAttributes},
+      {EventKind::kObjectAdd, "object-add", withCell(kObjectAttributes)},
+      {EventKind::kObjectDelete, "object-delete", {"CellX", "CellZ", "CellSequence", "ObjectNumber", "ObjectModel"}},
+      {EventKind::kQueryComplete, "query-complete", {"QueryComplete"}},
+  }};
+  return table;
+}
+
+const EventInfo& eventInfo(EventKind kind) {
+  for (const EventInfo& info : eventTable())
+    if (info.kind == kind) return info;
+  return eventTable()[0];  // unreachable: every kind has a row
+}
+
+constexpr std::array<std::string_view, 13> kCallNames = {
+    "Init",         "StartBot", "SectorFromCell", "Query",   "Wait",    "Say",  "Whisper",
+    "Teleport",     "ObjectChange", "EventOff",   "EventOn", "Destroy", "Term"};
+
+std::optional<CallKind> callByName(std::string_view name) {
+  for (std::size_t i = 0; i < kCallNames.size(); ++i)
+    if (kCallNames[i] == name) return static_cast<CallKind>(i);
+  return std::nullopt;
+}
+
+std::string dump(const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+json toJson(const AttributeValue& value) {
+  return std::visit([](const auto& v) { return json(v); }, value);
+}
+
+// Reads the fields of one JSON object strictly: each field read is checked
+// for its type and range, and `finish` fails on any field nobody read.
+class FieldReader {
+ public:
+  explicit FieldReader(const json& object) : object_(object) {}
+
+  bool whole(std::string_view key, int64_t min, int64_t max, int64_t& out) {
+    const json* v = field(key);
+    if (!v) return false;
+    if (!v->is_number_integer()) return fail(std::string(key) + " is not a whole number");
+    if (v->is_number_unsigned()) {
+      if (v->get<uint64_t>() > static_cast<uint64_t>(max)) return fail(std::string(key) + " is out of range");
+      out = static_cast<int64_t>(v->get<uint64_t>());
+    } else {
+      out = v->get<int64_t>();
+    }
+    if (out < min || out > max) return fail(std::string(key) + " is out of range");
+    return true;
+  }
+  bool long32(std::string_view key, int32_t& out) {
+    int64_t v = 0;
+    if (!whole(key, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), v)) return false;
+    out = static_cast<int32_t>(v);
+    return true;
+  }
+  bool integer16(std::string_view key, int16_t& out) {
+    int64_t v = 0;
+    if (!whole(key, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max(), v)) return false;
+    out = static_cast<int16_t>(v);
+    return true;
+  }
+  bool text(std::string_view key, std::string& out) {
+    const json* v = field(key);
+    if (!v) return false;
+    if (!v->is_string()) return fail(std::string(key) + " is not a text");
+    out = v->get<std::string>();
+    return true;
+  }
+  bool boolean(std::string_view key, bool& out) {
+    const json* v = field(key);
+    if (!v) return false;
+    if (!v->is_boolean()) return fail(std::string(key) + " is not true or false");
+    out = v->get<bool>();
+    return true;
+  }
+  // Marks a field as read without looking at it (the message's kind).
+  void skip(std::string_view key) { used_.insert(std::string(key)); }
+
+  // Fails when a field was never read: a misspelt or unknown name.
+  bool finish() {
+    if (!error_.empty()) return false;
+    for (const auto& [key, value] : object_.items())
+      if (!used_.count(key)) return fail("unknown field " + key);
+    return true;
+  }
+  const std::string& error() const { return error_; }
+
+ private:
+  const json* field(std::string_view key) {
+    used_.insert(std::string(key));
+    auto it = object_.find(key);
+    if (it == object_.end()) {
+      fail("missing field " + std::string(key));
+      return nullptr;
+    }
+    return &*it;
+  }
+  bool fail(std::string message) {
+    if (error_.empty()) error_ = std::move(message);
+    return false;
+  }
+
+  const json& object_;
+  std::set<std::string, std::less<>> used_;
+  std::string error_;
+};
+
+// Parses one line into a JSON object, or says why it is not one.
+Result<json> parseObject(std::string_view line) {
+  json j;
+  try {
+    j = json::parse(line);
+  } catch (const json::parse_error& e) {
+    return Status::error(std::string("not JSON: ") + e.what());
+  }
+  if (!j.is_object()) return Status::error("not a JSON object");
+  return j;
+}
+
+Status malformed(const std::string& what) { return Status::error("malformed message: " + what); }
+
+}  // namespace
+
+std::string_view eventName(EventKind kind) { return eventInfo(kind).name; }
+
+std::optional<EventKind> eventByName(std::string_view name) {
+  for (const EventInfo& info : eventTable())
+    if (info.name == name) return info.kind;
+  return std::nullopt;
+}
+
+std::optional<EventKind> eventByNumber(int32_t number) {
+  for (EventKind kind : kAllEvents)
+    if (static_cast<int32_t>(kind) == number) return kind;
+  return std::nullopt;
+}
+
+std::string_view callName(CallKind kind) { return kCallNames[static_cast<std::size_t>(kind)]; }
+
+WorldEvent& WorldEvent::set(std::string name, AttributeValue value) {
+  for (Attribute& a : attributes) {
+    if (a.name == name) {
+      a.value = std::move(value);
+      return *this;
+    }
+  }
+  attributes.push_back({std::move(name), std::move(value)});
+  return *this;
+}
+
+const AttributeValue* WorldEvent::find(std::string_view name) const {
+  for (const Attribute& a : attributes)
+    if (a.name == name) return &a.value;
+  return nullptr;
+}
+
+std::string encodeCall(const BotCall& call) {
+  json j;
+  j["call"] = callName(call.kind);
+  switch (call.kind) {
+    case CallKind::kInit:
+      j["version"] = call.value;
+      break;
+    case CallKind::kStartBot:
+      j["id"] = call.id;
+      j["citizen"] = call.citizen;
+      j["password"] = call.password;
+      j["botName"] = call.botName;
+      j["application"] = call.application;
+      j["world"] = call.world;
+      j["x"] = call.x;
+      j["y"] = call.y;
+      j["z"] = call.z;
+      j["reserved1"] = call.reserved1;
+      j["reserved2"] = call.reserved2;
+      break;
+    case CallKind::kSectorFromCell:
+      j["id"] = call.id;
+      j["cell"] = call.value;
+      break;
+    case CallKind::kQuery:
+      j["sectorX"] = call.sectorX;
+      j["sectorZ"] = call.sectorZ;
+      j["sequence"] = call.sequence;
+      break;
+    case CallKind::kWait:
+      j["ms"] = call.value;
+      break;
+    case CallKind::kSay:
+      j["text"] = call.text;
+      break;
+    case CallKind::kWhisper:
+      j["session"] = call.value;
+      j["text"] = call.text;
+      break;
+    case CallKind::kTeleport:
+      j["session"] = call.value;
+      j["TeleportX"] = call.teleportX;
+      j["TeleportY"] = call.teleportY;
+      j["TeleportZ"] = call.teleportZ;
+      j["TeleportWarp"] = call.teleportWarp;
+      break;
+    case CallKind::kObjectChange:
+      j["ObjectOldNumber"] = call.oldNumber;
+      j["ObjectOldX"] = call.oldX;
+      j["ObjectOldZ"] = call.oldZ;
+      j["ObjectX"] = call.object.x;
+      j["ObjectY"] = call.object.y;
+      j["ObjectZ"] = call.object.z;
+      j["ObjectYaw"] = call.object.yaw;
+      j["ObjectOwner"] = call.object.owner;
+      j["ObjectModel"] = call.object.model;
+      j["ObjectDescription"] = call.object.description;
+      j["ObjectAction"] = call.object.action;
+      break;
+    case CallKind::kEventOff:
+    case CallKind::kEventOn:
+      j["event"] = call.value;
+      break;
+    case CallKind::kDestroy:
+    case CallKind::kTerm:
+      break;
+  }
+  return dump(j);
+}
+
+Result<BotCall> parseBotLine(std::string_view line) {
+  Result<json> parsed = parseObject(line);
+  if (!parsed.isOk()) return malformed(parsed.status().message());
+  const json& j = parsed.value();
+  auto kindField = j.find("call");
+  if (kindField == j.end() || !kindField->is_string()) return malformed("no call name");
+  std::optional<CallKind> kind = callByName(kindField->get<std::string>());
+  if (!kind) return malformed("unknown call " + kindField->get<std::string>());
+
+  BotCall call;
+  call.kind = *kind;
+  FieldReader r(j);
+  r.skip("call");
+  const int64_t maxId = std::numeric_limits<int64_t>::max();
+  switch (call.kind) {
+    case CallKind::kInit:
+      r.long32("version", call.value);
+      break;
+    case CallKind::kStartBot:
+      r.whole("id", 0, maxId, call.id) && r.long32("citizen", call.citizen) && r.text("password", call.password) &&
+          r.text("botName", call.botName) && r.text("application", call.application) &&
+          r.text("world", call.world) && r.long32("x", call.x) && r.long32("y", call.y) &&
+          r.long32("z", call.z) && r.long32("reserved1", call.reserved1) && r.long32("reserved2", call.reserved2);
+      break;
+    case CallKind::kSectorFromCell:
+      r.whole("id", 0, maxId, call.id) && r.long32("cell", call.value);
+      break;
+    case CallKind::kQuery: {
+      if (!(r.long32("sectorX", call.sectorX) && r.long32("sectorZ", call.sectorZ))) break;
+      r.skip("sequence");
+      auto seq = j.find("sequence");
+      if (seq == j.end() || !seq->is_array() || seq->size() != 9)
+        return malformed("Query needs nine sequence numbers");
+      for (std::size_t i = 0; i < 9; ++i) {
+        const json& v = (*seq)[i];
+        if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) ||
+            (!v.is_number_unsigned() && (v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)))
+          return malformed("sequence number " + std::to_string(i + 1) + " is not a long");
+        call.sequence[i] = static_cast<int32_t>(v.get<int64_t>());
+      }
+      break;
+    }
+    case CallKind::kWait:
+      r.long32("ms", call.value);
+      break;
+    case CallKind::kSay:
+      r.text("text", call.text);
+      break;
+    case CallKind::kWhisper:
+      r.long32("session", call.value) && r.text("text", call.text);
+      break;
+    case CallKind::kTeleport:
+      r.long32("session", call.value) && r.integer16("TeleportX", call.teleportX) &&
+          r.integer16("TeleportY", call.teleportY) && r.integer16("TeleportZ", call.teleportZ) &&
+          r.boolean("TeleportWarp", call.teleportWarp);
+      break;
+    case CallKind::kObjectChange:
+      r.long32("ObjectOldNumber", call.oldNumber) && r.long32("ObjectOldX", call.oldX) &&
+          r.long32("ObjectOldZ", call.oldZ) && r.long32("ObjectX", call.object.x) &&
+          r.long32("ObjectY", call.object.y) && r.long32("ObjectZ", call.object.z) &&
+          r.integer16("ObjectYaw", call.object.yaw) && r.long32("ObjectOwner", call.object.owner) &&
+          r.text("ObjectModel", call.object.model) && r.text("ObjectDescription", call.object.description) &&
+          r.text("ObjectAction", call.object.action);
+      break;
+    case CallKind::kEventOff:
+    case CallKind::kEventOn:
+      r.long32("event", call.value);
+      break;
+    case CallKind::kDestroy:
+    case CallKind::kTerm:
+      break;
+  }
+  if (!r.finish()) return malformed(std::string(callName(call.kind)) + ": " + r.error());
+  return call;
+}
+
+std::string encodeEvent(const WorldEvent& event) {
+  json j;
+  j["event"] = eventName(event.kind);
+  for (const Attribute& a : event.attributes) j[a.name] = toJson(a.value);
+  return dump(j);
+}
+
+std::string encodeReply(const Reply& reply) {
+  json j;
+  j["reply"] = callName(reply.call);
+  j["id"] = reply.id;
+  if (reply.call == CallKind::kStartBot) {
+    j["rc"] = reply.value;
+    j["session"] = reply.session;
+  } else {
+    j["sector"] = reply.value;
+  }
+  return dump(j);
+}
+
+std::string encodeNotice(const Notice& notice) {
+  json j;
+  j["error"] = notice.message;
+  return dump(j);
+}
+
+Result<WorldMessage> parseWorldLine(std::string_view line) {
+  Result<json> parsed = parseObject(line);
+  if (!parsed.isOk()) return malformed(parsed.status().message());
+  const json& j = parsed.value();
+
+  if (auto e = j.find("error"); e != j.end()) {
+    FieldReader r(j);
+    Notice notice;
+    if (!r.text("error", notice.message) || !r.finish()) return malformed(r.error());
+    return WorldMessage(notice);
+  }
+
+  if (auto rep = j.find("reply"); rep != j.end()) {
+    FieldReader r(j);
+    r.skip("reply");
+    Reply reply;
+    std::optional<CallKind> kind = rep->is_string() ? callByName(rep->get<std::string>()) : std::nullopt;
+    if (kind == CallKind::kStartBot) {
+      reply.call = *kind;
+      r.whole("id", 0, std::numeric_limits<int64_t>::max(), reply.id) && r.long32("rc", reply.value) &&
+          r.long32("session", reply.session);
+    } else if (kind == CallKind::kSectorFromCell) {
+      reply.call = *kind;
+      r.whole("id", 0, std::numeric_limits<int64_t>::max(), reply.id) && r.long32("sector", reply.value);
+    } else {
+      return malformed("a reply to a call that returns nothing");
+    }
+    if (!r.finish()) return malformed(r.error());
+    return WorldMessage(reply);
+  }
+
+  auto name = j.find("event");
+  if (name == j.end() || !name->is_string()) return malformed("neither an event, a reply nor an error");
+  std::optional<EventKind> kind = eventByName(name->get<std::string>());
+  if (!kind) return malformed("unknown event " + name->get<std::string>());
+
+  WorldEvent event;
+  event.kind = *kind;
+  for (const auto& [key, value] : j.items()) {
+    if (key == "event") continue;
+    const AttributeInfo* info = findAttribute(key);
+    if (!info) return malformed("unknown attribute " + key);
+    FieldReader r(j);
+    AttributeValue parsedValue;
+    bool ok = std::visit(
+        [&](auto member) {
+          using T = std::remove_reference_t<decltype(std::declval<WorldSdk&>().*member)>;
+          T v{};
+          bool good;
+          if constexpr (std::is_same_v<T, int32_t>) {
+            good = r.long32(key, v);
+            parsedValue = v;
+          } else if constexpr (std::is_same_v<T, int16_t>) {
+            good = r.integer16(key, v);
+            parsedValue = static_cast<int32_t>(v);
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            good = r.text(key, v);
+            parsedValue = v;
+          } else {
+            good = r.boolean(key, v);
+            parsedValue = v;
+          }
+          return good;
+        },
+        info->member);
+    if (!ok) return malformed(std::string(eventName(event.kind)) + ": " + r.error());
+    event.attributes.push_back({key, std::move(parsedValue)});
+  }
+  for (std::string_view required : eventInfo(event.kind).required)
+    if (!event.find(required))
+      return malformed(std::string(eventName(event.kind)) + ": missing attribute " + std::string(required));
+  return WorldMessage(event);
+}
+
+void applyAttributes(const WorldEvent& event, WorldSdk& sdk) {
+  for (const Attribute& a : event.attributes) {
+    const AttributeInfo* info = findAttribute(a.name);
+    if (!info) continue;
+    std::visit(
+        [&](auto member) {
+          using T = std::remove_reference_t<decltype(sdk.*member)>;
+          if constexpr (std::is_same_v<T, int32_t>) {
+            if (auto v = std::get_if<int32_t>(&a.value)) sdk.*member = *v;
+          } else if constexpr (std::is_same_v<T, int16_t>) {
+            if (auto v = std::get_if<int32_t>(&a.value)) sdk.*member = static_cast<int16_t>(*v);
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            if (auto v = std::get_if<std::string>(&a.value)) sdk.*member = *v;
+          } else {
+            if (auto v = std::get_if<bool>(&a.value)) sdk.*member = *v;
+          }
+        },
+        info->member);
+  }
+}
+
+}  // namespace kelva::net

@@ -1,0 +1,38 @@
+// Cuts a byte stream into lines for the world's line-based connections.
+//
+// Both the player port and the bot port are line-based: a line ends with LF,
+// and a CR right before the LF is dropped (telnet and Windows clients send
+// CR LF). A line longer than the connection's limit is never kept whole in
+// memory: its bytes are discarded up to the next LF and the owner is told
+// once, so a client that never sends a line end cannot make the buffer grow.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kelva::net {
+
+class LineBuffer {
+ public:
+  // `maxLength` is the longest line kept, without its line end.
+  explicit LineBuffer(std::size_t maxLength) : maxLength_(maxLength) {}
+
+  // Feeds received bytes. Calls `onLine` for every complete line, in order,
+  // and `onOverlong` once for each line that was too long and dropped. A
+  // callback may return false to stop at once (the connection was closed);
+  // the rest of the bytes are then ignored and feed returns false.
+  bool feed(std::string_view bytes, const std::function<bool(std::string_view)>& onLine,
+            const std::function<bool()>& onOverlong);
+
+  // Bytes of an unfinished line held so far.
+  std::size_t pending() const { return partial_.size(); }
+
+ private:
+  std::size_t maxLength_;
+  std::string partial_;
+  bool discarding_ = false;
+};
+
+}  // namespace kelva::net

@@ -1,0 +1,90 @@
+// The bot's world SDK over the network: logs in to a world server's bot port
+// and speaks the bot protocol (bot_protocol.h).
+//
+// A background thread owns the socket: it reads the world's lines, parses
+// them and queues the events; it never touches the game. The events are
+// delivered only inside Wait, on the caller's thread, in the order they
+// arrived and one at a time; Wait runs nothing else (no timers, no other
+// handlers), except the reconnect hook at the point in the event stream where
+// the bot logged in again.
+//
+// A lost connection is reported on stderr. The thread logs in again with the
+// same StartBot arguments, waiting longer after each failure (backoff), and
+// when it is back the reconnect hook lets the bot query its surroundings
+// afresh. Calls made while the connection is down are dropped (and said so
+// once); events already received are still delivered.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "session/world_sdk.h"
+
+namespace kelva::net {
+
+struct NetOptions {
+  std::string host = "127.0.0.1";
+  std::string port = "7778";
+  // The first wait before logging in again, doubled after each failure up to the longest.
+  std::chrono::milliseconds firstBackoff{500};
+  std::chrono::milliseconds longestBackoff{30000};
+  // How long the first StartBot keeps trying to reach the server, and how
+  // long it waits for the world's answer.
+  std::chrono::milliseconds connectWindow{3000};
+  std::chrono::milliseconds loginTimeout{10000};
+  // Unsent output past this means the world does not read: the connection is dropped and made afresh.
+  std::size_t outputLimit = 16 * 1024 * 1024;
+  std::ostream* log = nullptr;  // stderr when null
+};
+
+class NetWorldSdk : public WorldSdk {
+ public:
+  // StartBot's own codes, beside the world's: the world server could not be
+  // reached, or did not answer the login in time.
+  static constexpr int32_t kUnreachable = 1000;
+  static constexpr int32_t kNoAnswer = 1001;
+
+  explicit NetWorldSdk(NetOptions options);
+  ~NetWorldSdk() override;
+  NetWorldSdk(const NetWorldSdk&) = delete;
+  NetWorldSdk& operator=(const NetWorldSdk&) = delete;
+
+  // Called inside Wait, in order with the events, each time the bot has
+  // logged in again after a lost connection.
+  void setReconnectHook(std::function<void()> hook) { reconnectHook_ = std::move(hook); }
+
+  // The session of the bot's own avatar (0 before the login).
+  int32_t session() const;
+  // Whether the bot is logged in right now.
+  bool online() const;
+
+  void Init(int32_t version) override;
+  int32_t StartBot(int32_t citizen, const std::string& password, const std::string& botName,
+                   const std::string& application, const std::string& world, int32_t x, int32_t y, int32_t z,
+                   int32_t reserved1, int32_t reserved2) override;
+  int32_t SectorFromCell(int32_t cell) override;
+  void Query(int32_t sectorX, int32_t sectorZ, CellSequenceTable& sequence) override;
+  void Wait(int32_t milliseconds) override;
+  void Say(const std::string& text) override;
+  void Whisper(int32_t session, const std::string& text) override;
+  void Teleport(int32_t session) override;
+  void ObjectChange() override;
+  void EventOff(int32_t event) override;
+  void EventOn(int32_t event) override;
+  void Destroy() override;
+  void Term() override;
+
+ private:
+  class Link;
+  struct Delivery;
+  void deliver(const Delivery& item);
+  std::shared_ptr<Link> link_;
+  std::function<void()> reconnectHook_;
+  int32_t version_ = 0;
+};
+
+}  // namespace kelva::net
