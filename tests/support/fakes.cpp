@@ -38,6 +38,7 @@ void FakeWorld::ObjectChange() {
 }
 
 Result<std::optional<std::string>> MemoryFileSystem::readFile(const std::string& path) {
+  reads.push_back(path);
   const auto it = files.find(path);
   if (it == files.end()) return std::optional<std::string>();
   return std::optional<std::string>(it->second);

@@ -28,9 +28,18 @@ class FakeWorld : public WorldSdk {
   void queue(std::function<void()> event) { pending.push_back(std::move(event)); }
   void queueChat(const std::string& name, int32_t session, const std::string& text);
 
-  void Init(int32_t) override {}
-  int32_t StartBot(int32_t, const std::string&, const std::string&, const std::string&, const std::string&,
-                   int32_t, int32_t, int32_t, int32_t, int32_t) override {
+  // The version passed to Init, and the arguments of the last StartBot as
+  // one line ("1234 pw Bot Kelvabot Demo -1500 0 2500 0 251"); empty when
+  // StartBot was never called.
+  int32_t initVersion = 0;
+  std::string startBotCall;
+  void Init(int32_t version) override { initVersion = version; }
+  int32_t StartBot(int32_t citizen, const std::string& password, const std::string& botName,
+                   const std::string& application, const std::string& world, int32_t x, int32_t y, int32_t z,
+                   int32_t reserved1, int32_t reserved2) override {
+    startBotCall = std::to_string(citizen) + " " + password + " " + botName + " " + application + " " + world + " " +
+                   std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z) + " " +
+                   std::to_string(reserved1) + " " + std::to_string(reserved2);
     return startBotResult;
   }
   int32_t SectorFromCell(int32_t cell) override { return cell >= 0 ? cell / 8 : -((-cell + 7) / 8); }
@@ -53,6 +62,8 @@ class FakeWorld : public WorldSdk {
 class MemoryFileSystem : public FileSystem {
  public:
   std::map<std::string, std::string> files;
+  // Every path read, in order.
+  std::vector<std::string> reads;
   // When set, replaceFile fails (and changes nothing) while it returns true.
   std::function<bool(const std::string& path)> failWrite;
 
