@@ -43,6 +43,13 @@ ObjectDefinition& GameFixture::givenObject(const ObjectDefinition& d) {
   return slot;
 }
 
+ShroomEntry& GameFixture::givenShroom(const ShroomEntry& e) {
+  ++form->lastShroomIndex;
+  auto& slot = form->shroomCache.at(static_cast<std::size_t>(form->lastShroomIndex));
+  slot = e;
+  return slot;
+}
+
 void GameFixture::chat(const std::string& name, int32_t session, const std::string& text) {
   world.AvatarName = name;
   world.ChatSession = session;

@@ -57,6 +57,8 @@ class GameFixture {
   // Adds a catalogue entry / an object definition at the next slot.
   CatalogEntry& givenCatalogEntry(const CatalogEntry& e);
   ObjectDefinition& givenObject(const ObjectDefinition& d);
+  // Adds a shroom to the shroom cache at the next slot.
+  ShroomEntry& givenShroom(const ShroomEntry& e);
 
   // Delivers a chat line now, as the world would inside Wait.
   void chat(const std::string& name, int32_t session, const std::string& text);

@@ -1,0 +1,197 @@
+#include "objects/shops.h"
+
+#include <gtest/gtest.h>
+
+#include "support/game_fixture.h"
+
+namespace kelva {
+namespace {
+
+using testing::GameFixture;
+using Calls = std::vector<std::string>;
+
+ObjectDefinition shop(const std::string& role, int32_t param, const std::string& name = "") {
+  ObjectDefinition d;
+  d.name = name;
+  d.role = role;
+  d.param = param;
+  d.objectNumber = 40;
+  return d;
+}
+
+CatalogEntry armour(const std::string& name, int32_t id, int32_t cost, int32_t ac, int32_t speed) {
+  return CatalogEntry{.name = name, .ac = ac, .speed = speed, .cost = cost, .kind = kArmorKind, .id = id};
+}
+
+CatalogEntry weapon(const std::string& name, int32_t id, int32_t cost, int32_t strength, int32_t speed) {
+  return CatalogEntry{.name = name, .speed = speed, .cost = cost, .kind = kWeaponKind, .id = id, .strength = strength};
+}
+
+TEST(Shops, HealerServesTheDeadForItsPrice) {
+  GameFixture g;
+  g.givenPlayer("Ann").withGold(5).withHp(0).withMaxHp(20);
+  g.givenObject(shop("heal", 3));
+  g.clickObject("Ann", 7, 40);
+  EXPECT_EQ(g.player("Ann").hp, 20);
+  EXPECT_EQ(g.player("Ann").gold, 2);
+  EXPECT_EQ(g.takeCalls(), Calls{"whisper 7 Your hp has been healed for 3gp."});
+}
+
+TEST(Shops, PotionAndItemCostTheirPriceExactly) {
+  GameFixture g;
+  g.givenPlayer("Ann").withGold(5).withItems("scan");
+  g.givenObject(shop("hppotion", 3));
+  g.form->objectDefinitions[0].objectNumber = 41;
+  g.givenObject(shop("item", 2, "rope"));
+  g.clickObject("Ann", 7, 41);
+  g.clickObject("Ann", 7, 40);
+  EXPECT_EQ(g.player("Ann").gold, 0);
+  EXPECT_EQ(g.player("Ann").items, "scan,hppotion,rope");
+  EXPECT_NE(g.statsFile().find(",scan,hppotion,rope!"), std::string::npos);
+  g.clickObject("Ann", 7, 41);
+  g.clickObject("Ann", 7, 40);
+  EXPECT_EQ(g.player("Ann").items, "scan,hppotion,rope");
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You bought one HP Potion.", "whisper 7 You bought one rope.",
+                                  "whisper 7 You do not have enough money.",
+                                  "whisper 7 You do not have enough money."}));
+}
+
+TEST(Shops, ArmourPriceIsTestedBeforeOwnership) {
+  GameFixture g;
+  auto ann = g.givenPlayer("Ann").withGold(9);
+  ann.record().armorId = 2;
+  g.givenCatalogEntry(armour("Plate", 5, 10, 4, 0));
+  g.givenObject(shop("armor", 5));
+  g.clickObject("Ann", 7, 40);
+  ann.withGold(10);
+  g.clickObject("Ann", 7, 40);
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 7 You do not have enough gp.", "whisper 7 You already have armor."}));
+  EXPECT_EQ(g.player("Ann").gold, 10);
+  EXPECT_EQ(g.player("Ann").armorId, 2);
+  EXPECT_EQ(g.statsFile(), "");
+}
+
+TEST(Shops, ArmourBonusGoesUnderTheClanPercentages) {
+  GameFixture g;
+  auto ann = g.givenPlayer("Ann").withGold(30).withSpeed(10).withAc(1);
+  ann.record().clanSpeedBonus = 10;
+  ann.record().clanAcBonus = 2;
+  ann.record().speed = 11;  // in force with the bonus
+  ann.record().ac = 3;
+  g.givenCatalogEntry(weapon("Mail", 6, 1, 0, 0));  // same id, other kind: not what is sold
+  g.givenCatalogEntry(armour("Mail", 6, 30, 4, 5));
+  g.givenObject(shop("armor", 6));
+  g.clickObject("Ann", 7, 40);
+  const PlayerRecord& p = g.player("Ann");
+  EXPECT_EQ(p.gold, 0);
+  EXPECT_EQ(p.armorId, 6);
+  EXPECT_EQ(p.baseSpeed, 15);
+  EXPECT_EQ(p.speed, 16);  // 16.5 to the even neighbour
+  EXPECT_EQ(p.baseAc, 5);
+  EXPECT_EQ(p.ac, 7);
+  EXPECT_EQ(g.takeCalls(), Calls{"whisper 7 You bought a Mail."});
+  EXPECT_NE(g.statsFile().find("Ann,"), std::string::npos);
+}
+
+TEST(Shops, APurchaseThatOverflowsLeavesThePlayerAsHeWas) {
+  GameFixture g;
+  auto ann = g.givenPlayer("Ann").withGold(10).withSpeed(1400000000);
+  ann.record().clanSpeedBonus = 10;
+  ann.record().speed = 1540000000;
+  const PlayerRecord before = ann.record();
+  // 1.4e9 + 0.6e9 with 10 per cent on top no longer fits.
+  g.givenCatalogEntry(armour("Wings", 6, 10, 0, 600000000));
+  g.givenObject(shop("armor", 6));
+  g.clickObject("Ann", 7, 40);
+  EXPECT_EQ(g.player("Ann"), before);
+  EXPECT_EQ(g.takeCalls(), Calls{});
+  EXPECT_EQ(g.statsFile(), "");
+  EXPECT_EQ(g.world.eventOnCount, 1);
+}
+
+TEST(Shops, WeaponRaisesStrengthAndSpeed) {
+  GameFixture g;
+  g.givenPlayer("Ann").withGold(100).withStrength(10).withSpeed(10);
+  g.givenCatalogEntry(weapon("Sword", 3, 100, 5, 1));
+  g.givenObject(shop("weapon", 3));
+  g.clickObject("Ann", 7, 40);
+  g.clickObject("Ann", 7, 40);
+  const PlayerRecord& p = g.player("Ann");
+  EXPECT_EQ(p.weaponId, 3);
+  EXPECT_EQ(p.strength, 15);
+  EXPECT_EQ(p.speed, 11);
+  EXPECT_EQ(p.gold, 0);
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You bought a Sword.", "whisper 7 You do not have enough gp."}));
+}
+
+TEST(Shops, PiecesMissingFromTheCatalogueAreNotForSale) {
+  GameFixture g;
+  auto ann = g.givenPlayer("Ann").withGold(50);
+  g.givenCatalogEntry(weapon("Sword", 3, 1, 5, 1));
+  g.givenCatalogEntry(CatalogEntry{});  // an empty slot with id 0, kind weapon
+  g.givenObject(shop("armor", 3));      // id 3 is only a weapon
+  g.form->objectDefinitions[0].objectNumber = 41;
+  g.givenObject(shop("weapon", 0));
+  g.clickObject("Ann", 7, 41);
+  g.clickObject("Ann", 7, 40);
+  ann.record().armorId = 9;
+  g.givenObject(shop("sellarmor", 0)).objectNumber = 42;
+  g.clickObject("Ann", 7, 42);
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 That item is not for sale.", "whisper 7 That item is not for sale.",
+                                  "whisper 7 That item is not for sale."}));
+  EXPECT_EQ(g.player("Ann").gold, 50);
+  EXPECT_EQ(g.player("Ann").armorId, 9);
+  EXPECT_EQ(g.player("Ann").weaponId, 0);
+  EXPECT_EQ(g.statsFile(), "");
+}
+
+TEST(Shops, RefundsAreEightyPercentRoundedDown) {
+  EXPECT_EQ(objects::refundFor(15), 12);
+  EXPECT_EQ(objects::refundFor(1), 0);
+  EXPECT_EQ(objects::refundFor(10), 8);
+  EXPECT_EQ(objects::refundFor(99), 79);
+  EXPECT_EQ(objects::refundFor(0), 0);
+}
+
+TEST(Shops, SellingArmourTakesItAndItsBonusBack) {
+  GameFixture g;
+  auto ann = g.givenPlayer("Ann").withGold(0).withAc(4).withSpeed(15);
+  ann.record().armorId = 6;
+  g.givenCatalogEntry(armour("Mail", 6, 15, 4, 5));
+  g.givenCatalogEntry(armour("Rag", 7, 1, 0, 0));
+  g.givenObject(shop("sellarmor", 0));
+  g.clickObject("Ann", 7, 40);
+  const PlayerRecord& p = g.player("Ann");
+  EXPECT_EQ(p.gold, 12);
+  EXPECT_EQ(p.armorId, 0);
+  EXPECT_EQ(p.ac, 0);
+  EXPECT_EQ(p.speed, 10);
+  ann.record().armorId = 7;
+  g.clickObject("Ann", 7, 40);
+  EXPECT_EQ(p.gold, 12);
+  EXPECT_EQ(p.armorId, 0);
+  g.clickObject("Ann", 7, 40);
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You sold your armor for 12gp.", "whisper 7 You sold your armor for 0gp.",
+                                  "whisper 7 You do not have any armor to sell."}));
+}
+
+TEST(Shops, SellingAWeaponUnderAClanKeepsTheBonusOnTop) {
+  GameFixture g;
+  auto ann = g.givenPlayer("Ann").withGold(1).withStrength(15);
+  ann.record().weaponId = 3;
+  ann.record().clanStrengthBonus = 20;
+  ann.record().strength = 18;  // 15 with 20 per cent
+  g.givenCatalogEntry(weapon("Sword", 3, 100, 5, 0));
+  g.givenObject(shop("sellweapon", 0));
+  g.clickObject("Ann", 7, 40);
+  const PlayerRecord& p = g.player("Ann");
+  EXPECT_EQ(p.gold, 81);
+  EXPECT_EQ(p.weaponId, 0);
+  EXPECT_EQ(p.baseStrength, 10);
+  EXPECT_EQ(p.strength, 12);
+  EXPECT_EQ(g.takeCalls(), Calls{"whisper 7 You sold your weapon for 80gp."});
+}
+
+}  // namespace
+}  // namespace kelva

@@ -1,0 +1,162 @@
+#include "objects/shrooms.h"
+
+#include <gtest/gtest.h>
+
+#include "support/game_fixture.h"
+
+namespace kelva {
+namespace {
+
+using testing::GameFixture;
+using Calls = std::vector<std::string>;
+
+ShroomEntry shroom(int32_t number, const std::string& model) {
+  return ShroomEntry{.model = model,
+                     .action = "",
+                     .description = "magic",
+                     .number = number,
+                     .x = 1500,
+                     .y = -20,
+                     .z = -2700,
+                     .owner = 321,
+                     .yaw = 900};
+}
+
+TEST(ShroomModels, KindAndSizeComeFromTheModelName) {
+  EXPECT_FALSE(objects::isEvilShroom("shroom.rwx"));
+  EXPECT_FALSE(objects::isEvilShroom("shroom1.rwx"));
+  EXPECT_TRUE(objects::isEvilShroom("shroome.rwx"));
+  EXPECT_TRUE(objects::isEvilShroom("shroom1e.rwx"));
+  EXPECT_TRUE(objects::isEvilShroom("shroomE.rwxe"));
+  EXPECT_FALSE(objects::isEvilShroom("shroomE.rwx"));  // case counts
+  EXPECT_EQ(objects::shroomMagicPoints("shroom.rwx"), 10);
+  EXPECT_EQ(objects::shroomMagicPoints("shroome.rwx"), 10);
+  EXPECT_EQ(objects::shroomMagicPoints("shroom1.rwx"), 5);
+  EXPECT_EQ(objects::shroomMagicPoints("shroom1e.rwx"), 5);
+  EXPECT_EQ(objects::shroomMagicPoints("shroomx.rwx1"), 5);
+}
+
+TEST(ShroomClick, AMemberOfTheRightKindPicksItAndItVanishes) {
+  GameFixture g;
+  g.givenPlayer("Ann").withShroomType("good").withMaxMp(5).withMp(0);
+  g.givenShroom(shroom(500, "shroom.rwx"));
+  const ShroomEntry before = g.form->shroomCache[0];
+  g.clickObject("Ann", 7, 500);
+  EXPECT_EQ(g.takeCalls(), (Calls{"object-change 500 shroom.rwx create solid no,visible no",
+                                  "whisper 7 You collected 5mp from that magic shroom."}));
+  EXPECT_EQ(g.player("Ann").mp, 5);
+  EXPECT_NE(g.statsFile().find("Ann,"), std::string::npos);
+  // The shroom is changed where it stands, as it is.
+  const WorldSdk& w = g.world;
+  EXPECT_EQ(w.ObjectOldNumber, 500);
+  EXPECT_EQ(w.ObjectOldX, 1500);
+  EXPECT_EQ(w.ObjectOldZ, -2700);
+  EXPECT_EQ(w.ObjectX, 1500);
+  EXPECT_EQ(w.ObjectY, -20);
+  EXPECT_EQ(w.ObjectZ, -2700);
+  EXPECT_EQ(w.ObjectYaw, 900);
+  EXPECT_EQ(w.ObjectOwner, 321);
+  EXPECT_EQ(w.ObjectDescription, "magic");
+  // The cache waits for the world's events.
+  EXPECT_EQ(g.form->shroomCache[0], before);
+  EXPECT_EQ(g.form->lastShroomIndex, 0);
+}
+
+TEST(ShroomClick, OnlyTheMatchingKindMayCollect) {
+  struct Case {
+    std::string shroomType;
+    std::string model;
+    std::string answer;
+  };
+  const Case cases[] = {
+      {"", "shroom.rwx", "You cannot collect Magic Shrooms."},
+      {"", "shroome.rwx", "You cannot collect Magic Shrooms."},
+      {"good", "shroome.rwx", "You cannot collect this type of Magic Shrooms."},
+      {"good", "shroom1e.rwx", "You cannot collect this type of Magic Shrooms."},
+      {"evil", "shroom.rwx", "You cannot collect this type of Magic Shrooms."},
+      {"Evil", "shroome.rwx", "You cannot collect this type of Magic Shrooms."},
+      {"purple", "shroom.rwx", "You cannot collect this type of Magic Shrooms."},
+      {"evil", "shroome.rwx", "You collected 10mp from that magic shroom."},
+      {"evil", "shroom1e.rwx", "You collected 5mp from that magic shroom."},
+      {"good", "shroom1.rwx", "You collected 5mp from that magic shroom."},
+  };
+  for (const Case& c : cases) {
+    GameFixture g;
+    g.givenPlayer("Ann").withShroomType(c.shroomType).withMaxMp(50);
+    g.givenShroom(shroom(9, c.model));
+    g.clickObject("Ann", 7, 9);
+    const Calls calls = g.takeCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "whisper 7 " + c.answer) << c.shroomType << " " << c.model;
+    EXPECT_EQ(calls.size(), c.answer.starts_with("You collected") ? 2u : 1u);
+  }
+}
+
+TEST(ShroomClick, MagicPointsStopAtTheMaximum) {
+  GameFixture g;
+  g.givenPlayer("Ann").withShroomType("good").withMaxMp(5).withMp(2);
+  g.givenPlayer("Bob").withShroomType("good").withMaxMp(5).withMp(5);
+  g.givenPlayer("Cid").withShroomType("good").withMaxMp(5).withMp(8);
+  g.givenShroom(shroom(9, "shroom.rwx"));
+  g.clickObject("Ann", 7, 9);
+  g.clickObject("Bob", 8, 9);
+  g.clickObject("Cid", 9, 9);
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"object-change 9 shroom.rwx create solid no,visible no",
+                   "whisper 7 You collected 3mp from that magic shroom.",
+                   "whisper 8 You cannot collect anymore Magic Shrooms.",
+                   "whisper 9 You cannot collect anymore Magic Shrooms."}));
+  EXPECT_EQ(g.player("Ann").mp, 5);
+  EXPECT_EQ(g.player("Bob").mp, 5);
+  EXPECT_EQ(g.player("Cid").mp, 8);
+}
+
+TEST(ShroomClick, TheFirstCachedShroomWithTheNumberIsPicked) {
+  GameFixture g;
+  g.givenPlayer("Ann").withShroomType("good").withMaxMp(50).withHp(0);
+  g.givenShroom(shroom(3, "shroom.rwx"));
+  g.givenShroom(shroom(9, "shroom1.rwx"));
+  g.givenShroom(shroom(9, "shroom.rwx"));
+  g.clickObject("Ann", 7, 9);  // the dead may pick shrooms
+  g.clickObject("Ann", 7, 4);  // not cached: nothing at all
+  g.clickObject("Zed", 8, 9);
+  g.clickObject("Zed", 8, 4);
+  EXPECT_EQ(g.takeCalls(), (Calls{"object-change 9 shroom1.rwx create solid no,visible no",
+                                  "whisper 7 You collected 5mp from that magic shroom.",
+                                  "whisper 8 You do not have a charecter."}));
+}
+
+TEST(MonsterObject, EveryClickFightsAFreshMonster) {
+  GameFixture g;
+  g.givenPlayer("Ann");
+  g.givenPlayer("Bob").withHp(0);
+  ObjectDefinition& troll = g.givenObject(ObjectDefinition{});
+  troll.name = "Troll";
+  troll.stat1 = 40;  // hit points
+  troll.stat2 = 3;   // speed
+  troll.stat3 = 8;   // strength
+  troll.stat4 = 50;  // gold
+  troll.stat5 = 20;  // experience
+  troll.role = "battle";
+  troll.objectNumber = 1234;
+  g.clickObject("Ann", 7, 1234);
+  g.clickObject("Ann", 7, 1234);
+  g.clickObject("Bob", 8, 1234);
+  g.clickObject("Zed", 9, 1234);
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You are battling Troll, 40 HP.", "whisper 7 You are already battling.",
+                                  "whisper 8 You can't battle when you are dead.",
+                                  "whisper 9 You do not have a charecter."}));
+  const BattleSlot& s = g.form->battles[0];
+  EXPECT_EQ(s.name1, "Ann");
+  EXPECT_EQ(s.ehp, 40);
+  EXPECT_EQ(s.edex, 3);
+  EXPECT_EQ(s.estr, 8);
+  EXPECT_EQ(s.egp, 50);
+  EXPECT_EQ(s.eexp, 20);
+  EXPECT_EQ(s.ploc1, 0);
+  EXPECT_EQ(s.session1, "7");
+  EXPECT_EQ(s.kind, "battle");
+}
+
+}  // namespace
+}  // namespace kelva
