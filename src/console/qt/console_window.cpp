@@ -1,0 +1,181 @@
+#include "console/qt/console_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSoundEffect>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/form1.h"
+#include "console/console_actions.h"
+#include "session/startup.h"
+
+namespace kelva::console {
+
+namespace {
+
+QString toQ(const std::string& s) { return QString::fromStdString(s); }
+std::string fromQ(const QString& s) { return s.toStdString(); }
+
+// Places a control at its design position, given in twips.
+void place(QWidget* w, int left, int top, int width, int height) {
+  w->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
+}
+
+}  // namespace
+
+ConsoleWindow::ConsoleWindow(const std::string& dataDir, QWidget* parent) : QWidget(parent) {
+  setWindowTitle("Form1");
+  setFixedSize(kClientWidth, kClientHeight);
+
+  for (std::size_t i = 0; i < text1_.size(); ++i) {
+    auto* box = new QLineEdit(this);
+    box->setObjectName(QString("Text1(%1)").arg(i));
+    place(box, 0, 360 * static_cast<int>(i), 2775, 285);
+    text1_[i] = box;
+  }
+
+  // The picker is a drop-down list: the operator can only pick names the
+  // program has listed; "Select Name" shows until the first pick.
+  combo1_ = new QComboBox(this);
+  combo1_->setObjectName("Combo1");
+  combo1_->setPlaceholderText("Select Name");
+  combo1_->setCurrentIndex(-1);
+  place(combo1_, 2880, 0, 1815, 315);
+
+  label1_ = new QLabel("Exp", this);
+  label1_->setObjectName("Label1");
+  place(label1_, 2880, 360, 1815, 255);
+  label2_ = new QLabel("GP", this);
+  label2_->setObjectName("Label2");
+  place(label2_, 2880, 720, 1815, 255);
+
+  text2_ = new QLineEdit(this);
+  text2_->setObjectName("Text2");
+  place(text2_, 4680, 360, 3495, 285);
+  text3_ = new QLineEdit(this);
+  text3_->setObjectName("Text3");
+  place(text3_, 4680, 720, 3495, 285);
+
+  command1_ = new QPushButton("Change", this);
+  command1_->setObjectName("Command1");
+  place(command1_, 4200, 1200, 1935, 375);
+
+  list1_ = new QListWidget(this);
+  list1_->setObjectName("List1");
+  place(list1_, 120, 2640, 7935, 3765);
+
+  // The sound is opened once and stays open; each owner message rewinds it.
+  // A missing or undecodable file leaves the effect in its error state, and
+  // the window plays nothing then.
+  mm1_ = new QSoundEffect(this);
+  mm1_->setObjectName("MM1");
+  mm1_->setSource(QUrl::fromLocalFile(QDir(toQ(dataDir)).filePath("recv.wav")));
+  connect(mm1_, &QSoundEffect::statusChanged, this, [this] {
+    if (!soundPending_ || mm1_->status() == QSoundEffect::Loading) return;
+    soundPending_ = false;
+    if (mm1_->status() == QSoundEffect::Ready) mm1_->play();
+  });
+
+  timer1_ = new QTimer(this);
+  timer1_->setObjectName("Timer1");
+  timer1_->setInterval(500);
+  timer2_ = new QTimer(this);
+  timer2_->setObjectName("Timer2");
+  timer2_->setInterval(1000);
+  timawwait_ = new QTimer(this);
+  timawwait_->setObjectName("timawwait");
+  timawwait_->setInterval(250);
+  // Timer1 and Timer2 count from the window's creation, even while the
+  // start-up prompts wait for the operator.
+  timer1_->start();
+  timer2_->start();
+}
+
+ConsoleWindow::~ConsoleWindow() = default;
+
+void ConsoleWindow::attach(Form1& form) {
+  form_ = &form;
+  ConsoleModel& model = form.console;
+
+  for (std::size_t i = 0; i < text1_.size(); ++i) {
+    text1_[i]->setText(toQ(model.Text1[i]));
+    connect(text1_[i], &QLineEdit::textChanged, this,
+            [this, i](const QString& text) { form_->console.Text1[i] = fromQ(text); });
+  }
+  // What the operator types into the editor is the model's text as it stands.
+  connect(text2_, &QLineEdit::textChanged, this, [this](const QString& text) { form_->console.Text2 = fromQ(text); });
+  connect(text3_, &QLineEdit::textChanged, this, [this](const QString& text) { form_->console.Text3 = fromQ(text); });
+  // activated fires for every pick by the operator, the same name again
+  // included, and never for the program's own changes to the list.
+  connect(combo1_, &QComboBox::activated, this,
+          [this](int index) { selectCombo1(*form_, fromQ(combo1_->itemText(index))); });
+  connect(command1_, &QPushButton::clicked, this, [this] { pressCommand1(*form_); });
+
+  connect(timer1_, &QTimer::timeout, this, [this] { form_->timer1Tick(); });
+  connect(timer2_, &QTimer::timeout, this, [this] { form_->timer2Tick(); });
+  connect(timawwait_, &QTimer::timeout, this, [this] { form_->timawwaitTick(); });
+}
+
+void ConsoleWindow::startTimawwait() {
+  loggedIn_ = true;
+  timawwait_->start();
+}
+
+void ConsoleWindow::combo1Added(const std::string& name) { combo1_->addItem(toQ(name)); }
+
+void ConsoleWindow::text2Written(const std::string& text) { text2_->setText(toQ(text)); }
+
+void ConsoleWindow::text3Written(const std::string& text) { text3_->setText(toQ(text)); }
+
+void ConsoleWindow::list1Added(const std::string& entry) { list1_->addItem(toQ(entry)); }
+
+void ConsoleWindow::restart() {
+  switch (mm1_->status()) {
+    case QSoundEffect::Ready:
+      mm1_->stop();
+      mm1_->play();
+      return;
+    case QSoundEffect::Loading:
+      // Still decoding: it plays from its beginning once ready.
+      soundPending_ = true;
+      return;
+    default:
+      // A missing or undecodable file stays silent.
+      return;
+  }
+}
+
+std::optional<std::string> ConsoleWindow::inputBox(const std::string& prompt) {
+  QInputDialog dialog(isVisible() ? this : nullptr);
+  dialog.setWindowTitle(QString());
+  dialog.setLabelText(toQ(prompt));
+  dialog.setTextValue(QString());
+  dialog.setInputMode(QInputDialog::TextInput);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return fromQ(dialog.textValue());
+}
+
+void ConsoleWindow::messageBox(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString(), toQ(text), QMessageBox::Ok, isVisible() ? this : nullptr);
+  box.exec();
+}
+
+void ConsoleWindow::closeEvent(QCloseEvent* event) {
+  if (form_ && loggedIn_ && !shutDown_) {
+    shutDown_ = true;
+    // The pump stops first; the countdown's own Waits still deliver events.
+    timawwait_->stop();
+    session::formUnload(*form_);
+  }
+  event->accept();
+}
+
+}  // namespace kelva::console

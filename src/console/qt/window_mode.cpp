@@ -1,0 +1,45 @@
+#include "console/qt/window_mode.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <iostream>
+#include <memory>
+
+#include "app/form1.h"
+#include "console/qt/console_window.h"
+#include "session/startup.h"
+
+namespace kelva::console {
+
+int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const WindowSettings& settings) {
+  QApplication app(argc, argv);
+  ConsoleWindow window(settings.dataDir);
+  auto form = std::make_unique<Form1>(world, files, window, window, settings.dataDir);
+  window.attach(*form);
+
+  // The prompts run their own event loops, so Timer1 and Timer2 already tick
+  // while the operator answers them.
+  const session::StartupResult started = session::formLoad(*form, window, settings.seed);
+  switch (started.outcome) {
+    case session::StartupOutcome::kRunning:
+      break;
+    case session::StartupOutcome::kCancelled:
+      return 0;
+    case session::StartupOutcome::kLoginRefused:
+      // The message box with the code has been shown and closed.
+      return 1;
+    case session::StartupOutcome::kDataError: {
+      // Shown as well as logged: the operator at the desktop may not see the
+      // terminal.
+      std::cerr << "kelvabot: " << started.message << "\n";
+      QMessageBox box(QMessageBox::Critical, "kelvabot", QString::fromStdString(started.message), QMessageBox::Ok);
+      box.exec();
+      return 3;
+    }
+  }
+  window.startTimawwait();
+  window.show();
+  return app.exec();
+}
+
+}  // namespace kelva::console

@@ -1,0 +1,29 @@
+// Window mode: the bot in real time with the operator's console window.
+//
+// The window is created first (Timer1 and Timer2 tick from then on), the
+// start-up prompts are modal dialog boxes, and once the bot is logged in the
+// window shows and the event pump starts. Closing the window runs the
+// shutdown countdown and ends the program.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "data/file_system.h"
+#include "session/world_sdk.h"
+
+namespace kelva::console {
+
+struct WindowSettings {
+  std::string dataDir;          // the data files and recv.wav
+  std::optional<int64_t> seed;  // none: the time of day
+};
+
+// Runs the program until the window is closed; returns the exit status: 0
+// closed (or a prompt cancelled), 1 the login was refused, 3 a data file
+// could not be loaded. `argc` and `argv` go to Qt (which may take its own
+// options from them).
+int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const WindowSettings& settings);
+
+}  // namespace kelva::console

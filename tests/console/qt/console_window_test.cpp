@@ -1,0 +1,278 @@
+#include "console/qt/console_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSoundEffect>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "app/form1.h"
+#include "support/fakes.h"
+
+namespace kelva::testing {
+namespace {
+
+using console::ConsoleWindow;
+using Lines = std::vector<std::string>;
+
+// The window on a fake world, with files in memory.
+class ConsoleWindowTest : public ::testing::Test {
+ protected:
+  explicit ConsoleWindowTest(const std::string& soundDir = "/nonexistent")
+      : window(soundDir), form(std::make_unique<Form1>(world, files, window, window, "/data")) {
+    window.attach(*form);
+  }
+
+  template <typename W>
+  W* control(const char* name) {
+    W* w = window.findChild<W*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+
+  PlayerRecord& givenPlayer(const std::string& name, int32_t exp, int32_t gold) {
+    PlayerRecord& r = form->roster[static_cast<std::size_t>(form->playerCount++)];
+    setStartingValues(r, name);
+    r.exp = exp;
+    r.gold = gold;
+    form->console.addCombo1(name);
+    return r;
+  }
+
+  // Answers the modal dialog that `open` shows, with `answer` run on it.
+  template <typename Dialog>
+  void whenShown(const std::function<void(Dialog*)>& answer) {
+    QTimer::singleShot(0, [answer] {
+      auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      answer(dialog);
+    });
+  }
+
+  FakeWorld world;
+  MemoryFileSystem files;
+  ConsoleWindow window;
+  std::unique_ptr<Form1> form;
+};
+
+TEST_F(ConsoleWindowTest, ControlsStandWhereTheConsoleHasThemWithTheirCaptions) {
+  EXPECT_EQ(window.windowTitle(), "Form1");
+  EXPECT_EQ(window.size(), QSize(550, 474));
+
+  for (int i = 0; i < 7; ++i) {
+    auto* box = control<QLineEdit>(QString("Text1(%1)").arg(i).toUtf8().constData());
+    EXPECT_EQ(box->geometry(), QRect(0, 24 * i, 185, 19)) << i;
+    EXPECT_EQ(box->text(), "");
+  }
+  auto* combo = control<QComboBox>("Combo1");
+  EXPECT_EQ(combo->geometry(), QRect(192, 0, 121, 21));
+  EXPECT_EQ(combo->placeholderText(), "Select Name");
+  EXPECT_EQ(combo->count(), 0);
+  EXPECT_EQ(combo->currentIndex(), -1);
+
+  auto* label1 = control<QLabel>("Label1");
+  EXPECT_EQ(label1->geometry(), QRect(192, 24, 121, 17));
+  EXPECT_EQ(label1->text(), "Exp");
+  auto* label2 = control<QLabel>("Label2");
+  EXPECT_EQ(label2->geometry(), QRect(192, 48, 121, 17));
+  EXPECT_EQ(label2->text(), "GP");
+
+  EXPECT_EQ(control<QLineEdit>("Text2")->geometry(), QRect(312, 24, 233, 19));
+  EXPECT_EQ(control<QLineEdit>("Text3")->geometry(), QRect(312, 48, 233, 19));
+  EXPECT_EQ(control<QLineEdit>("Text2")->text(), "");
+  EXPECT_EQ(control<QLineEdit>("Text3")->text(), "");
+
+  auto* change = control<QPushButton>("Command1");
+  EXPECT_EQ(change->geometry(), QRect(280, 80, 129, 25));
+  EXPECT_EQ(change->text(), "Change");
+
+  auto* list = control<QListWidget>("List1");
+  EXPECT_EQ(list->geometry(), QRect(8, 176, 529, 251));
+  EXPECT_EQ(list->count(), 0);
+}
+
+TEST_F(ConsoleWindowTest, TimersTickFromCreationAndThePumpFromLogin) {
+  auto* timer1 = control<QTimer>("Timer1");
+  auto* timer2 = control<QTimer>("Timer2");
+  auto* pump = control<QTimer>("timawwait");
+  EXPECT_TRUE(timer1->isActive());
+  EXPECT_EQ(timer1->interval(), 500);
+  EXPECT_TRUE(timer2->isActive());
+  EXPECT_EQ(timer2->interval(), 1000);
+  EXPECT_FALSE(pump->isActive());
+
+  // Timer2's ticks reach the game's counters.
+  const int16_t before = form->regrowTicks;
+  QTest::qWait(1100);
+  EXPECT_GT(form->regrowTicks, before);
+
+  window.startTimawwait();
+  EXPECT_TRUE(pump->isActive());
+  EXPECT_EQ(pump->interval(), 250);
+  // The pump delivers the world's events through Wait.
+  form->timawwaitEnabled = true;
+  world.queueChat("Nobody", 4, "no command");
+  QTest::qWait(400);
+  EXPECT_TRUE(world.pending.empty());
+}
+
+TEST_F(ConsoleWindowTest, OperatorPicksAPlayerAndChangesExpAndGold) {
+  PlayerRecord& bob = givenPlayer("Bob", 250, 40);
+  givenPlayer("Ann", 7, 3);
+  auto* combo = control<QComboBox>("Combo1");
+  ASSERT_EQ(combo->count(), 2);
+  EXPECT_EQ(combo->itemText(0), "Bob");
+  EXPECT_EQ(combo->itemText(1), "Ann");
+
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  // Pressing Change before anyone is picked does nothing.
+  QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+  EXPECT_TRUE(world.calls.empty());
+
+  combo->setFocus();
+  QTest::keyClick(combo, Qt::Key_Down);  // picks the first entry, as a click would
+  EXPECT_EQ(form->console.Combo1Text, "Bob");
+  auto* text2 = control<QLineEdit>("Text2");
+  auto* text3 = control<QLineEdit>("Text3");
+  EXPECT_EQ(text2->text(), "250");
+  EXPECT_EQ(text3->text(), "40");
+
+  text2->selectAll();
+  QTest::keyClicks(text2, "12.5");
+  EXPECT_EQ(form->console.Text2, "12.5");
+  QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+  EXPECT_EQ(world.calls, (Lines{"say A special gift of -237.5exp and 0gp was given to Bob."}));
+  EXPECT_EQ(bob.exp, 12);
+  EXPECT_EQ(bob.gold, 40);
+  EXPECT_NE(files.files.find("/data/stats.txt"), files.files.end());
+}
+
+TEST_F(ConsoleWindowTest, AdministratorBoxesAndOwnerMessagesGoThroughTheModel) {
+  auto* box = control<QLineEdit>("Text1(3)");
+  QTest::keyClicks(box, "Boss");
+  EXPECT_EQ(form->console.Text1[3], "Boss");
+  box->clear();
+  EXPECT_EQ(form->console.Text1[3], "");
+
+  form->console.addList1("Bob:     Hello there");
+  form->console.addList1("Bob:     ");
+  auto* list = control<QListWidget>("List1");
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->item(0)->text(), "Bob:     Hello there");
+  EXPECT_EQ(list->item(1)->text(), "Bob:     ");
+}
+
+TEST_F(ConsoleWindowTest, PromptShowsOnlyItsTextAndCancelGivesNothing) {
+  whenShown<QInputDialog>([](QInputDialog* d) {
+    EXPECT_EQ(d->labelText(), "CitizenNumber?");
+    EXPECT_EQ(d->windowTitle(), "");
+    EXPECT_EQ(d->textValue(), "");
+    d->setTextValue("1234");
+    d->accept();
+  });
+  EXPECT_EQ(window.inputBox("CitizenNumber?"), std::optional<std::string>("1234"));
+
+  whenShown<QInputDialog>([](QInputDialog* d) { d->reject(); });
+  EXPECT_EQ(window.inputBox("PPW?"), std::nullopt);
+}
+
+TEST_F(ConsoleWindowTest, RefusedLoginBoxShowsTheCodeWithOnlyOk) {
+  bool shown = false;
+  whenShown<QMessageBox>([&shown](QMessageBox* box) {
+    shown = true;
+    EXPECT_EQ(box->text(), "463");
+    EXPECT_EQ(box->windowTitle(), "");
+    EXPECT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    box->button(QMessageBox::Ok)->click();
+  });
+  window.messageBox("463");
+  EXPECT_TRUE(shown);
+}
+
+TEST_F(ConsoleWindowTest, ClosingAfterLoginRunsTheCountdownOnce) {
+  window.startTimawwait();
+  form->timawwaitEnabled = true;
+  window.show();
+  world.queueChat("Nobody", 4, "hello");  // still delivered by the countdown's waits
+  window.close();
+  EXPECT_EQ(world.calls, (Lines{"say Bot is being shut down in Three...", "say Two...", "say One...", "destroy",
+                                "term"}));
+  EXPECT_TRUE(world.pending.empty());
+  EXPECT_FALSE(control<QTimer>("timawwait")->isActive());
+  EXPECT_FALSE(form->timawwaitEnabled);
+  window.show();
+  window.close();
+  EXPECT_EQ(world.calls.size(), 5u);
+}
+
+TEST_F(ConsoleWindowTest, ClosingBeforeLoginSaysNothing) {
+  window.show();
+  window.close();
+  EXPECT_TRUE(world.calls.empty());
+}
+
+TEST_F(ConsoleWindowTest, MissingSoundFilePlaysNothingAndChangesNothing) {
+  auto* sound = control<QSoundEffect>("MM1");
+  window.restart();
+  window.restart();
+  QTest::qWait(50);
+  EXPECT_FALSE(sound->isPlaying());
+  EXPECT_TRUE(world.calls.empty());
+}
+
+class ConsoleWindowWithSound : public ConsoleWindowTest {
+ protected:
+  ConsoleWindowWithSound() : ConsoleWindowTest(KELVA_DEMO_DIR) {}
+};
+
+TEST_F(ConsoleWindowWithSound, ShippedSoundLoads) {
+  auto* sound = control<QSoundEffect>("MM1");
+  EXPECT_TRUE(sound->source().toLocalFile().endsWith("/recv.wav"));
+  // Decoding runs on its own; the file must come out ready to play.
+  for (int i = 0; i < 100 && sound->status() == QSoundEffect::Loading; ++i) QTest::qWait(20);
+  EXPECT_EQ(sound->status(), QSoundEffect::Ready);
+  window.restart();  // with or without an audio device, nothing else changes
+  EXPECT_TRUE(world.calls.empty());
+}
+
+// Draws the console as an operator sees it in play and saves the picture
+// (KELVA_SCREENSHOT names another file, e.g. docs/console.png).
+TEST_F(ConsoleWindowTest, Screenshot) {
+  form->console.Text1[0] = "Boss";
+  control<QLineEdit>("Text1(0)")->setText("Boss");
+  control<QLineEdit>("Text1(1)")->setText("Kelva");
+  givenPlayer("Ann", 120, 35);
+  givenPlayer("Bob", 250, 40);
+  givenPlayer("Cyd", 75, 5);
+  auto* combo = control<QComboBox>("Combo1");
+  combo->setCurrentIndex(1);
+  emit combo->activated(1);
+  form->console.addList1("Boss:     The troll at the bridge needs more gold.");
+  form->console.addList1("Kelva:     Back tomorrow, keep the shrooms growing!");
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+  const char* path = std::getenv("KELVA_SCREENSHOT");
+  const QString file = path ? QString(path) : QString(KELVA_SCREENSHOT_PATH);
+  const QPixmap shot = window.grab();
+  EXPECT_EQ(shot.size(), QSize(550, 474));
+  EXPECT_TRUE(shot.save(file, "PNG")) << file.toStdString();
+}
+
+}  // namespace
+}  // namespace kelva::testing
