@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing kelvabot need, but
+# only those that are missing: apt-get update runs once, and only then.
+# Meant to be sourced or run by the other scripts, as root on Debian 12.
+set -euo pipefail
+
+kelva_packages=(
+  g++
+  cmake
+  ninja-build
+  libgtest-dev
+  libbenchmark-dev
+  qt6-base-dev
+  qt6-multimedia-dev
+)
+
+kelva_install_missing() {
+  local missing=() p
+  for p in "${kelva_packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if [[ ${#missing[@]} -eq 0 ]]; then
+    return 0
+  fi
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=()
+  [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+kelva_install_missing
