@@ -4,15 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace kelva {
 
 namespace {
 
-std::string errnoText(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + std::strerror(errno);
+std::string errnoText(const std::string& what, const std::string& path, int error) {
+  return what + " " + path + ": " + std::strerror(error);
 }
 
 std::string folderOf(const std::string& path) {
@@ -22,34 +24,45 @@ std::string folderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
+// Shared by every DiskFileSystem of the process, so that no two saves (of one
+// file system or of two) ever pick the same temporary name.
+std::atomic<uint64_t> tempSerial{0};
+
+// A failed replace: the message, with errno read before anything else runs.
+Status failed(const char* what, const std::string& path) { return Status::error(errnoText(what, path, errno)); }
 
 }  // namespace
+
+int DiskCalls::open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+ssize_t DiskCalls::write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
+int DiskCalls::fsync(int fd) { return ::fsync(fd); }
+int DiskCalls::close(int fd) { return ::close(fd); }
+int DiskCalls::rename(const char* from, const char* to) { return ::rename(from, to); }
+int DiskCalls::unlink(const char* path) { return ::unlink(path); }
+
+namespace {
+DiskCalls realCalls;
+}  // namespace
+
+DiskFileSystem::DiskFileSystem() : calls_(&realCalls) {}
+DiskFileSystem::DiskFileSystem(DiskCalls& calls) : calls_(&calls) {}
 
 Result<std::optional<std::string>> DiskFileSystem::readFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return std::optional<std::string>();
-    return Status::error(errnoText("cannot open", path));
+    return failed("cannot open", path);
   }
   std::string bytes;
+  // Read straight into the string: the whole stats file is one read.
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size) + 1);
   char buffer[65536];
   while (true) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      const Status s = Status::error(errnoText("cannot read", path));
+      const Status s = failed("cannot read", path);
       ::close(fd);
       return s;
     }
@@ -61,38 +74,61 @@ Result<std::optional<std::string>> DiskFileSystem::readFile(const std::string& p
 }
 
 Status DiskFileSystem::replaceFile(const std::string& path, const std::string& bytes) {
-  const std::string temp = path + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return Status::error(errnoText("cannot create", temp));
-  if (!writeAll(fd, bytes)) {
-    const Status s = Status::error(errnoText("cannot write", temp));
-    ::close(fd);
-    ::unlink(temp.c_str());
+  // A name of our own: the process id keeps two running bots apart, the
+  // serial two saves of one bot; O_EXCL refuses a name left behind by a
+  // crashed run, and then the next serial is tried.
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(tempSerial.fetch_add(1));
+    fd = calls_->open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) return failed("cannot create", temp);
+  }
+  if (fd < 0) return failed("cannot create", temp);
+
+  // Everything up to the rename undoes itself: close what is open, remove
+  // the temporary file, and the old file has not been touched.
+  auto abandon = [&](const char* what) {
+    const Status s = failed(what, temp);
+    if (fd >= 0) calls_->close(fd);
+    calls_->unlink(temp.c_str());
+    return s;
+  };
+
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = calls_->write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return abandon("cannot write");
+    }
+    if (n == 0) {
+      // A write that takes nothing and reports no error would loop forever.
+      errno = EIO;
+      return abandon("cannot write");
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (calls_->fsync(fd) != 0) return abandon("cannot flush");
+  const int closing = fd;
+  fd = -1;
+  if (calls_->close(closing) != 0) return abandon("cannot close");
+  if (calls_->rename(temp.c_str(), path.c_str()) != 0) {
+    const Status s = failed("cannot rename over", path);
+    calls_->unlink(temp.c_str());
     return s;
   }
-  if (::fsync(fd) != 0) {
-    const Status s = Status::error(errnoText("cannot flush", temp));
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return s;
-  }
-  if (::close(fd) != 0) {
-    const Status s = Status::error(errnoText("cannot close", temp));
-    ::unlink(temp.c_str());
-    return s;
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const Status s = Status::error(errnoText("cannot rename over", path));
-    ::unlink(temp.c_str());
-    return s;
-  }
+
   // Flush the folder so that the rename itself survives a power cut.
   const std::string folder = folderOf(path);
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
+  const int dirFd = calls_->open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  if (dirFd < 0) return failed("saved, but cannot open the folder", folder);
+  if (calls_->fsync(dirFd) != 0) {
+    const Status s = failed("saved, but cannot flush the folder", folder);
+    calls_->close(dirFd);
+    return s;
   }
+  calls_->close(dirFd);
   return Status::ok();
 }
 

@@ -1,0 +1,268 @@
+#include "data/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "app/form1.h"
+#include "data/persistence.h"
+#include "data/stats_file.h"
+#include "support/fakes.h"
+
+namespace kelva {
+namespace {
+
+// A fresh folder on the real disk, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelva-fs-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() { std::filesystem::remove_all(path_); }
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  std::set<std::string> names() const {
+    std::set<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) out.insert(e.path().filename().string());
+    return out;
+  }
+
+ private:
+  std::string path_;
+};
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+enum class Call { kOpen, kWrite, kFsync, kClose, kRename };
+
+// The real calls, except that the Nth call of one kind fails with a chosen
+// errno, as a full disk (ENOSPC) or a failing one (EIO) would make it fail.
+// Writes can also be cut short, and every call is counted.
+class FaultyCalls : public DiskCalls {
+ public:
+  Call failing = Call::kOpen;
+  int failOnCall = 0;  // 0: nothing fails
+  int error = EIO;
+  std::size_t maxWrite = 0;  // 0: writes are not cut short
+  int interruptEvery = 0;    // every Nth write first fails with EINTR
+  std::map<Call, int> counts;
+  std::vector<std::string> opened;
+
+  int open(const char* path, int flags, mode_t mode) override {
+    if (fails(Call::kOpen)) return -1;
+    opened.emplace_back(path);
+    return DiskCalls::open(path, flags, mode);
+  }
+  ssize_t write(int fd, const void* data, std::size_t size) override {
+    if (interruptEvery > 0 && ++writesSeen_ % interruptEvery == 0) {
+      errno = EINTR;
+      return -1;
+    }
+    if (fails(Call::kWrite)) return -1;
+    if (maxWrite > 0 && size > maxWrite) size = maxWrite;
+    return DiskCalls::write(fd, data, size);
+  }
+  int fsync(int fd) override { return fails(Call::kFsync) ? -1 : DiskCalls::fsync(fd); }
+  int close(int fd) override {
+    if (fails(Call::kClose)) {
+      DiskCalls::close(fd);  // the descriptor is gone either way, as on Linux
+      return -1;
+    }
+    return DiskCalls::close(fd);
+  }
+  int rename(const char* from, const char* to) override {
+    return fails(Call::kRename) ? -1 : DiskCalls::rename(from, to);
+  }
+
+ private:
+  int writesSeen_ = 0;
+  bool fails(Call c) {
+    const int n = ++counts[c];
+    if (failOnCall == 0 || c != failing || n != failOnCall) return false;
+    errno = error;
+    return true;
+  }
+};
+
+const std::string kOld = "Ann,1,Human,none,10,10,10,10,15,15,0,0,5,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
+
+struct Fault {
+  Call call;
+  int nth;
+  const char* reported;  // what the message names
+};
+
+// Every step before the rename: the old file must come through untouched and
+// no temporary file may stay behind.
+const Fault kFaultsBeforeRename[] = {
+    {Call::kOpen, 1, "cannot create"},      {Call::kWrite, 1, "cannot write"},
+    {Call::kWrite, 3, "cannot write"},      {Call::kFsync, 1, "cannot flush"},
+    {Call::kClose, 1, "cannot close"},      {Call::kRename, 1, "cannot rename over"},
+};
+
+TEST(DiskFileSystem, AFailureBeforeTheRenameKeepsTheOldFileAndTheNextReplaceSucceeds) {
+  for (const int error : {ENOSPC, EIO}) {
+    for (const Fault& f : kFaultsBeforeRename) {
+      SCOPED_TRACE(std::string(f.reported) + " / " + std::strerror(error) + " on call " + std::to_string(f.nth));
+      TempFolder dir;
+      const std::string path = dir.file("stats.txt");
+      std::ofstream(path, std::ios::binary) << kOld;
+      FaultyCalls calls;
+      calls.failing = f.call;
+      calls.failOnCall = f.nth;
+      calls.error = error;
+      calls.maxWrite = 4096;  // several writes, so the third one can fail
+      DiskFileSystem disk(calls);
+      const std::string fresh(20000, 'x');
+
+      const Status s = disk.replaceFile(path, fresh);
+      ASSERT_FALSE(s.isOk());
+      EXPECT_NE(s.message().find(f.reported), std::string::npos) << s.message();
+      EXPECT_NE(s.message().find(std::strerror(error)), std::string::npos) << s.message();
+      EXPECT_EQ(slurp(path), kOld);
+      EXPECT_EQ(dir.names(), std::set<std::string>{"stats.txt"});
+
+      calls.failOnCall = 0;
+      ASSERT_TRUE(disk.replaceFile(path, fresh).isOk());
+      EXPECT_EQ(slurp(path), fresh);
+      EXPECT_EQ(dir.names(), std::set<std::string>{"stats.txt"});
+    }
+  }
+}
+
+TEST(DiskFileSystem, ShortAndInterruptedWritesStillWriteEveryByte) {
+  TempFolder dir;
+  FaultyCalls calls;
+  calls.maxWrite = 7;
+  calls.interruptEvery = 3;
+  DiskFileSystem disk(calls);
+  std::string bytes;
+  for (int i = 0; i < 500; ++i) bytes += std::to_string(i) + ",";
+  ASSERT_TRUE(disk.replaceFile(dir.file("objects.txt"), bytes).isOk());
+  EXPECT_EQ(slurp(dir.file("objects.txt")), bytes);
+}
+
+TEST(DiskFileSystem, TheFileAndThenItsFolderAreFlushed) {
+  TempFolder dir;
+  FaultyCalls calls;
+  DiskFileSystem disk(calls);
+  ASSERT_TRUE(disk.replaceFile(dir.file("stats.txt"), kOld).isOk());
+  EXPECT_EQ(calls.counts[Call::kFsync], 2);
+  ASSERT_EQ(calls.opened.size(), 2u);
+  EXPECT_EQ(calls.opened[1], dir.path());
+  EXPECT_EQ(calls.counts[Call::kClose], 2);  // nothing left open
+}
+
+TEST(DiskFileSystem, AFailedFolderFlushIsReportedAfterTheNewFileIsInPlace) {
+  TempFolder dir;
+  const std::string path = dir.file("stats.txt");
+  std::ofstream(path, std::ios::binary) << kOld;
+  FaultyCalls calls;
+  calls.failing = Call::kFsync;
+  calls.failOnCall = 2;
+  calls.error = EIO;
+  DiskFileSystem disk(calls);
+  const Status s = disk.replaceFile(path, "new\r\n");
+  ASSERT_FALSE(s.isOk());
+  EXPECT_NE(s.message().find("cannot flush the folder"), std::string::npos) << s.message();
+  // The rename cannot be taken back; the file is whole, and it is the new one.
+  EXPECT_EQ(slurp(path), "new\r\n");
+  EXPECT_EQ(dir.names(), std::set<std::string>{"stats.txt"});
+}
+
+TEST(DiskFileSystem, EverySaveUsesATemporaryNameOfItsOwnAndSkipsLeftovers) {
+  TempFolder dir;
+  const std::string path = dir.file("stats.txt");
+  FaultyCalls calls;
+  DiskFileSystem disk(calls);
+  DiskFileSystem other(calls);
+  ASSERT_TRUE(disk.replaceFile(path, "a").isOk());
+  ASSERT_TRUE(other.replaceFile(path, "b").isOk());
+  ASSERT_TRUE(disk.replaceFile(path, "c").isOk());
+  const std::set<std::string> temps{calls.opened[0], calls.opened[2], calls.opened[4]};
+  EXPECT_EQ(temps.size(), 3u);
+  for (const std::string& t : temps) EXPECT_EQ(t.rfind(dir.path() + "/", 0), 0u) << t;
+
+  // A crashed run may have left a temporary file under the name the next
+  // save would pick; that save takes another name and leaves it alone.
+  const std::string used = calls.opened[4];
+  const std::string serial = used.substr(used.rfind('-') + 1);
+  const std::string next = used.substr(0, used.rfind('-') + 1) + std::to_string(std::stoull(serial) + 1);
+  std::ofstream(next, std::ios::binary) << "leftover";
+  ASSERT_TRUE(disk.replaceFile(path, "d").isOk());
+  EXPECT_EQ(slurp(path), "d");
+  EXPECT_EQ(slurp(next), "leftover");
+}
+
+TEST(DiskFileSystem, ReadsWhatItWroteAndTellsAMissingFileFromAnUnreadableOne) {
+  TempFolder dir;
+  DiskFileSystem disk;
+  auto missing = disk.readFile(dir.file("none.txt"));
+  ASSERT_TRUE(missing.isOk());
+  EXPECT_FALSE(missing.value().has_value());
+
+  std::string bytes(200000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+  ASSERT_TRUE(disk.replaceFile(dir.file("big.txt"), bytes).isOk());
+  auto read = disk.readFile(dir.file("big.txt"));
+  ASSERT_TRUE(read.isOk());
+  EXPECT_EQ(*read.value(), bytes);
+
+  // A folder where a file is expected exists but cannot be read as one.
+  std::filesystem::create_directory(dir.file("folder.txt"));
+  EXPECT_FALSE(disk.readFile(dir.file("folder.txt")).isOk());
+}
+
+// A whole save of the game through the faulty disk: the player's old line
+// survives, stderr names the failure, and the next save writes the change.
+TEST(DiskFileSystem, AFailedSavestatsIsReportedAndTheNextSaveWritesTheChange) {
+  TempFolder dir;
+  FaultyCalls calls;
+  DiskFileSystem disk(calls);
+  testing::FakeWorld world;
+  testing::RecordingView view;
+  auto form = std::make_unique<Form1>(world, disk, view, view, dir.path());
+  setStartingValues(form->roster[0], "Ann");
+  form->playerCount = 1;
+  savestats(*form);
+  ASSERT_EQ(slurp(dir.file("stats.txt")), kOld);
+
+  for (const Call c : {Call::kWrite, Call::kFsync, Call::kRename}) {
+    form->roster[0].gold += 1;
+    calls.counts.clear();
+    calls.failing = c;
+    calls.failOnCall = 1;
+    calls.error = ENOSPC;
+    ::testing::internal::CaptureStderr();
+    savestats(*form);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("stats.txt"), std::string::npos) << err;
+    EXPECT_NE(err.find(std::strerror(ENOSPC)), std::string::npos) << err;
+    EXPECT_EQ(slurp(dir.file("stats.txt")), kOld);
+  }
+  calls.failOnCall = 0;
+  savestats(*form);
+  EXPECT_EQ(slurp(dir.file("stats.txt")), formatStatsFile(form->roster, 1));
+  EXPECT_NE(slurp(dir.file("stats.txt")), kOld);
+  EXPECT_EQ(dir.names(), std::set<std::string>{"stats.txt"});
+}
+
+}  // namespace
+}  // namespace kelva
