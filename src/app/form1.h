@@ -22,6 +22,7 @@
 #include "data/file_system.h"
 #include "data/object_definition.h"
 #include "data/player_record.h"
+#include "data/stats_cache.h"
 #include "session/shroom_cache.h"
 #include "session/world_sdk.h"
 
@@ -44,6 +45,9 @@ class Form1 : public WorldEvents {
   // Player data.
   Roster roster{};
   int16_t playerCount = 0;
+  // The stats file as last formatted, so that a save formats only the
+  // characters that changed since.
+  StatsFileCache statsCache;
   Catalog catalog{};
   int16_t lastCatalogIndex = -1;
   ObjectDefinitions objectDefinitions{};

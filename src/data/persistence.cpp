@@ -55,7 +55,7 @@ LoadResult initstats(Form1& form) {
 }
 
 void savestats(Form1& form) {
-  save(form, kStatsFileName, formatStatsFile(form.roster, form.playerCount));
+  save(form, kStatsFileName, form.statsCache.format(form.roster, form.playerCount));
 }
 
 LoadResult loadarwe(Form1& form) {
@@ -87,7 +87,7 @@ void saveobjects(Form1& form) {
 }
 
 void writeBackups(Form1& form) {
-  save(form, kStatsBackupFileName, formatStatsFile(form.roster, form.playerCount));
+  save(form, kStatsBackupFileName, form.statsCache.format(form.roster, form.playerCount));
   save(form, kCatalogBackupFileName, formatCatalogFile(form.catalog, form.lastCatalogIndex));
   save(form, kObjectsBackupFileName, formatObjectsFile(form.objectDefinitions, form.lastObjectIndex));
 }

@@ -1,0 +1,135 @@
+#include "data/stats_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "data/persistence.h"
+#include "data/stats_file.h"
+#include "support/game_fixture.h"
+
+namespace kelva {
+namespace {
+
+using testing::GameFixture;
+
+std::unique_ptr<Roster> rosterOf(int count) {
+  auto roster = std::make_unique<Roster>();
+  for (int i = 0; i < count; ++i) {
+    setStartingValues((*roster)[static_cast<std::size_t>(i)], "P" + std::to_string(i));
+    (*roster)[static_cast<std::size_t>(i)].gold = i;
+  }
+  return roster;
+}
+
+// One change to each stored field, in turn, as any code path might make it.
+const std::vector<std::function<void(PlayerRecord&)>>& everyFieldChange() {
+  static const std::vector<std::function<void(PlayerRecord&)>> changes = {
+      [](PlayerRecord& r) { r.name += "x"; },
+      [](PlayerRecord& r) { r.level += 1; },
+      [](PlayerRecord& r) { r.race = "Elf"; },
+      [](PlayerRecord& r) { r.strength += 1; },
+      [](PlayerRecord& r) { r.clanStrengthBonus += 1; },
+      [](PlayerRecord& r) { r.baseStrength += 1; },
+      [](PlayerRecord& r) { r.speed -= 11; },
+      [](PlayerRecord& r) { r.clanSpeedBonus += 1; },
+      [](PlayerRecord& r) { r.baseSpeed += 1; },
+      [](PlayerRecord& r) { r.charisma += 1; },
+      [](PlayerRecord& r) { r.clanCharismaBonus += 1; },
+      [](PlayerRecord& r) { r.maxCharisma += 1; },
+      [](PlayerRecord& r) { r.baseMaxCharisma += 1; },
+      [](PlayerRecord& r) { r.hp -= 1; },
+      [](PlayerRecord& r) { r.maxHp += 1; },
+      [](PlayerRecord& r) { r.clanMaxHpBonus += 1; },
+      [](PlayerRecord& r) { r.baseMaxHp += 1; },
+      [](PlayerRecord& r) { r.mp += 1; },
+      [](PlayerRecord& r) { r.maxMp += 1; },
+      [](PlayerRecord& r) { r.clanMaxMpBonus += 1; },
+      [](PlayerRecord& r) { r.baseMaxMp += 1; },
+      [](PlayerRecord& r) { r.gold += 1000; },
+      [](PlayerRecord& r) { r.ac += 1; },
+      [](PlayerRecord& r) { r.clanAcBonus += 1; },
+      [](PlayerRecord& r) { r.baseAc += 1; },
+      [](PlayerRecord& r) { r.exp += 1; },
+      [](PlayerRecord& r) { r.weaponId += 1; },
+      [](PlayerRecord& r) { r.armorId += 1; },
+      [](PlayerRecord& r) { r.clan = "Red"; },
+      [](PlayerRecord& r) { r.items += ",scan"; },
+      [](PlayerRecord& r) { r.skills = "fire"; },
+      [](PlayerRecord& r) { r.shroomType = "evil"; },
+  };
+  return changes;
+}
+
+TEST(StatsFileCache, EveryFieldChangeReachesTheFile) {
+  auto roster = rosterOf(5);
+  StatsFileCache cache;
+  ASSERT_EQ(cache.format(*roster, 5), formatStatsFile(*roster, 5));
+  for (std::size_t f = 0; f < everyFieldChange().size(); ++f) {
+    SCOPED_TRACE("field change " + std::to_string(f));
+    PlayerRecord& r = (*roster)[f % 5];
+    everyFieldChange()[f](r);
+    EXPECT_EQ(cache.format(*roster, 5), formatStatsFile(*roster, 5));
+  }
+}
+
+TEST(StatsFileCache, MatchesTheFormatterThroughGrowthShrinkingAndManyChanges) {
+  auto roster = rosterOf(60);
+  StatsFileCache cache;
+  uint32_t x = 12345;
+  auto next = [&x](uint32_t n) {
+    x = x * 1103515245u + 12345u;
+    return (x >> 8) % n;
+  };
+  int count = 0;
+  for (int step = 0; step < 400; ++step) {
+    switch (next(6)) {
+      case 0:  // a new character arrives, or a reload leaves fewer lines
+        count = static_cast<int>(next(61));
+        break;
+      case 1: {  // several characters change at once, lengths changing
+        for (int k = 0; k < 4; ++k) (*roster)[next(60)].gold = static_cast<int32_t>(next(2000000)) - 1000000;
+        break;
+      }
+      case 2:  // a change that keeps the line's length
+        (*roster)[next(60)].hp = static_cast<int32_t>(next(9) + 1);
+        break;
+      case 3:  // two characters trade places
+        std::swap((*roster)[next(60)], (*roster)[next(60)]);
+        break;
+      default:
+        everyFieldChange()[next(static_cast<uint32_t>(everyFieldChange().size()))]((*roster)[next(60)]);
+    }
+    ASSERT_EQ(cache.format(*roster, count), formatStatsFile(*roster, count)) << "step " << step;
+  }
+  EXPECT_EQ(cache.format(*roster, 0), "");
+  EXPECT_EQ(cache.format(*roster, -1), "");
+}
+
+TEST(StatsFileCache, ASaveAfterAReloadWritesTheReloadedCharacters) {
+  GameFixture g;
+  g.givenPlayer("Ann").withGold(50);
+  g.givenPlayer("Bob").withGold(60);
+  g.givenPlayer("Cid");
+  savestats(*g.form);
+  // The file now says something else (an operator edited it); RELOAD reads
+  // it over the roster, and the next save must write what was read.
+  const std::string edited =
+      "Bob,1,Human,none,10,10,10,10,15,15,0,0,7,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n"
+      "Ann,2,Human,none,10,10,10,10,15,15,0,0,9,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
+  g.files.files["/data/stats.txt"] = edited;
+  ASSERT_EQ(initstats(*g.form).outcome, LoadOutcome::kLoaded);
+  savestats(*g.form);
+  EXPECT_EQ(g.statsFile(), edited);
+  g.form->roster[1].gold = 10;
+  savestats(*g.form);
+  EXPECT_EQ(g.statsFile(), formatStatsFile(g.form->roster, 2));
+  writeBackups(*g.form);
+  EXPECT_EQ(g.file("stats_BACKUP.txt"), g.statsFile());
+}
+
+}  // namespace
+}  // namespace kelva
