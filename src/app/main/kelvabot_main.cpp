@@ -2,6 +2,7 @@
 //
 // For now the bot runs in script mode only: against the simulated world,
 // driven by a world script (see docs/world_scripts.md).
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -36,8 +37,10 @@ int main(int argc, char** argv) {
   DiskFileSystem files;
   app::ScriptRunner runner(files, settings, std::cout, std::cerr);
   if (*options.scriptFile == "-") return runner.run(std::cin);
-  std::ifstream script(*options.scriptFile, std::ios::binary);
-  if (!script) {
+  std::error_code ec;
+  std::ifstream script;
+  if (!std::filesystem::is_directory(*options.scriptFile, ec)) script.open(*options.scriptFile, std::ios::binary);
+  if (!script.is_open()) {
     std::cerr << "kelvabot: cannot open the script " << *options.scriptFile << "\n";
     return 2;
   }
