@@ -1,0 +1,218 @@
+#include "combat/monster_round.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <set>
+
+#include "combat/battle_table.h"
+#include "support/game_fixture.h"
+
+namespace kelva {
+namespace {
+
+using combat::addbattle;
+using combat::Sbattle;
+using testing::GameFixture;
+using Calls = std::vector<std::string>;
+
+struct Monster {
+  int32_t edex = 0;
+  int32_t ehp = 1000000;
+  int32_t estr = 0;
+  int32_t eexp = 0;
+  int32_t egp = 0;
+};
+
+// Ann (roster 0, session 7) fights a Troll in slot 0.
+BattleSlot& fight(GameFixture& g, const Monster& m) {
+  addbattle(*g.form, m.edex, m.ehp, "Troll", m.estr, m.eexp, m.egp, "Ann", userpos(g.form->roster, "Ann"), 7);
+  g.takeCalls();
+  return g.form->battles[0];
+}
+
+// The damage of a "You hit the Troll with N damage." line, or -1 for a miss.
+int hitDamage(const std::string& call) {
+  const std::string hit = "whisper 7 You hit the Troll with ";
+  if (call == "whisper 7 You miss the Troll.") return -1;
+  EXPECT_EQ(call.rfind(hit, 0), 0u) << call;
+  return std::stoi(call.substr(hit.size()));
+}
+
+// Many player strikes; the turn is put back each time so only the player strikes.
+std::vector<int> playerStrikes(GameFixture& g, BattleSlot& s, int count) {
+  std::vector<int> out;
+  for (int k = 0; k < count; ++k) {
+    s.turn = 0;
+    Sbattle(*g.form, 0);
+    const Calls calls = g.takeCalls();
+    EXPECT_EQ(calls.size(), 1u);
+    if (calls.size() == 1) out.push_back(hitDamage(calls[0]));
+  }
+  return out;
+}
+
+TEST(MonsterRound, EvenSpeedHitsOneTimeInSixAndDrawsAsTheRulesSay) {
+  GameFixture g;
+  g.givenPlayer("Ann");  // speed 10, strength 10
+  BattleSlot& s = fight(g, {.edex = 10});
+  Rng expected = g.form->rng;
+  const std::vector<int> strikes = playerStrikes(g, s, 6000);
+  int hits = 0;
+  for (int damage : strikes) {
+    // The hit roll, then a damage roll only on a hit.
+    const bool hit = expected.roll(6) == 0;
+    ASSERT_EQ(damage >= 0, hit);
+    if (hit) {
+      ASSERT_EQ(damage, std::max<int>(static_cast<int>(expected.roll(10)) + 1, 5));
+      ++hits;
+    }
+  }
+  EXPECT_GT(hits, 850);
+  EXPECT_LT(hits, 1150);
+}
+
+TEST(MonsterRound, FiveFasterNeverMissesAndSlowerNeverHits) {
+  GameFixture g;
+  g.givenPlayer("Ann").withSpeed(15);
+  BattleSlot& s = fight(g, {.edex = 10});
+  for (int damage : playerStrikes(g, s, 3000)) ASSERT_GE(damage, 0);
+  s.edex = 16;
+  for (int damage : playerStrikes(g, s, 3000)) ASSERT_EQ(damage, -1);
+}
+
+TEST(MonsterRound, PlayerDamageRunsFromHalfToFullStrength) {
+  GameFixture g;
+  auto ann = g.givenPlayer("Ann").withSpeed(100).withStrength(11);
+  BattleSlot& s = fight(g, {});
+  std::set<int> seen;
+  int total = 0;
+  for (int damage : playerStrikes(g, s, 2000)) {
+    seen.insert(damage);
+    total += damage;
+  }
+  EXPECT_EQ(seen, (std::set<int>{5, 6, 7, 8, 9, 10, 11}));
+  EXPECT_EQ(s.ehp, 1000000 - total);
+  for (int strength : {0, 1}) {
+    ann.withStrength(strength);
+    for (int damage : playerStrikes(g, s, 50)) ASSERT_EQ(damage, 1);
+  }
+}
+
+TEST(MonsterRound, MonsterDamageIsHalfToFullStrengthLessArmour) {
+  GameFixture g;
+  g.givenPlayer("Ann").withAc(2).withHp(1000000);
+  BattleSlot& s = fight(g, {.estr = 10});
+  Rng expected = g.form->rng;
+  int32_t hp = 1000000;
+  for (int k = 0; k < 500; ++k) {
+    s.turn = 1;
+    Sbattle(*g.form, 0);
+    const int damage = std::max<int>(static_cast<int>(expected.roll(10)) + 1, 5) - 2;
+    hp -= damage;
+    ASSERT_EQ(g.takeCalls(), Calls{"whisper 7 Troll hits you with " + std::to_string(damage) + " damage."});
+    ASSERT_EQ(g.player("Ann").hp, hp);
+    ASSERT_EQ(s.turn, 0);
+  }
+  // Armour as strong as the monster stops every strike.
+  s.estr = 1;
+  s.turn = 1;
+  g.player("Ann").ac = 1;
+  Sbattle(*g.form, 0);
+  EXPECT_EQ(g.takeCalls(), Calls{"whisper 7 Troll could not damage you."});
+  EXPECT_EQ(g.player("Ann").hp, hp);
+}
+
+TEST(MonsterRound, TurnsAlternateAndAMissDoesNotEndTheFight) {
+  GameFixture g;
+  g.givenPlayer("Ann");
+  BattleSlot& s = fight(g, {.edex = 11, .ehp = -3, .estr = 0});  // Ann cannot hit
+  Sbattle(*g.form, 0);
+  EXPECT_EQ(s.turn, 1);
+  Sbattle(*g.form, 0);
+  EXPECT_EQ(s.turn, 0);
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You miss the Troll.", "whisper 7 Troll hits you with 1 damage."}));
+  EXPECT_EQ(s.name1, "Ann");
+}
+
+TEST(MonsterRound, VictoryPaysLevelsUpAsFarAsItCanAndFreesTheSlot) {
+  GameFixture g;
+  g.givenPlayer("Ann").withSpeed(100).withExp(250).withGold(5);
+  BattleSlot& s = fight(g, {.ehp = 5, .eexp = 100, .egp = 30});
+  Sbattle(*g.form, 0);
+  const Calls calls = g.takeCalls();
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(hitDamage(calls[0]) >= 5, true);
+  EXPECT_EQ(calls[1], "whisper 7 You have beaten the Troll and has gained 30gp and 100exp.");
+  EXPECT_EQ(calls[2], "whisper 7 You are now level 2.");
+  EXPECT_EQ(calls[3], "whisper 7 You are now level 3.");
+  EXPECT_EQ(calls[4], "whisper 7 You need 250 more experience to level up.");
+  EXPECT_EQ(g.player("Ann").level, 3);
+  EXPECT_EQ(g.player("Ann").exp, 50);
+  EXPECT_EQ(g.player("Ann").gold, 35);
+  EXPECT_EQ(s.name1, "");
+  EXPECT_EQ(s.turn, 0);
+  EXPECT_NE(g.statsFile().find("Ann,3,"), std::string::npos);
+}
+
+TEST(MonsterRound, DeathCostsSevenPercentOfExpAndFivePercentOfGold) {
+  GameFixture g;
+  g.givenPlayer("Ann").withHp(1).withExp(99).withGold(19);
+  BattleSlot& s = fight(g, {.estr = 4});
+  s.turn = 1;
+  Sbattle(*g.form, 0);
+  const Calls calls = g.takeCalls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[1], "whisper 7 You have been killed by Troll.");
+  EXPECT_EQ(calls[2], "whisper 7 You have lost 6 experience and 0 gp.");
+  const PlayerRecord& p = g.player("Ann");
+  EXPECT_EQ(p.hp, 0);
+  EXPECT_EQ(p.exp, 93);
+  EXPECT_EQ(p.gold, 19);
+  EXPECT_EQ(s.name1, "");
+  EXPECT_NE(g.statsFile().find("Ann,1,Human,none,10,10,10,10,0,15,0,0,19,0,93,"), std::string::npos);
+}
+
+TEST(MonsterRound, AnOverflowingRewardIsSkippedAndTheFightStillEnds) {
+  GameFixture g;
+  g.givenPlayer("Ann").withSpeed(100).withGold(INT32_MAX - 10);
+  BattleSlot& s = fight(g, {.ehp = 1, .eexp = 40, .egp = 11});
+  Sbattle(*g.form, 0);
+  const Calls calls = g.takeCalls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[1], "whisper 7 You have beaten the Troll and has gained 11gp and 40exp.");
+  EXPECT_EQ(calls[2], "whisper 7 You need 60 more experience to level up.");
+  EXPECT_EQ(g.player("Ann").gold, INT32_MAX - 10);
+  EXPECT_EQ(g.player("Ann").exp, 40);
+  EXPECT_EQ(s.name1, "");
+  EXPECT_NE(g.statsFile(), "");
+}
+
+TEST(MonsterRound, ABadRosterIndexSkipsThePlayersStepsOnly) {
+  GameFixture g;
+  g.givenPlayer("Ann");
+  BattleSlot& s = fight(g, {.estr = 10});
+  s.ploc1 = kNoPlayer;
+  EXPECT_NO_THROW(Sbattle(*g.form, 0));
+  EXPECT_EQ(s.turn, 1);
+  EXPECT_NO_THROW(Sbattle(*g.form, 0));
+  EXPECT_EQ(s.turn, 0);
+  EXPECT_TRUE(g.takeCalls().empty());
+  EXPECT_EQ(s.name1, "Ann");
+  EXPECT_EQ(s.ehp, 1000000);
+}
+
+TEST(MonsterRound, TheLevelUpLoopStopsWhenThePlayerCannotBeFound) {
+  GameFixture g;
+  g.givenPlayer("Ann").withSpeed(100).withExp(1000);
+  BattleSlot& s = fight(g, {.ehp = 1});
+  s.name1 = "Renamed";  // levelup looks the winner up by name
+  Sbattle(*g.form, 0);
+  const Calls calls = g.takeCalls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[2], "whisper 7 You need -900 more experience to level up.");
+  EXPECT_EQ(g.player("Ann").level, 1);
+}
+
+}  // namespace
+}  // namespace kelva
