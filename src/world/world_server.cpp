@@ -163,6 +163,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   bool isOpen() const { return !closed_ && !closing_; }
   const std::string& peer() const { return peer_; }
   virtual std::string describe() const = 0;
+  // Tells the client, in its own language, why the world lets it go.
+  virtual void sayGoodbye(const std::string& why) = 0;
 
  protected:
   virtual void onStart() {}
@@ -246,6 +248,8 @@ class PlayerConnection : public Connection {
   int32_t x = 0;
   int32_t y = 0;
   int32_t z = 0;
+
+  void sayGoodbye(const std::string& why) override { send("* Goodbye: " + why + "."); }
 
   std::string describe() const override {
     if (stage == Stage::kPlaying) return "player " + name + " (session " + std::to_string(session) + ")";
@@ -403,6 +407,8 @@ class BotConnection : public Connection {
     return "bot connection from " + peer();
   }
 
+  void sayGoodbye(const std::string& why) override { send(net::encodeNotice({why})); }
+
   void refuse(const std::string& message) {
     server_.log(describe() + ": " + message);
     send(net::encodeNotice({message}));
@@ -455,7 +461,7 @@ void WorldServer::Impl::stop() {
   botAcceptor_.close(ignored);
   auto all = connections_;  // closing removes them from the set
   for (const auto& c : all) {
-    c->send("* The world is closing. Goodbye.");
+    c->sayGoodbye("the world is closing");
     c->closeAfterFlush("the world is closing");
   }
   log("stopped");

@@ -1,0 +1,94 @@
+// Runs a world server on this machine's loopback, on free ports, in a thread
+// of its own, for tests that talk to it over real sockets.
+#pragma once
+
+#include <asio.hpp>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <thread>
+
+#include "world/world_server.h"
+
+namespace kelva::testing {
+
+// A log that the server's thread writes and the test reads.
+class SharedLog : public std::streambuf {
+ public:
+  std::string text() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return text_;
+  }
+
+ protected:
+  int overflow(int c) override {
+    if (c != EOF) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      text_.push_back(static_cast<char>(c));
+    }
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    text_.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string text_;
+};
+
+inline world::WorldDefinition demoDefinition() {
+  world::WorldDefinition def;
+  def.name = "Testworld";
+  def.bots.push_back({1, "botpw"});
+  def.players.push_back({"Ann", "annpw"});
+  def.objects.push_back({1, "troll.rwx", "A troll", "", 1200, 0, 300, 0, 0});
+  def.objects.push_back({2, "shroom.rwx", "A magic shroom", "", -500, 0, 800, 0, 0});
+  def.objects.push_back({3, "far.rwx", "Far away", "", 900000, 0, 0, 0, 0});
+  return def;
+}
+
+class ServerRunner {
+ public:
+  static world::ServerOptions freePorts() {
+    world::ServerOptions options;
+    options.playerPort = 0;
+    options.botPort = 0;
+    return options;
+  }
+
+  // Ports of 0 in `options` (the default here) take any free port.
+  explicit ServerRunner(world::WorldDefinition def = demoDefinition(), world::ServerOptions options = freePorts()) {
+    options.bindAddress = "127.0.0.1";
+    server_ = std::make_unique<world::WorldServer>(io_, std::move(def), options, logStream_);
+    Status s = server_->start();
+    started_ = s.isOk();
+    if (started_) thread_ = std::thread([this] { io_.run(); });
+  }
+  ~ServerRunner() { stop(); }
+
+  bool started() const { return started_; }
+  uint16_t playerPort() const { return server_->playerPort(); }
+  uint16_t botPort() const { return server_->botPort(); }
+  std::string log() { return logBuffer_.text(); }
+
+  void stop() {
+    if (!thread_.joinable()) return;
+    asio::post(io_, [this] { server_->stop(); });
+    thread_.join();
+  }
+
+ private:
+  SharedLog logBuffer_;
+  std::ostream logStream_{&logBuffer_};
+  asio::io_context io_;
+  std::unique_ptr<world::WorldServer> server_;
+  std::thread thread_;
+  bool started_ = false;
+};
+
+}  // namespace kelva::testing

@@ -1,0 +1,312 @@
+#include "world/world_server.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "net/bot_protocol.h"
+#include "world/line_client.h"
+#include "world/server_fixture.h"
+
+namespace kelva::world {
+namespace {
+
+using kelva::testing::LineClient;
+using kelva::testing::ServerRunner;
+using nlohmann::json;
+
+std::string startBotLine(int citizen, const std::string& password, const std::string& world = "Testworld") {
+  net::BotCall call;
+  call.kind = net::CallKind::kStartBot;
+  call.id = 1;
+  call.citizen = citizen;
+  call.password = password;
+  call.botName = "Kelvabot";
+  call.application = "Kelvabot";
+  call.world = world;
+  return net::encodeCall(call);
+}
+
+// Logs a bot in and returns the StartBot reply.
+json logInBot(LineClient& bot, int citizen = 1, const std::string& password = "botpw") {
+  bot.send(startBotLine(citizen, password));
+  auto reply = bot.waitForContaining("\"reply\"");
+  return reply ? json::parse(*reply) : json();
+}
+
+// Enters the world as `name` (with `password` for a registered name).
+void enter(LineClient& player, const std::string& name, const std::string& password = "") {
+  ASSERT_TRUE(player.waitForLine("* What is your name?"));
+  player.send(name);
+  if (!password.empty()) {
+    ASSERT_TRUE(player.waitForContaining("Password?"));
+    player.send(password);
+  }
+  ASSERT_TRUE(player.waitForContaining("Type .help"));
+}
+
+std::optional<json> nextEvent(LineClient& bot, const std::string& kind) {
+  auto line = bot.waitFor([&](const std::string& l) { return json::parse(l).value("event", "") == kind; });
+  if (!line) return std::nullopt;
+  return json::parse(*line);
+}
+
+class WorldServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server.started()) << server.log(); }
+  ServerRunner server;
+};
+
+TEST_F(WorldServerTest, WrongCitizenPasswordOrWorldIsRefusedWithACode) {
+  LineClient bot(server.botPort());
+  EXPECT_EQ(logInBot(bot, 1, "nope")["rc"], 1);
+  EXPECT_EQ(logInBot(bot, 2, "botpw")["rc"], 1);
+  bot.send(startBotLine(1, "botpw", "Otherworld"));
+  EXPECT_EQ(json::parse(*bot.waitForContaining("\"reply\""))["rc"], 2);
+  // Nothing but Init, Wait, SectorFromCell and StartBot works before a login.
+  bot.send(R"({"call":"Say","text":"hi"})");
+  EXPECT_TRUE(bot.waitForContaining("before StartBot"));
+  json ok = logInBot(bot);
+  EXPECT_EQ(ok["rc"], 0);
+  EXPECT_GT(ok["session"].get<int>(), 0);
+}
+
+TEST_F(WorldServerTest, GuestsAppearInQuotesAndRegisteredNamesNeedTheirPassword) {
+  LineClient bot(server.botPort());
+  ASSERT_EQ(logInBot(bot)["rc"], 0);
+
+  LineClient guest(server.playerPort());
+  ASSERT_TRUE(guest.waitForLine("* What is your name?"));
+  guest.send("Ann");
+  ASSERT_TRUE(guest.waitForContaining("Password?"));
+  guest.send("guess");
+  ASSERT_TRUE(guest.waitForLine("* Wrong password. What is your name?"));
+  guest.send("Bob");
+  ASSERT_TRUE(guest.waitForContaining("Type .help"));
+  auto arrival = nextEvent(bot, "avatar-arrival");
+  ASSERT_TRUE(arrival);
+  EXPECT_EQ((*arrival)["AvatarName"], "\"Bob\"");
+
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  arrival = nextEvent(bot, "avatar-arrival");
+  ASSERT_TRUE(arrival);
+  EXPECT_EQ((*arrival)["AvatarName"], "Ann");
+
+  // The same name cannot be in the world twice.
+  LineClient again(server.playerPort());
+  ASSERT_TRUE(again.waitForLine("* What is your name?"));
+  again.send("Bob");
+  EXPECT_TRUE(again.waitForContaining("already in the world"));
+}
+
+TEST_F(WorldServerTest, ChatReachesTheBotAndNearbyPlayersButNotFarOnes) {
+  LineClient bot(server.botPort());
+  ASSERT_EQ(logInBot(bot)["rc"], 0);
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  LineClient bob(server.playerPort());
+  enter(bob, "Bob");
+  LineClient cat(server.playerPort());
+  enter(cat, "Cat");
+  cat.send(".move 500000 0");
+  ASSERT_TRUE(cat.waitForLine("* You are at 500000 0 0."));
+
+  ann.send("/stats  ");
+  auto chat = nextEvent(bot, "chat");
+  ASSERT_TRUE(chat);
+  EXPECT_EQ((*chat)["AvatarName"], "Ann");
+  EXPECT_EQ((*chat)["ChatMessage"], "/stats  ");
+  int annSession = (*chat)["ChatSession"];
+  EXPECT_TRUE(bob.waitForLine("Ann: /stats  "));
+  EXPECT_FALSE(cat.waitForContaining("Ann:", std::chrono::milliseconds(300)));
+  // The speaker gets no copy of the line.
+  EXPECT_FALSE(ann.waitForContaining("Ann: /stats", std::chrono::milliseconds(300)));
+
+  // A whisper reaches only its addressee; a say reaches everyone, far or near.
+  bot.send(R"({"call":"Whisper","session":)" + std::to_string(annSession) + R"(,"text":"stats: Ann"})");
+  bot.send(R"({"call":"Say","text":"Complete"})");
+  EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: stats: Ann"));
+  EXPECT_TRUE(ann.waitForLine("Kelvabot: Complete"));
+  EXPECT_TRUE(bob.waitForLine("Kelvabot: Complete"));
+  EXPECT_TRUE(cat.waitForLine("Kelvabot: Complete"));
+  for (const std::string& l : bob.skipped) EXPECT_EQ(l.find("whispers"), std::string::npos) << l;
+  for (const std::string& l : cat.skipped) EXPECT_EQ(l.find("whispers"), std::string::npos) << l;
+}
+
+TEST_F(WorldServerTest, ClicksOnObjectsAndAvatarsGoToTheBotWithTheirAttributes) {
+  LineClient bot(server.botPort());
+  ASSERT_EQ(logInBot(bot)["rc"], 0);
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  LineClient bob(server.playerPort());
+  enter(bob, "Bob");
+
+  ann.send(".look");
+  EXPECT_TRUE(ann.waitForLine("*   2 shroom.rwx: A magic shroom"));
+  EXPECT_TRUE(ann.waitForLine("*   1 troll.rwx: A troll"));
+  ann.send(".click 3");  // too far away
+  EXPECT_TRUE(ann.waitForLine("* There is no object 3 near you."));
+  ann.send(".click 1");
+  auto click = nextEvent(bot, "object-click");
+  ASSERT_TRUE(click);
+  EXPECT_EQ((*click)["ObjectNumber"], 1);
+  EXPECT_EQ((*click)["AvatarName"], "Ann");
+
+  ann.send(".attack \"Bob\"");
+  auto attack = nextEvent(bot, "avatar-click");
+  ASSERT_TRUE(attack);
+  EXPECT_EQ((*attack)["AvatarName"], "Ann");
+  EXPECT_EQ((*attack)["ClickedName"], "\"Bob\"");
+  EXPECT_NE((*attack)["ClickedSession"], (*attack)["AvatarSession"]);
+  ann.send(".attack Bob");
+  EXPECT_TRUE(ann.waitForContaining("nobody called Bob"));
+
+  // While the bot has object clicks off, the player hears that it is busy.
+  bot.send(R"({"call":"EventOff","event":17})");
+  bot.send(R"({"call":"SectorFromCell","id":9,"cell":0})");  // a round trip: the switch is in place
+  ASSERT_TRUE(bot.waitForContaining("\"SectorFromCell\""));
+  ann.send(".click 1");
+  EXPECT_TRUE(ann.waitForLine("* The bot is busy; click again."));
+  bot.send(R"({"call":"EventOn","event":17})");
+  bot.send(R"({"call":"EventOff","event":99})");
+  EXPECT_TRUE(bot.waitForContaining("there is no event 99"));
+  ann.send(".click 1");
+  EXPECT_TRUE(nextEvent(bot, "object-click"));
+}
+
+TEST_F(WorldServerTest, QueryAndObjectChangeFollowTheWorldsRules) {
+  LineClient bot(server.botPort());
+  ASSERT_EQ(logInBot(bot)["rc"], 0);
+  bot.send(R"({"call":"Query","sectorX":0,"sectorZ":0,"sequence":[0,0,0,0,0,0,0,0,0]})");
+  std::vector<json> answer;
+  while (auto line = bot.readLine()) {
+    answer.push_back(json::parse(*line));
+    if (answer.back()["event"] == "query-complete") break;
+  }
+  ASSERT_EQ(answer.size(), 5u);
+  EXPECT_EQ(answer[0]["event"], "cell-begin");
+  EXPECT_EQ(answer[0]["CellX"], -1);
+  EXPECT_EQ(answer[0]["CellSequence"], 1);
+  EXPECT_EQ(answer[1]["ObjectNumber"], 2);
+  EXPECT_EQ(answer[2]["CellX"], 1);
+  EXPECT_EQ(answer[3]["ObjectNumber"], 1);
+  EXPECT_EQ(answer[4]["QueryComplete"], true);
+
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  bot.send(
+      R"({"call":"ObjectChange","ObjectOldNumber":2,"ObjectOldX":-500,"ObjectOldZ":800,"ObjectX":-500,"ObjectY":0,)"
+      R"("ObjectZ":800,"ObjectYaw":0,"ObjectOwner":0,"ObjectModel":"shroom.rwx","ObjectDescription":"A magic shroom",)"
+      R"("ObjectAction":"create solid no,visible no"})");
+  auto deleted = nextEvent(bot, "object-delete");
+  ASSERT_TRUE(deleted);
+  EXPECT_EQ((*deleted)["ObjectNumber"], 2);
+  EXPECT_EQ((*deleted)["CellSequence"], 2);
+  auto added = bot.readLine();
+  ASSERT_TRUE(added);
+  json add = json::parse(*added);
+  EXPECT_EQ(add["event"], "object-add");
+  EXPECT_EQ(add["ObjectAction"], "create solid no,visible no");
+  EXPECT_EQ(add["CellSequence"], 3);
+  // A picked shroom is invisible to players.
+  ann.send(".click 2");
+  EXPECT_TRUE(ann.waitForLine("* There is no object 2 near you."));
+
+  bot.send(R"({"call":"ObjectChange","ObjectOldNumber":77,"ObjectOldX":0,"ObjectOldZ":0,"ObjectX":0,"ObjectY":0,)"
+           R"("ObjectZ":0,"ObjectYaw":0,"ObjectOwner":0,"ObjectModel":"m","ObjectDescription":"","ObjectAction":""})");
+  EXPECT_TRUE(bot.waitForContaining("no object 77"));
+}
+
+TEST_F(WorldServerTest, ABotArrivingLaterMeetsThePlayersAlreadyThere) {
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  LineClient bot(server.botPort());
+  ASSERT_EQ(logInBot(bot)["rc"], 0);
+  auto arrival = nextEvent(bot, "avatar-arrival");
+  ASSERT_TRUE(arrival);
+  EXPECT_EQ((*arrival)["AvatarName"], "Ann");
+  EXPECT_TRUE(ann.waitForLine("* Kelvabot enters the world."));
+
+  // Logging the same citizen in again replaces the old connection.
+  LineClient second(server.botPort());
+  ASSERT_EQ(logInBot(second)["rc"], 0);
+  EXPECT_TRUE(bot.closedByServer());
+}
+
+TEST_F(WorldServerTest, MalformedAndOverlongLinesAreRefusedAndTheConnectionGoesOn) {
+  LineClient bot(server.botPort());
+  bot.send("{\"call\":");
+  EXPECT_TRUE(bot.waitForContaining("malformed message"));
+  bot.send(std::string(net::kMaxBotLine + 10, 'x'));
+  EXPECT_TRUE(bot.waitForContaining("longer than"));
+  EXPECT_EQ(logInBot(bot)["rc"], 0);
+
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  ann.send(std::string(5000, 'y'));
+  EXPECT_TRUE(ann.waitForContaining("too long"));
+  ann.send("bad \x1b[2J");
+  EXPECT_TRUE(ann.waitForContaining("control character"));
+  ann.send("still here");
+  auto chat = nextEvent(bot, "chat");
+  ASSERT_TRUE(chat);
+  EXPECT_EQ((*chat)["ChatMessage"], "still here");
+  EXPECT_NE(server.log().find("malformed message"), std::string::npos);
+}
+
+TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
+  ServerOptions options = ServerRunner::freePorts();
+  options.playerOutputLimit = 64 * 1024;
+  options.playerLinesPerSecond = 1e6;
+  options.playerLineBurst = 1e6;
+  ServerRunner server(kelva::testing::demoDefinition(), options);
+  ASSERT_TRUE(server.started());
+  LineClient sleeper(server.playerPort());
+  enter(sleeper, "Sleeper");
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  // Ann's lines fill the sleeper's output once the socket buffers are full;
+  // Ann herself reads everything and stays.
+  std::string text(900, 'z');
+  for (int i = 0; i < 20000 && server.log().find("does not read") == std::string::npos; ++i) ann.send(text);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_NE(server.log().find("player \"Sleeper\" (session 1) disconnected: it does not read"), std::string::npos)
+      << server.log();
+  ann.send(".who");
+  EXPECT_TRUE(ann.waitForLine("* In the world: Ann (you)"));
+}
+
+TEST(WorldServerLimits, APlayerTypingTooFastLosesTheExtraLinesAndIsTold) {
+  ServerOptions options = ServerRunner::freePorts();
+  options.playerLinesPerSecond = 1;
+  options.playerLineBurst = 3;
+  ServerRunner server(kelva::testing::demoDefinition(), options);
+  ASSERT_TRUE(server.started());
+  LineClient bot(server.botPort());
+  ASSERT_EQ(logInBot(bot)["rc"], 0);
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  for (int i = 0; i < 10; ++i) ann.send("line " + std::to_string(i));
+  EXPECT_TRUE(ann.waitForLine("* You are typing too fast; that line was dropped."));
+  int chats = 0;
+  while (auto line = bot.readLine(std::chrono::milliseconds(300)))
+    if (json::parse(*line).value("event", "") == "chat") ++chats;
+  EXPECT_EQ(chats, 3);
+  EXPECT_NE(server.log().find("types too fast"), std::string::npos);
+}
+
+TEST(WorldServerLimits, TheWorldTurnsAwayPlayersPastItsSize) {
+  ServerOptions options = ServerRunner::freePorts();
+  options.maxPlayers = 1;
+  ServerRunner server(kelva::testing::demoDefinition(), options);
+  ASSERT_TRUE(server.started());
+  LineClient first(server.playerPort());
+  ASSERT_TRUE(first.waitForLine("* What is your name?"));
+  LineClient second(server.playerPort());
+  EXPECT_TRUE(second.waitForLine("* The world is full; please try again later."));
+  EXPECT_TRUE(second.closedByServer());
+}
+
+}  // namespace
+}  // namespace kelva::world
