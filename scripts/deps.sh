@@ -12,6 +12,9 @@ kelva_packages=(
   libbenchmark-dev
   qt6-base-dev
   qt6-multimedia-dev
+  nlohmann-json3-dev
+  libasio-dev
+  netcat-openbsd
 )
 
 kelva_install_missing() {
