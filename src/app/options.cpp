@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <climits>
+#include <cstdlib>
 
 namespace kelva::app {
 
@@ -30,6 +31,10 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       options.help = true;
       continue;
     }
+    if (arg == "--headless") {
+      options.headless = true;
+      continue;
+    }
     std::optional<std::string> value;
     const auto equals = arg.find('=');
     if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
@@ -53,18 +58,40 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       options.seed = *seed;
     }
   }
+  if (options.headless && options.scriptFile) {
+    return Status::error("--headless and --script do not go together: a script runs without real time");
+  }
   return options;
 }
 
+bool displayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
 std::string usageText() {
-  return "Usage: kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
+  return "Usage: kelvabot [--headless] [--data-dir DIR] [--seed N]\n"
+         "       kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
          "\n"
-         "Runs the bot against a simulated world driven by a world script and\n"
-         "prints what the bot does, one line per effect.\n"
+         "Without --script the bot runs in real time. With a display it opens the\n"
+         "operator's console window and asks the seven start-up questions in dialog\n"
+         "boxes; without one (or with --headless) it asks them on the terminal and\n"
+         "then reads console lines (admin INDEX NAME, select NAME, text2 TEXT,\n"
+         "text3 TEXT, change, close) from standard input. Closing the window,\n"
+         "close, SIGINT or SIGTERM make the bot leave the world with its countdown.\n"
+         "For now the world is the simulated one, whose avatars take the script's\n"
+         "event lines (arrive, chat, click-object, ...) on the terminal too.\n"
          "\n"
+         "With --script the bot runs against a simulated world driven by a world\n"
+         "script and prints what the bot does, one line per effect.\n"
+         "\n"
+         "  --headless       runs from the terminal even when a display is available\n"
          "  --script FILE    the world script to run; - reads it from standard input\n"
-         "  --data-dir DIR   the folder of stats.txt, armor~weapon.txt and objects.txt\n"
-         "                   (default: the folder that holds the program)\n"
+         "  --data-dir DIR   the folder of stats.txt, armor~weapon.txt, objects.txt\n"
+         "                   and recv.wav (default: the folder that holds the program)\n"
          "  --seed N         seeds the random numbers with N, so that every run of the\n"
          "                   same script prints the same transcript (default: the time\n"
          "                   of day)\n"

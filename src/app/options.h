@@ -15,7 +15,12 @@ struct Options {
   std::optional<std::string> scriptFile;  // "-" reads the script from standard input
   std::optional<std::string> dataDir;     // none: the folder that holds the executable
   std::optional<int64_t> seed;            // none: the time of day
+  bool headless = false;                  // run in real time from the terminal, without a window
 };
+
+// Whether a window can be shown: a display (X11 or Wayland) is named in the
+// environment.
+bool displayAvailable();
 
 // Reads the arguments after the program name. Each option takes its value as
 // the next argument or after "=" ("--seed 7", "--seed=7"). An unknown option,

@@ -1,13 +1,15 @@
 // kelvabot: the text role-playing game bot.
 //
-// For now the bot runs in script mode only: against the simulated world,
-// driven by a world script (see docs/world_scripts.md).
+// With --script it runs against the simulated world, driven by a world
+// script (see docs/world_scripts.md); otherwise it runs in real time, with the
+// operator's console window or headless (app/main/run_realtime.h).
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/main/run_realtime.h"
 #include "app/options.h"
 #include "app/script_runner.h"
 #include "data/file_system.h"
@@ -26,8 +28,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.scriptFile) {
-    std::cerr << "kelvabot: only script mode exists yet: run it with --script FILE (see --help)\n";
-    return 2;
+    return app::runRealtime(argc, argv, options, options.dataDir ? *options.dataDir : app::executableFolder());
   }
 
   app::ScriptSettings settings;

@@ -1,0 +1,296 @@
+#include "app/headless.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <iostream>
+#include <memory>
+
+#include "app/form1.h"
+#include "app/realtime_loop.h"
+#include "app/script_runner.h"
+#include "console/console_actions.h"
+#include "session/sim_world.h"
+#include "session/startup.h"
+
+namespace kelva::app {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The input, taken apart into lines as it arrives. A trailing CR is dropped;
+// an unfinished last line counts once the input ends.
+class InputLines {
+ public:
+  explicit InputLines(int fd) : fd_(fd) {}
+
+  // Reads what the descriptor has now; called when the loop says it is
+  // readable, so the read does not block.
+  void readMore() {
+    if (ended_) return;
+    char buffer[4096];
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR || errno == EAGAIN) return;
+      std::cerr << "kelvabot: cannot read the input: " << std::strerror(errno) << "\n";
+    }
+    if (n <= 0) {
+      ended_ = true;
+      if (!partial_.empty()) push(std::move(partial_));
+      partial_.clear();
+      return;
+    }
+    partial_.append(buffer, static_cast<std::size_t>(n));
+    std::size_t start = 0;
+    for (std::size_t nl = partial_.find('\n'); nl != std::string::npos; nl = partial_.find('\n', start)) {
+      push(partial_.substr(start, nl - start));
+      start = nl + 1;
+    }
+    partial_.erase(0, start);
+  }
+
+  bool hasLine() const { return !lines_.empty(); }
+  bool ended() const { return ended_; }
+  // The next whole line and its number in the input.
+  std::optional<std::pair<std::string, int>> take() {
+    if (lines_.empty()) return std::nullopt;
+    auto line = std::move(lines_.front());
+    lines_.pop_front();
+    return std::make_pair(std::move(line), ++taken_);
+  }
+
+ private:
+  void push(std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines_.push_back(std::move(line));
+  }
+
+  int fd_;
+  std::string partial_;
+  std::deque<std::string> lines_;
+  bool ended_ = false;
+  int taken_ = 0;
+};
+
+// SIGINT and SIGTERM as readable events of the loop, so that the shutdown
+// runs on the bot's own thread between two handlers, never inside one.
+class ShutdownSignals {
+ public:
+  ShutdownSignals() {
+    sigemptyset(&set_);
+    sigaddset(&set_, SIGINT);
+    sigaddset(&set_, SIGTERM);
+    if (::sigprocmask(SIG_BLOCK, &set_, &previous_) != 0) return;
+    fd_ = ::signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (fd_ < 0) {
+      std::cerr << "kelvabot: cannot watch for signals: " << std::strerror(errno) << "\n";
+      ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
+    }
+  }
+  ~ShutdownSignals() {
+    if (fd_ < 0) return;
+    // Signals that came during the countdown are taken here, so that
+    // unblocking them does not kill the program on its way out.
+    drain();
+    ::close(fd_);
+    ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  ShutdownSignals(const ShutdownSignals&) = delete;
+  ShutdownSignals& operator=(const ShutdownSignals&) = delete;
+
+  int fd() const { return fd_; }
+  // Takes the pending signals; true when there was one.
+  bool drain() {
+    bool any = false;
+    signalfd_siginfo info;
+    while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) any = true;
+    return any;
+  }
+
+ private:
+  sigset_t set_;
+  sigset_t previous_;
+  int fd_ = -1;
+};
+
+// The start-up prompts on the terminal: each prompt is printed on a line of
+// its own and answered by the next input line. While a prompt waits, the
+// loop goes on serving the timers, as a modal dialog box does. The end of
+// the input or a shutdown signal cancels the prompt.
+class TerminalDialogs : public Dialogs {
+ public:
+  TerminalDialogs(RealtimeLoop& loop, InputLines& input, const bool& stopRequested, const LineSink& out)
+      : loop_(loop), input_(input), stopRequested_(stopRequested), out_(out) {}
+
+  std::optional<std::string> inputBox(const std::string& prompt) override {
+    out_(prompt);
+    loop_.runUntil([&] { return input_.hasLine() || input_.ended() || stopRequested_; });
+    if (stopRequested_) return std::nullopt;
+    auto line = input_.take();
+    if (!line) return std::nullopt;
+    return line->first;
+  }
+  void messageBox(const std::string& text) override { out_("messagebox " + text); }
+
+ private:
+  RealtimeLoop& loop_;
+  InputLines& input_;
+  const bool& stopRequested_;
+  const LineSink& out_;
+};
+
+// A console action of the operator: a failure is reported and the bot goes on.
+template <typename F>
+void operatorAction(const char* what, F&& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    std::cerr << "kelvabot: " << what << " failed: " << e.what() << "\n";
+  }
+}
+
+// Queues the event of an avatar's line in the simulated world; false when the
+// line is no event line.
+bool queueWorldEvent(SimWorld& world, const ScriptLine& line) {
+  switch (line.command) {
+    case ScriptCommand::kArrive:
+      world.queueAvatarArrival(line.name);
+      return true;
+    case ScriptCommand::kChat:
+      world.queueChat(line.name, line.session, line.text);
+      return true;
+    case ScriptCommand::kClickObject:
+      world.queueObjectClick(line.name, line.session, line.number);
+      return true;
+    case ScriptCommand::kClickAvatar:
+      world.queueAvatarClick(line.name, line.session, line.clickedName, line.clickedSession);
+      return true;
+    case ScriptCommand::kWorldAdd:
+      world.putObject(line.object);
+      return true;
+    case ScriptCommand::kWorldDelete:
+      if (!world.removeObject(line.number)) {
+        std::cerr << "kelvabot: the world holds no object " << line.number << " to delete\n";
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const HeadlessSettings& settings,
+                const LineSink& out) {
+  RealtimeLoop loop;
+  InputLines input(settings.inputFd);
+  std::unique_ptr<ShutdownSignals> signals;
+  if (settings.handleSignals) signals = std::make_unique<ShutdownSignals>();
+  bool stopRequested = false;
+
+  TranscriptConsole console([&out](const std::string& line) { out(line); });
+  auto form = std::make_unique<Form1>(world, files, console, console, settings.dataDir);
+
+  // Timer1 and Timer2 run from the start, while the prompts wait too.
+  const auto timer1 = loop.timers().add(500ms, [&] { form->timer1Tick(); });
+  const auto timer2 = loop.timers().add(1000ms, [&] { form->timer2Tick(); });
+  const auto timawwait = loop.timers().add(250ms, [&] { form->timawwaitTick(); });
+  loop.startTimer(timer1);
+  loop.startTimer(timer2);
+  loop.watch(settings.inputFd, [&] { input.readMore(); });
+  if (signals && signals->fd() >= 0) {
+    loop.watch(signals->fd(), [&] {
+      if (signals->drain()) stopRequested = true;
+    });
+  }
+
+  TerminalDialogs dialogs(loop, input, stopRequested, out);
+  const session::StartupResult started = session::formLoad(*form, dialogs, settings.seed);
+  switch (started.outcome) {
+    case session::StartupOutcome::kRunning:
+      break;
+    case session::StartupOutcome::kCancelled:
+      return 0;
+    case session::StartupOutcome::kLoginRefused:
+      return 1;
+    case session::StartupOutcome::kDataError:
+      std::cerr << "kelvabot: " << started.message << "\n";
+      return 3;
+  }
+  loop.startTimer(timawwait);
+
+  bool closed = false;
+  auto runLines = [&] {
+    while (!closed) {
+      const auto next = input.take();
+      if (!next) break;
+      const auto& [text, number] = *next;
+      auto parsed = parseScriptLine(text);
+      if (!parsed.isOk()) {
+        std::cerr << "kelvabot: input line " << number << ": " << parsed.status().message() << "\n";
+        continue;
+      }
+      if (!parsed.value()) continue;
+      const ScriptLine& line = *parsed.value();
+      switch (line.command) {
+        case ScriptCommand::kAdmin:
+          form->console.Text1[static_cast<std::size_t>(line.number)] = line.name;
+          break;
+        case ScriptCommand::kSelect:
+          operatorAction("selecting a name", [&] { console::selectCombo1(*form, line.name); });
+          break;
+        case ScriptCommand::kText2:
+          form->console.Text2 = line.text;
+          break;
+        case ScriptCommand::kText3:
+          form->console.Text3 = line.text;
+          break;
+        case ScriptCommand::kChange:
+          operatorAction("Change", [&] { console::pressCommand1(*form); });
+          break;
+        case ScriptCommand::kClose:
+          closed = true;
+          break;
+        default:
+          // The avatars of the simulated world act when told to; the pump
+          // delivers their events at its next tick.
+          if (simulated && queueWorldEvent(*simulated, line)) break;
+          std::cerr << "kelvabot: input line " << number
+                    << ": not a console line here (admin, select, text2, text3, change, close)\n";
+          break;
+      }
+    }
+  };
+  loop.watch(settings.inputFd, [&] {
+    input.readMore();
+    runLines();
+    if (input.ended()) {
+      loop.unwatch(settings.inputFd);
+      if (!closed) std::cerr << "kelvabot: the input has ended; the bot runs on until it is stopped\n";
+    }
+  });
+  // Lines that came with the prompts' answers.
+  runLines();
+  if (input.ended() && !closed) {
+    loop.unwatch(settings.inputFd);
+    std::cerr << "kelvabot: the input has ended; the bot runs on until it is stopped\n";
+  }
+
+  loop.runUntil([&] { return closed || stopRequested; });
+
+  loop.timers().stop(timawwait);
+  try {
+    session::formUnload(*form);
+  } catch (const std::exception& e) {
+    std::cerr << "kelvabot: shutting down failed: " << e.what() << "\n";
+  }
+  return 0;
+}
+
+}  // namespace kelva::app
