@@ -196,10 +196,11 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
 
   TranscriptConsole console([&out](const std::string& line) { out(line); });
   auto form = std::make_unique<Form1>(world, files, console, console, settings.dataDir);
+  if (settings.onFormReady) settings.onFormReady(*form);
 
   // Timer1 and Timer2 run from the start, while the prompts wait too.
   const auto timer1 = loop.timers().add(500ms, [&] { form->timer1Tick(); });
-  const auto timer2 = loop.timers().add(1000ms, [&] { form->timer2Tick(); });
+  const auto timer2 = loop.timers().add(settings.timer2Interval, [&] { form->timer2Tick(); });
   const auto timawwait = loop.timers().add(250ms, [&] { form->timawwaitTick(); });
   loop.startTimer(timer1);
   loop.startTimer(timer2);

@@ -18,6 +18,7 @@
 // signal stops it, as a server's bot does.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -28,6 +29,7 @@
 #include "session/world_sdk.h"
 
 namespace kelva {
+class Form1;
 class SimWorld;
 }
 
@@ -38,6 +40,11 @@ struct HeadlessSettings {
   std::optional<int64_t> seed;  // none: the time of day
   int inputFd = 0;              // where the prompts' answers and the console lines come from
   bool handleSignals = true;    // SIGINT and SIGTERM shut the bot down
+  // Timer2's interval: a second, except in tests that shorten it.
+  std::chrono::milliseconds timer2Interval{1000};
+  // Called once the state object exists, before the start-up sequence: a
+  // network world uses it to re-query the bot's surroundings after it logs in again.
+  std::function<void(Form1&)> onFormReady;
 };
 
 // Where every output line goes (the console's effects, the prompts); the

@@ -35,13 +35,18 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       options.headless = true;
       continue;
     }
+    if (arg == "--simulated") {
+      options.simulated = true;
+      continue;
+    }
     std::optional<std::string> value;
     const auto equals = arg.find('=');
     if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
       value = arg.substr(equals + 1);
       arg = arg.substr(0, equals);
     }
-    if (arg != "--script" && arg != "--data-dir" && arg != "--seed") {
+    if (arg != "--script" && arg != "--data-dir" && arg != "--seed" && arg != "--world" && arg != "--world-file" &&
+        arg != "--player-port" && arg != "--test-timer2-ms") {
       return Status::error("unknown option \"" + args[i] + "\"");
     }
     if (!value) {
@@ -52,6 +57,29 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       options.scriptFile = *value;
     } else if (arg == "--data-dir") {
       options.dataDir = *value;
+    } else if (arg == "--world") {
+      // HOST:PORT; an IPv6 address goes in brackets: [::1]:7778.
+      const auto colon = value->rfind(':');
+      const auto port = colon == std::string::npos ? std::nullopt : wholeNumber(value->substr(colon + 1));
+      std::string host = colon == std::string::npos ? "" : value->substr(0, colon);
+      if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+      if (host.empty() || !port || *port < 1 || *port > 65535 || value->substr(colon + 1).front() == '+') {
+        return Status::error("--world needs HOST:PORT, such as 127.0.0.1:7778, not \"" + *value + "\"");
+      }
+      options.worldHost = host;
+      options.worldPort = std::to_string(*port);
+    } else if (arg == "--world-file") {
+      options.worldFile = *value;
+    } else if (arg == "--player-port") {
+      const auto port = wholeNumber(*value);
+      if (!port || *port < 0 || *port > 65535) {
+        return Status::error("--player-port needs a port number from 0 to 65535, not \"" + *value + "\"");
+      }
+      options.playerPort = static_cast<uint16_t>(*port);
+    } else if (arg == "--test-timer2-ms") {
+      const auto ms = wholeNumber(*value);
+      if (!ms || *ms < 1 || *ms > 1000) return Status::error("--test-timer2-ms needs a number from 1 to 1000");
+      options.testTimer2Ms = static_cast<int>(*ms);
     } else {
       const auto seed = wholeNumber(*value);
       if (!seed) return Status::error("--seed needs a whole number, not \"" + *value + "\"");
@@ -60,6 +88,15 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
   }
   if (options.headless && options.scriptFile) {
     return Status::error("--headless and --script do not go together: a script runs without real time");
+  }
+  const int worlds = (options.worldHost ? 1 : 0) + (options.worldFile ? 1 : 0) + (options.simulated ? 1 : 0);
+  if (worlds > 1) return Status::error("--world, --world-file and --simulated each choose the world: give one");
+  if (options.scriptFile && (worlds > 0 || options.playerPort)) {
+    return Status::error(
+        "--script runs against its own simulated world: no --world, --world-file, --simulated or --player-port");
+  }
+  if (options.playerPort && (options.worldHost || options.simulated)) {
+    return Status::error("--player-port is for the world kelvabot hosts itself");
   }
   return options;
 }
@@ -73,7 +110,8 @@ bool displayAvailable() {
 }
 
 std::string usageText() {
-  return "Usage: kelvabot [--headless] [--data-dir DIR] [--seed N]\n"
+  return "Usage: kelvabot [--headless] [--world HOST:PORT | --world-file FILE | --simulated]\n"
+         "                [--player-port N] [--data-dir DIR] [--seed N]\n"
          "       kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
          "\n"
          "Without --script the bot runs in real time. With a display it opens the\n"
@@ -82,8 +120,13 @@ std::string usageText() {
          "then reads console lines (admin INDEX NAME, select NAME, text2 TEXT,\n"
          "text3 TEXT, change, close) from standard input. Closing the window,\n"
          "close, SIGINT or SIGTERM make the bot leave the world with its countdown.\n"
-         "For now the world is the simulated one, whose avatars take the script's\n"
-         "event lines (arrive, chat, click-object, ...) on the terminal too.\n"
+         "\n"
+         "The world: with --world the bot logs in to a running world server\n"
+         "(kelva-world) at HOST:PORT, its bot port. Otherwise kelvabot hosts a world\n"
+         "itself, on this machine only (127.0.0.1): the demo world, or the one in\n"
+         "--world-file; it prints how players connect (nc 127.0.0.1 PORT). With\n"
+         "--simulated the world is the simulated one, whose avatars take the\n"
+         "script's event lines (arrive, chat, click-object, ...) on the terminal.\n"
          "\n"
          "With --script the bot runs against a simulated world driven by a world\n"
          "script and prints what the bot does, one line per effect.\n"
@@ -95,6 +138,12 @@ std::string usageText() {
          "  --seed N         seeds the random numbers with N, so that every run of the\n"
          "                   same script prints the same transcript (default: the time\n"
          "                   of day)\n"
+         "  --world HOST:PORT  logs in to the world server at HOST:PORT\n"
+         "  --world-file FILE  hosts the world described in FILE (docs/world_file.md)\n"
+         "  --player-port N  the hosted world's port for players (default 7777, or\n"
+         "                   any free port when 7777 is taken; 0: any free port)\n"
+         "  --simulated      runs against the simulated world in real time\n"
+         "  --test-timer2-ms N  for tests: Timer2 every N ms instead of every second\n"
          "  --help           shows this text\n"
          "\n"
          "Exit status: 0 done, 1 login refused, 2 bad option or script line,\n"

@@ -16,6 +16,18 @@ struct Options {
   std::optional<std::string> dataDir;     // none: the folder that holds the executable
   std::optional<int64_t> seed;            // none: the time of day
   bool headless = false;                  // run in real time from the terminal, without a window
+  // The world: a running world server (--world HOST:PORT, kept as HOST and
+  // PORT), else one the bot hosts itself on loopback (--world-file FILE,
+  // else the demo world, players on --player-port), or the simulated world
+  // in real time (--simulated).
+  std::optional<std::string> worldHost;
+  std::optional<std::string> worldPort;
+  std::optional<std::string> worldFile;
+  std::optional<uint16_t> playerPort;
+  bool simulated = false;
+  // For tests only: Timer2 ticks every this many milliseconds instead of
+  // every second, so a shroom regrows in seconds. The game's rules are untouched.
+  std::optional<int> testTimer2Ms;
 };
 
 // Whether a window can be shown: a display (X11 or Wayland) is named in the

@@ -16,6 +16,7 @@ int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const 
   ConsoleWindow window(settings.dataDir);
   auto form = std::make_unique<Form1>(world, files, window, window, settings.dataDir);
   window.attach(*form);
+  if (settings.onFormReady) settings.onFormReady(*form);
 
   // The prompts run their own event loops, so Timer1 and Timer2 already tick
   // while the operator answers them.

@@ -7,17 +7,25 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "data/file_system.h"
 #include "session/world_sdk.h"
 
+namespace kelva {
+class Form1;
+}
+
 namespace kelva::console {
 
 struct WindowSettings {
   std::string dataDir;          // the data files and recv.wav
   std::optional<int64_t> seed;  // none: the time of day
+  // Called once the state object exists, before the start-up sequence: a
+  // network world uses it to re-query the bot's surroundings after it logs in again.
+  std::function<void(Form1&)> onFormReady;
 };
 
 // Runs the program until the window is closed; returns the exit status: 0

@@ -1,0 +1,67 @@
+#include "app/main/hosted_world.h"
+
+#include <asio.hpp>
+#include <thread>
+
+#include "demo_world.h"
+#include "world/world_server.h"
+
+namespace kelva::app {
+
+struct HostedWorld::Runner {
+  asio::io_context io;
+  std::unique_ptr<world::WorldServer> server;
+  std::thread thread;
+};
+
+Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std::string>& worldFile,
+                                                        std::optional<uint16_t> playerPort, std::ostream& log) {
+  Result<world::WorldDefinition> def =
+      worldFile ? world::loadWorldFile(*worldFile) : world::parseWorldFile(kDemoWorldJson, "(the demo world)");
+  if (!def.isOk()) return def.status();
+
+  std::unique_ptr<HostedWorld> hosted(new HostedWorld());
+  hosted->definition_ = def.value();
+  hosted->runner_ = std::make_unique<Runner>();
+  // Only this machine can reach a world the bot hosts itself; kelva-world
+  // is the way to open a world to a network.
+  world::ServerOptions options;
+  options.bindAddress = "127.0.0.1";
+  options.botPort = 0;
+  options.playerPort = playerPort.value_or(7777);
+  auto server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
+  Status opened = server->start();
+  if (!opened.isOk() && !playerPort) {
+    // 7777 is only a habit: when it is taken, any free port does.
+    options.playerPort = 0;
+    server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
+    opened = server->start();
+  }
+  if (!opened.isOk()) return opened;
+  hosted->playerPort_ = server->playerPort();
+  hosted->botPort_ = server->botPort();
+  hosted->runner_->server = std::move(server);
+  Runner* runner = hosted->runner_.get();
+  runner->thread = std::thread([runner] { runner->io.run(); });
+  return hosted;
+}
+
+HostedWorld::~HostedWorld() {
+  if (!runner_ || !runner_->thread.joinable()) return;
+  asio::post(runner_->io, [this] { runner_->server->stop(); });
+  runner_->thread.join();
+  runner_->server.reset();
+}
+
+std::string HostedWorld::instructions() const {
+  std::string text = "The world " + definition_.name + " is open on this machine. Players connect with:\n" +
+                     "    nc 127.0.0.1 " + std::to_string(playerPort_) + "\n" +
+                     "(type a name, then .help for the world's actions and /commands for the game's).\n";
+  if (!definition_.bots.empty()) {
+    text += "The bot logs in as citizen " + std::to_string(definition_.bots.front().citizen) + " with password " +
+            definition_.bots.front().password + " in world " + definition_.name + ".\n";
+  }
+  return text;
+}
+
+}  // namespace kelva::app

@@ -1,0 +1,44 @@
+// A world server that kelvabot runs in its own process, on this machine's
+// loopback only, so that a newcomer has a world to play in without starting
+// kelva-world: the demo world, or the one of a world file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "data/result.h"
+#include "world/world_file.h"
+
+namespace kelva::app {
+
+class HostedWorld {
+ public:
+  // Reads the world (`worldFile`, else the demo world built into kelvabot)
+  // and opens its ports on 127.0.0.1: players on `playerPort` (by default
+  // 7777, or any free port when 7777 is taken), the bot on any free port.
+  // The server runs on a thread of its own and logs to `log`.
+  static Result<std::unique_ptr<HostedWorld>> start(const std::optional<std::string>& worldFile,
+                                                    std::optional<uint16_t> playerPort, std::ostream& log);
+  // Says goodbye to the players and stops the server.
+  ~HostedWorld();
+
+  const world::WorldDefinition& definition() const { return definition_; }
+  uint16_t playerPort() const { return playerPort_; }
+  uint16_t botPort() const { return botPort_; }
+
+  // How players connect and how the bot logs in, for the operator.
+  std::string instructions() const;
+
+ private:
+  struct Runner;
+  HostedWorld() = default;
+  world::WorldDefinition definition_;
+  uint16_t playerPort_ = 0;
+  uint16_t botPort_ = 0;
+  std::unique_ptr<Runner> runner_;
+};
+
+}  // namespace kelva::app
