@@ -54,6 +54,12 @@ const CatalogEntry* findPiece(const Form1& form, int64_t id, int16_t kind) {
   return nullptr;
 }
 
+// What a buyer pays for a used piece bought at `cost`: 80 per cent, the
+// fraction dropped (15 gives 12, 1 gives 0).
+int32_t refundFor(int32_t cost) {
+  return toLong(static_cast<int64_t>(std::floor(static_cast<double>(cost) * 0.8)));
+}
+
 // "hppotion" and "item": the price is `param`; the piece goes into the items.
 void sellItem(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p,
               const std::string& item, const std::string& bought, bool saveTwice) {
@@ -130,10 +136,6 @@ void sellPiece(Form1& form, const ObjectClick& click, int16_t p, const PieceKind
 }
 
 }  // namespace
-
-int32_t refundFor(int32_t cost) {
-  return toLong(static_cast<int64_t>(std::floor(static_cast<double>(cost) * 0.8)));
-}
 
 void shopHeal(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p) {
   // A full heal for the price; the dead are served too.

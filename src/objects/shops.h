@@ -20,8 +20,4 @@ void shopWeapon(Form1& form, const ObjectClick& click, const ObjectDefinition& d
 void shopSellArmor(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p);
 void shopSellWeapon(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p);
 
-// What a buyer pays for a used piece bought at `cost`: 80 per cent, the
-// fraction dropped (15 gives 12, 1 gives 0).
-int32_t refundFor(int32_t cost);
-
 }  // namespace kelva::objects

@@ -1,6 +1,8 @@
 #include "objects/shrooms.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "app/form1.h"
 #include "data/checked.h"
@@ -9,11 +11,20 @@
 
 namespace kelva::objects {
 
+namespace {
+
+// A shroom's kind and size are read from its model name: an "e" anywhere
+// makes it evil, a "1" anywhere makes it small.
 bool isEvilShroom(std::string_view model) { return model.find('e') != std::string_view::npos; }
 
 int32_t shroomMagicPoints(std::string_view model) {
   return model.find('1') != std::string_view::npos ? 5 : 10;
 }
+
+// The action that makes a picked shroom invisible and passable.
+constexpr const char* kPickedShroomAction = "create solid no,visible no";
+
+}  // namespace
 
 void shroomClick(Form1& form, const ObjectClick& click) {
   const ShroomEntry* found = nullptr;

@@ -65,17 +65,6 @@ TEST(ObjectClick, EventsAreSwitchedOffAndBackOnOnEveryPath) {
   }
 }
 
-TEST(ObjectClick, AFailedPurchaseChangesNothing) {
-  GameFixture g;
-  g.givenPlayer("Ann").withGold(INT32_MAX);
-  g.givenObject(shop("item", -1, 11, "rope"));
-  g.clickObject("Ann", 5, 11);
-  EXPECT_EQ(g.player("Ann").gold, INT32_MAX);
-  EXPECT_EQ(g.player("Ann").items, "");
-  EXPECT_EQ(g.takeCalls(), Calls{});
-  EXPECT_EQ(g.statsFile(), "");
-}
-
 TEST(ObjectClick, WatchersHearTheNumberFirstThenTheAnswer) {
   GameFixture g;
   g.givenPlayer("Ann").withGold(0);

@@ -146,14 +146,6 @@ TEST(Shops, PiecesMissingFromTheCatalogueAreNotForSale) {
   EXPECT_EQ(g.statsFile(), "");
 }
 
-TEST(Shops, RefundsAreEightyPercentRoundedDown) {
-  EXPECT_EQ(objects::refundFor(15), 12);
-  EXPECT_EQ(objects::refundFor(1), 0);
-  EXPECT_EQ(objects::refundFor(10), 8);
-  EXPECT_EQ(objects::refundFor(99), 79);
-  EXPECT_EQ(objects::refundFor(0), 0);
-}
-
 TEST(Shops, SellingArmourTakesItAndItsBonusBack) {
   GameFixture g;
   auto ann = g.givenPlayer("Ann").withGold(0).withAc(4).withSpeed(15);

@@ -22,20 +22,6 @@ ShroomEntry shroom(int32_t number, const std::string& model) {
                      .yaw = 900};
 }
 
-TEST(ShroomModels, KindAndSizeComeFromTheModelName) {
-  EXPECT_FALSE(objects::isEvilShroom("shroom.rwx"));
-  EXPECT_FALSE(objects::isEvilShroom("shroom1.rwx"));
-  EXPECT_TRUE(objects::isEvilShroom("shroome.rwx"));
-  EXPECT_TRUE(objects::isEvilShroom("shroom1e.rwx"));
-  EXPECT_TRUE(objects::isEvilShroom("shroomE.rwxe"));
-  EXPECT_FALSE(objects::isEvilShroom("shroomE.rwx"));  // case counts
-  EXPECT_EQ(objects::shroomMagicPoints("shroom.rwx"), 10);
-  EXPECT_EQ(objects::shroomMagicPoints("shroome.rwx"), 10);
-  EXPECT_EQ(objects::shroomMagicPoints("shroom1.rwx"), 5);
-  EXPECT_EQ(objects::shroomMagicPoints("shroom1e.rwx"), 5);
-  EXPECT_EQ(objects::shroomMagicPoints("shroomx.rwx1"), 5);
-}
-
 TEST(ShroomClick, AMemberOfTheRightKindPicksItAndItVanishes) {
   GameFixture g;
   g.givenPlayer("Ann").withShroomType("good").withMaxMp(5).withMp(0);
