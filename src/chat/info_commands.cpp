@@ -22,8 +22,8 @@ namespace kelva::chat {
 namespace {
 
 constexpr std::string_view kNoCharacter = "You do not have a character.";
-// The commands that never looked for a missing record answer with the older
-// wording, misspelling included.
+// /skills, /amount and /use scan answer a speaker without a character as
+// /aheal and /drink hppotion do, misspelling included.
 constexpr std::string_view kNoCharecter = "You do not have a charecter.";
 
 // The players' help text; every description begins at the 19th character.
