@@ -12,6 +12,7 @@ kelva_packages=(
   libbenchmark-dev
   qt6-base-dev
   qt6-multimedia-dev
+  fonts-dejavu-core
   nlohmann-json3-dev
   libasio-dev
   netcat-openbsd

@@ -5,12 +5,12 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVA_BUILD_QT=OFF >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVA_BUILD_QT=ON >/dev/null
 cmake --build build --target kelvabot
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-cp demo/stats.txt demo/armor~weapon.txt demo/objects.txt "$scratch/"
+cp demo/stats.txt demo/armor~weapon.txt demo/objects.txt demo/recv.wav "$scratch/"
 
 echo "== kelvabot --script demo/demo.script (data in a scratch copy of demo/) =="
 build/kelvabot --script demo/demo.script --data-dir "$scratch" --seed 1
