@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
   uint64_t sent = 0;
   uint64_t replies = 0;
   uint64_t unexpected = 0;
+  uint64_t noCharacter = 0;
   std::vector<double> latencies;
   std::vector<pollfd> fds(crowd.size());
   Clock::time_point start{};
@@ -177,8 +178,12 @@ int main(int argc, char** argv) {
         std::string line = p.buffer.substr(0, nl);
         p.buffer.erase(0, nl + 1);
         if (line.find("Type .help") != std::string::npos) p.entered = true;
-        // The first of the two lines of /stats answers the command.
-        if (line.rfind("Kelvabot whispers: stats: ", 0) == 0) {
+        // The first line of the bot's answer to /stats: the statistics, or,
+        // for a player whose character lies past roster slot 100 (the game
+        // looks players up in slots 0 to 100 only), that there is none.
+        bool stats = line.rfind("Kelvabot whispers: stats: ", 0) == 0;
+        if (stats || line == "Kelvabot whispers: You do not have a character.") {
+          if (!stats) ++noCharacter;
           if (p.waiting.empty()) {
             ++unexpected;
             continue;
@@ -201,9 +206,15 @@ int main(int argc, char** argv) {
   std::printf("commands sent %llu, replies received %llu, lost %llu, unexpected %llu\n",
               static_cast<unsigned long long>(sent), static_cast<unsigned long long>(replies),
               static_cast<unsigned long long>(sent - replies), static_cast<unsigned long long>(unexpected));
+  std::printf("of the replies, %llu said \"You do not have a character.\" (characters past roster slot 100)\n",
+              static_cast<unsigned long long>(noCharacter));
   std::printf("chat to whisper: median %.1f ms, p99 %.1f ms, max %.1f ms\n", percentile(latencies, 0.5),
               percentile(latencies, 0.99), percentile(latencies, 1.0));
+  if (sent != replies) {
+    std::printf("the logs are kept in %s\n", dir.string().c_str());
+    return 1;
+  }
   std::error_code ec;
   fs::remove_all(dir, ec);
-  return sent == replies ? 0 : 1;
+  return 0;
 }

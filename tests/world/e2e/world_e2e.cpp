@@ -1,0 +1,199 @@
+// The whole game over the network: kelva-world and kelvabot run as separate
+// processes on loopback, three players connect, and each hears what the game
+// says to them: arrival, /stats, a purchase, a monster battle, a fight
+// between players, a magic shroom picked and regrown, and the shutdown
+// countdown. Timer2 is shortened with kelvabot's test-only option so that a
+// shroom regrows in seconds; the game's own defaults are untouched.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "world/child_process.h"
+#include "world/line_client.h"
+
+namespace kelva::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+constexpr const char* kWorld = R"({
+  "name": "E2EWorld",
+  "bots": [{"citizen": 1234, "password": "secret"}],
+  "players": [{"name": "Ann", "password": "annpw"}, {"name": "Bob", "password": "bobpw"}],
+  "objects": [
+    {"number": 1001, "model": "rat.rwx", "description": "A giant rat", "x": 1500, "z": 500},
+    {"number": 1003, "model": "potions.rwx", "description": "The potion shop", "x": -1500, "z": -500},
+    {"number": 2001, "model": "shroom.rwx", "description": "A magic shroom", "x": 1200, "z": 800}
+  ]
+})";
+
+class WorldEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("kelva_world_e2e_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "data");
+    writeFile(dir / "world.json", kWorld);
+    // Ann is rich and a Ranger (good shrooms, room for 20 magic points); Bob
+    // is a plain newcomer; Cat has no character yet.
+    writeFile(dir / "data" / "stats.txt",
+              "Ann,1,Human,Rangers,10,10,10,10,15,15,0,20,100,0,0,0,0,!!0,0,0,0,good,0,0,0,10,15,0,10,10\r\n"
+              "Bob,1,Human,none,10,10,10,10,15,15,0,0,5,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n");
+    writeFile(dir / "data" / "objects.txt",
+              "0,5,15,10,6,Rat,battle,3,1001,,0\r\n"
+              "25,0,0,0,0,,hppotion,0,1003,,0\r\n");
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(dir);
+    else std::cerr << "the processes' output is kept in " << dir << "\n";
+  }
+
+  // Enters the world and returns when the player stands in it.
+  void enter(LineClient& player, const std::string& name, const std::string& password) {
+    ASSERT_TRUE(player.waitForLine("* What is your name?"));
+    player.send(name);
+    if (!password.empty()) {
+      ASSERT_TRUE(player.waitForContaining("Password?"));
+      player.send(password);
+    }
+    ASSERT_TRUE(player.waitForContaining("Type .help"));
+  }
+
+  fs::path dir;
+};
+
+TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
+  ChildProcess world({KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0"},
+                     (dir / "world.out").string(), (dir / "world.err").string());
+  ASSERT_TRUE(world.started());
+  ASSERT_TRUE(world.waitForOutput("Bots log in on:", 10s)) << world.errorText();
+  const uint16_t playerPort = portAfter(world.outputText(), "Players connect with:");
+  const uint16_t botPort = portAfter(world.outputText(), "Bots log in on:");
+
+  ChildProcess bot({KELVABOT_PATH, "--headless", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
+                    (dir / "data").string(), "--seed", "7", "--test-timer2-ms", "10"},
+                   (dir / "bot.out").string(), (dir / "bot.err").string());
+  ASSERT_TRUE(bot.started());
+  for (const char* answer : {"1234", "secret", "E2EWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
+
+  // Ann is there when the bot's first query completes: she hears "Complete".
+  LineClient ann(playerPort);
+  enter(ann, "Ann", "annpw");
+  ASSERT_TRUE(ann.waitForLine("Kelvabot: Complete", 15s)) << bot.errorText() << world.errorText();
+  LineClient bob(playerPort);
+  enter(bob, "Bob", "bobpw");
+  LineClient cat(playerPort);
+  enter(cat, "Cat", "");
+  EXPECT_TRUE(ann.waitForLine("* \"Cat\" arrives."));
+
+  // Arrival: the guest got a new character, shown under the quoted name.
+  ASSERT_TRUE(bot.waitForOutput("combo1 \"Cat\"", 5s)) << bot.outputText();
+  cat.send("/stats");
+  EXPECT_TRUE(cat.waitForLine("Kelvabot whispers: stats: \"Cat\"     Level: 1 Gold: 5 HP: 15/15 Clan: none"));
+  EXPECT_TRUE(cat.waitForLine(
+      "Kelvabot whispers: Race: Human AC:0 Speed:10 Strength:10 Charisma:10/10 Exp: 0/100 MP: 0/0"));
+  EXPECT_TRUE(bob.waitForLine("\"Cat\": /stats"));  // chat is heard by the players nearby
+
+  // A purchase at the potion shop.
+  ann.send(".click 1003");
+  EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: You bought one HP Potion."));
+  ann.send("/stats");
+  EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: stats: Ann     Level: 1 Gold: 75 HP: 15/15 Clan: Rangers"));
+
+  // A monster battle, fought on the half-second battle tick to its end.
+  cat.send(".click 1001");
+  EXPECT_TRUE(cat.waitForLine("Kelvabot whispers: You are battling Rat, 6 HP."));
+  auto end = cat.waitFor(
+      [](const std::string& l) {
+        return l.rfind("Kelvabot whispers: You have beaten the Rat", 0) == 0 ||
+               l == "Kelvabot whispers: You have been killed by Rat.";
+      },
+      30s);
+  ASSERT_TRUE(end.has_value());
+
+  // A magic shroom: Ann, a good Ranger, picks it; it vanishes for everyone.
+  ann.send(".click 2001");
+  EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: You collected 10mp from that magic shroom."));
+  cat.send(".look");
+  ASSERT_TRUE(cat.waitForLine("* Near you (nearest first; .click N to click one):"));
+  for (const std::string& l : cat.drain(500ms)) EXPECT_EQ(l.find("2001"), std::string::npos) << l;
+
+  // Its regrowth: first a small shroom, at the next regrowth a full one.
+  auto seen = [&](const std::string& entry) {
+    for (int i = 0; i < 40; ++i) {
+      bob.send(".look");
+      for (const std::string& l : bob.drain(250ms))
+        if (l == entry) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(seen("*   2001 shroom1.rwx: A magic shroom"));
+  EXPECT_TRUE(seen("*   2001 shroom.rwx: A magic shroom"));
+
+  // A fight between players: both switch PvP on, Ann clicks Bob.
+  ann.send("/pvp");
+  EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: PvP is enabled."));
+  bob.send("/pvp");
+  EXPECT_TRUE(bob.waitForLine("Kelvabot whispers: PvP is enabled."));
+  ann.send(".attack Bob");
+  EXPECT_TRUE(bob.waitForLine("Kelvabot whispers: You are being attacked by Ann."));
+  EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: You are attacking Bob."));
+  auto beaten = [](const std::string& l) {
+    return l == "Kelvabot whispers: Ann has beaten Bob." || l == "Kelvabot whispers: Bob has beaten Ann.";
+  };
+  auto annHeard = ann.waitFor(beaten, 30s);
+  auto bobHeard = bob.waitFor(beaten, 5s);
+  ASSERT_TRUE(annHeard.has_value());
+  ASSERT_TRUE(bobHeard.has_value());
+  EXPECT_EQ(*annHeard, *bobHeard);
+  bool annWon = *annHeard == "Kelvabot whispers: Ann has beaten Bob.";
+  EXPECT_TRUE((annWon ? ann : bob).waitForContaining("Kelvabot whispers: You gained "));
+  EXPECT_TRUE((annWon ? bob : ann).waitForContaining("Kelvabot whispers: You lost "));
+
+  // The shutdown countdown, heard by everyone, a second apart.
+  bot.writeLine("close");
+  auto t0 = std::chrono::steady_clock::now();
+  for (LineClient* p : {&ann, &bob, &cat}) {
+    EXPECT_TRUE(p->waitForLine("Kelvabot: Bot is being shut down in Three...", 5s));
+    EXPECT_TRUE(p->waitForLine("Kelvabot: Two...", 5s));
+    EXPECT_TRUE(p->waitForLine("Kelvabot: One...", 5s));
+    EXPECT_TRUE(p->waitForLine("* Kelvabot leaves the world.", 5s));
+  }
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, 1900ms);
+  EXPECT_EQ(bot.waitExit(10s), std::optional<int>(0)) << bot.errorText();
+
+  // Whispers reached only their addressees.
+  for (const std::string& l : bob.skipped) EXPECT_EQ(l.find("whispers: stats: Ann"), std::string::npos) << l;
+  for (const std::string& l : cat.skipped) EXPECT_EQ(l.find("HP Potion"), std::string::npos) << l;
+  for (const std::string& l : ann.skipped) EXPECT_EQ(l.find("battling Rat"), std::string::npos) << l;
+
+  // Everything the game changed is in the stats file.
+  std::string stats = readFile(dir / "data" / "stats.txt");
+  EXPECT_NE(stats.find("\r\n\"Cat\",1,Human,none,"), std::string::npos) << stats;
+  EXPECT_NE(stats.find("hppotion"), std::string::npos) << stats;
+
+  world.signal(SIGTERM);
+  EXPECT_EQ(world.waitExit(10s), std::optional<int>(0)) << world.errorText();
+}
+
+}  // namespace
+}  // namespace kelva::testing
