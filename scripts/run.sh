@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds kelvabot, and runs the demo
-# world script on a scratch copy of the demo data, printing its transcript.
+# The main job: installs what is missing, builds kelvabot, and starts a game
+# to play at once: kelvabot hosts the demo world on this machine (loopback
+# only) and plays in it headless, on a scratch copy of the demo data. It
+# prints how players connect (nc 127.0.0.1 PORT, from other terminals).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -12,5 +14,11 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cp demo/stats.txt demo/armor~weapon.txt demo/objects.txt demo/recv.wav "$scratch/"
 
-echo "== kelvabot --script demo/demo.script (data in a scratch copy of demo/) =="
-build/kelvabot --script demo/demo.script --data-dir "$scratch" --seed 1
+echo "== kelvabot hosts the demo world (data in a scratch copy of demo/) =="
+echo "Players connect from other terminals with the nc line printed below;"
+echo "Kaya (password kaya) is an administrator. Type close here, or press"
+echo "Ctrl-C, to make the bot say its countdown and stop."
+# The bot's seven start-up answers (the demo world's bot account), Kaya in
+# the first administrator box, then whatever the operator types.
+{ printf '%s\n' 1234 secret DemoWorld Kelvabot 0 0 0 "admin 0 Kaya"; cat; } |
+  build/kelvabot --headless --data-dir "$scratch"
