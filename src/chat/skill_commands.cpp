@@ -82,7 +82,10 @@ int16_t battleForSkill(Form1& form, const ChatLine& chat, int16_t u, std::string
 void cmdDamageSkill(Form1& form, const ChatLine& chat) {
   const DamageSkill* skill = nullptr;
   for (const DamageSkill& row : kDamageSkills) {
-    if (row.command == chat.upper) skill = &row;
+    if (row.command == chat.upper) {
+      skill = &row;
+      break;
+    }
   }
   if (skill == nullptr) return;
 

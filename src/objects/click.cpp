@@ -4,8 +4,6 @@
 
 namespace kelva::objects {
 
-void answer(Form1& form, const ObjectClick& click, const std::string& text) {
-  form.sdk.Whisper(click.session, text);
-}
+void answer(Form1& form, const ObjectClick& click, const std::string& text) { form.sdk.Whisper(click.session, text); }
 
 }  // namespace kelva::objects

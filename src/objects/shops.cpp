@@ -56,13 +56,14 @@ const CatalogEntry* findPiece(const Form1& form, int64_t id, int16_t kind) {
 
 // What a buyer pays for a used piece bought at `cost`: 80 per cent, the
 // fraction dropped (15 gives 12, 1 gives 0).
-int32_t refundFor(int32_t cost) {
-  return toLong(static_cast<int64_t>(std::floor(static_cast<double>(cost) * 0.8)));
-}
+int32_t refundFor(int32_t cost) { return toLong(static_cast<int64_t>(std::floor(static_cast<double>(cost) * 0.8))); }
+
+// The item shop writes the stats file once more after its answer.
+enum class AfterAnswer { kDone, kSaveAgain };
 
 // "hppotion" and "item": the price is `param`; the piece goes into the items.
-void sellItem(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p,
-              const std::string& item, const std::string& bought, bool saveTwice) {
+void sellItem(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p, const std::string& item,
+              const std::string& bought, AfterAnswer after) {
   PlayerRecord& P = at(form.roster, p);
   if (def.param > P.gold) {
     answer(form, click, "You do not have enough money.");
@@ -73,12 +74,10 @@ void sellItem(Form1& form, const ObjectClick& click, const ObjectDefinition& def
   additem(form.roster, item, p);
   savestats(form);
   answer(form, click, bought);
-  // The item shop writes the stats file once more after its answer.
-  if (saveTwice) savestats(form);
+  if (after == AfterAnswer::kSaveAgain) savestats(form);
 }
 
-void buyPiece(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p,
-              const PieceKind& piece) {
+void buyPiece(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p, const PieceKind& piece) {
   const CatalogEntry* found = findPiece(form, def.param, piece.kind);
   if (found == nullptr) {
     answer(form, click, kNotForSale);
@@ -143,11 +142,11 @@ void shopHeal(Form1& form, const ObjectClick& click, const ObjectDefinition& def
 }
 
 void shopHpPotion(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p) {
-  sellItem(form, click, def, p, "hppotion", "You bought one HP Potion.", false);
+  sellItem(form, click, def, p, "hppotion", "You bought one HP Potion.", AfterAnswer::kDone);
 }
 
 void shopItem(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p) {
-  sellItem(form, click, def, p, def.name, "You bought one " + def.name + ".", true);
+  sellItem(form, click, def, p, def.name, "You bought one " + def.name + ".", AfterAnswer::kSaveAgain);
 }
 
 void shopArmor(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p) {

@@ -17,9 +17,7 @@ namespace {
 // makes it evil, a "1" anywhere makes it small.
 bool isEvilShroom(std::string_view model) { return model.find('e') != std::string_view::npos; }
 
-int32_t shroomMagicPoints(std::string_view model) {
-  return model.find('1') != std::string_view::npos ? 5 : 10;
-}
+int32_t shroomMagicPoints(std::string_view model) { return model.find('1') != std::string_view::npos ? 5 : 10; }
 
 // The action that makes a picked shroom invisible and passable.
 constexpr const char* kPickedShroomAction = "create solid no,visible no";

@@ -44,8 +44,7 @@ TEST(SkillCommands, TestsRunBattleThenSkillThenMagicPoints) {
   g.player("Ann").mp = 29;
   const uint32_t seed = g.form->rng.state();
   g.chat("Ann", 7, "/ANCIENT MAGIC");
-  EXPECT_EQ(g.takeCalls(),
-            (Calls{"whisper 7 You do not know this skill.", "whisper 7 You do not have enough MP."}));
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You do not know this skill.", "whisper 7 You do not have enough MP."}));
   EXPECT_EQ(g.player("Ann").mp, 29);
   EXPECT_EQ(g.form->battles[0].ehp, 40);
   EXPECT_EQ(g.form->rng.state(), seed);  // no draw for a refusal
@@ -80,9 +79,9 @@ TEST(SkillCommands, FixedDamageDrawsNothingAndEhpGoesBelowZero) {
   EXPECT_EQ(g.form->battles[0].name1, "Ann");  // the round, not the skill, ends the battle
   EXPECT_EQ(g.player("Ann").mp, 0);
   EXPECT_EQ(g.form->rng.state(), seed);
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You did 25 damage with a Blinding Flash.",
-                                  "whisper 7 You did 25 damage with a Blinding Flash.",
-                                  "whisper 7 You do not have enough MP."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 7 You did 25 damage with a Blinding Flash.",
+                   "whisper 7 You did 25 damage with a Blinding Flash.", "whisper 7 You do not have enough MP."}));
 }
 
 TEST(SkillCommands, BombachusNeedHandGrenades) {
@@ -92,7 +91,8 @@ TEST(SkillCommands, BombachusNeedHandGrenades) {
   g.chat("Ann", 7, "/BOMBACHU LAUNCHING");
   g.player("Ann").skills = "hand grenade";
   g.chat("Ann", 7, "/BOMBACHU LAUNCHING");
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You do not know this skill.", "whisper 7 You did 200 damage with a Bombachu."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 7 You do not know this skill.", "whisper 7 You did 200 damage with a Bombachu."}));
   EXPECT_EQ(g.player("Ann").mp, 60);
 }
 
@@ -246,8 +246,7 @@ TEST(HealingPlants, StrangersAndTheUnskilledAreRefused) {
   g.givenPlayer("Ann").withHp(3).withMp(50);
   g.chat("Zed", 9, "/HEALING PLANTS");
   g.chat("Ann", 7, "/HEALING PLANTS");
-  EXPECT_EQ(g.takeCalls(),
-            (Calls{"whisper 9 You do not have a charecter.", "whisper 7 You do not know this skill."}));
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 9 You do not have a charecter.", "whisper 7 You do not know this skill."}));
   EXPECT_EQ(g.player("Ann").mp, 50);
   EXPECT_EQ(g.player("Ann").hp, 3);
   EXPECT_EQ(g.statsFile(), "");

@@ -123,8 +123,8 @@ TEST(SkillTeacher, KnownSkillsByWholeListSuffixOrComma) {
     g.givenObject(teacher(skill, "Owls", 100, 99));
     g.clickObject("Ann", 7, 70);
     const bool expected = std::string(skill) != "fire" && std::string(skill) != "bomb";
-    EXPECT_EQ(g.takeCalls(), Calls{expected ? "whisper 7 You already know this skill."
-                                            : "whisper 7 You do not have enough GP."})
+    EXPECT_EQ(g.takeCalls(),
+              Calls{expected ? "whisper 7 You already know this skill." : "whisper 7 You do not have enough GP."})
         << skill;
   }
 }

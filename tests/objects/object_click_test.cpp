@@ -129,8 +129,7 @@ TEST(ObjectClick, EachRoleHasItsOwnAnswer) {
     g.givenObject(c.def);
     g.clickObject("Ann", 5, 1);
     g.clickObject("Zed", 6, 1);
-    EXPECT_EQ(g.takeCalls(), (Calls{"whisper 5 " + c.answer, "whisper 6 You do not have a charecter."}))
-        << c.def.role;
+    EXPECT_EQ(g.takeCalls(), (Calls{"whisper 5 " + c.answer, "whisper 6 You do not have a charecter."})) << c.def.role;
   }
 }
 

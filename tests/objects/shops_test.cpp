@@ -51,9 +51,9 @@ TEST(Shops, PotionAndItemCostTheirPriceExactly) {
   g.clickObject("Ann", 7, 41);
   g.clickObject("Ann", 7, 40);
   EXPECT_EQ(g.player("Ann").items, "scan,hppotion,rope");
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You bought one HP Potion.", "whisper 7 You bought one rope.",
-                                  "whisper 7 You do not have enough money.",
-                                  "whisper 7 You do not have enough money."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 7 You bought one HP Potion.", "whisper 7 You bought one rope.",
+                   "whisper 7 You do not have enough money.", "whisper 7 You do not have enough money."}));
 }
 
 TEST(Shops, ArmourPriceIsTestedBeforeOwnership) {
@@ -65,8 +65,7 @@ TEST(Shops, ArmourPriceIsTestedBeforeOwnership) {
   g.clickObject("Ann", 7, 40);
   ann.withGold(10);
   g.clickObject("Ann", 7, 40);
-  EXPECT_EQ(g.takeCalls(),
-            (Calls{"whisper 7 You do not have enough gp.", "whisper 7 You already have armor."}));
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You do not have enough gp.", "whisper 7 You already have armor."}));
   EXPECT_EQ(g.player("Ann").gold, 10);
   EXPECT_EQ(g.player("Ann").armorId, 2);
   EXPECT_EQ(g.statsFile(), "");

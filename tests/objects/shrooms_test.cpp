@@ -87,11 +87,10 @@ TEST(ShroomClick, MagicPointsStopAtTheMaximum) {
   g.clickObject("Ann", 7, 9);
   g.clickObject("Bob", 8, 9);
   g.clickObject("Cid", 9, 9);
-  EXPECT_EQ(g.takeCalls(),
-            (Calls{"object-change 9 shroom.rwx create solid no,visible no",
-                   "whisper 7 You collected 3mp from that magic shroom.",
-                   "whisper 8 You cannot collect anymore Magic Shrooms.",
-                   "whisper 9 You cannot collect anymore Magic Shrooms."}));
+  EXPECT_EQ(g.takeCalls(), (Calls{"object-change 9 shroom.rwx create solid no,visible no",
+                                  "whisper 7 You collected 3mp from that magic shroom.",
+                                  "whisper 8 You cannot collect anymore Magic Shrooms.",
+                                  "whisper 9 You cannot collect anymore Magic Shrooms."}));
   EXPECT_EQ(g.player("Ann").mp, 5);
   EXPECT_EQ(g.player("Bob").mp, 5);
   EXPECT_EQ(g.player("Cid").mp, 8);
@@ -107,9 +106,9 @@ TEST(ShroomClick, TheFirstCachedShroomWithTheNumberIsPicked) {
   g.clickObject("Ann", 7, 4);  // not cached: nothing at all
   g.clickObject("Zed", 8, 9);
   g.clickObject("Zed", 8, 4);
-  EXPECT_EQ(g.takeCalls(), (Calls{"object-change 9 shroom1.rwx create solid no,visible no",
-                                  "whisper 7 You collected 5mp from that magic shroom.",
-                                  "whisper 8 You do not have a charecter."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"object-change 9 shroom1.rwx create solid no,visible no",
+                   "whisper 7 You collected 5mp from that magic shroom.", "whisper 8 You do not have a charecter."}));
 }
 
 TEST(MonsterObject, EveryClickFightsAFreshMonster) {
@@ -129,9 +128,9 @@ TEST(MonsterObject, EveryClickFightsAFreshMonster) {
   g.clickObject("Ann", 7, 1234);
   g.clickObject("Bob", 8, 1234);
   g.clickObject("Zed", 9, 1234);
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You are battling Troll, 40 HP.", "whisper 7 You are already battling.",
-                                  "whisper 8 You can't battle when you are dead.",
-                                  "whisper 9 You do not have a charecter."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 7 You are battling Troll, 40 HP.", "whisper 7 You are already battling.",
+                   "whisper 8 You can't battle when you are dead.", "whisper 9 You do not have a charecter."}));
   const BattleSlot& s = g.form->battles[0];
   EXPECT_EQ(s.name1, "Ann");
   EXPECT_EQ(s.ehp, 40);
