@@ -1,7 +1,5 @@
 #include "app/headless.h"
 
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +12,7 @@
 #include "app/form1.h"
 #include "app/realtime_loop.h"
 #include "app/script_runner.h"
+#include "app/shutdown_signals.h"
 #include "console/console_actions.h"
 #include "session/sim_world.h"
 #include "session/startup.h"
@@ -76,47 +75,6 @@ class InputLines {
   std::deque<std::string> lines_;
   bool ended_ = false;
   int taken_ = 0;
-};
-
-// SIGINT and SIGTERM as readable events of the loop, so that the shutdown
-// runs on the bot's own thread between two handlers, never inside one.
-class ShutdownSignals {
- public:
-  ShutdownSignals() {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    if (::sigprocmask(SIG_BLOCK, &set_, &previous_) != 0) return;
-    fd_ = ::signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (fd_ < 0) {
-      std::cerr << "kelvabot: cannot watch for signals: " << std::strerror(errno) << "\n";
-      ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
-    }
-  }
-  ~ShutdownSignals() {
-    if (fd_ < 0) return;
-    // Signals that came during the countdown are taken here, so that
-    // unblocking them does not kill the program on its way out.
-    drain();
-    ::close(fd_);
-    ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
-  }
-  ShutdownSignals(const ShutdownSignals&) = delete;
-  ShutdownSignals& operator=(const ShutdownSignals&) = delete;
-
-  int fd() const { return fd_; }
-  // Takes the pending signals; true when there was one.
-  bool drain() {
-    bool any = false;
-    signalfd_siginfo info;
-    while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) any = true;
-    return any;
-  }
-
- private:
-  sigset_t set_;
-  sigset_t previous_;
-  int fd_ = -1;
 };
 
 // The start-up prompts on the terminal: each prompt is printed on a line of

@@ -8,6 +8,7 @@
 #include "app/form1.h"
 #include "app/headless.h"
 #include "app/main/hosted_world.h"
+#include "app/shutdown_signals.h"
 #include "data/file_system.h"
 #include "net/net_world_sdk.h"
 #include "session/sim_world.h"
@@ -50,6 +51,9 @@ int runOn(int argc, char** argv, const Options& options, const std::string& data
 }  // namespace
 
 int runRealtime(int argc, char** argv, const Options& options, const std::string& dataDir) {
+  // Before any thread starts: Ctrl-C and SIGTERM must reach the bot's own
+  // loop, which says the countdown, and never kill a worker thread's process.
+  blockShutdownSignals();
   if (options.simulated) {
     SimWorld world(printLine);
     // Wait lets real time pass: the countdown's lines come a second apart.

@@ -1,5 +1,6 @@
 #include "console/qt/console_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -154,18 +155,26 @@ void ConsoleWindow::restart() {
 }
 
 std::optional<std::string> ConsoleWindow::inputBox(const std::string& prompt) {
+  if (stopRequested_) return std::nullopt;
   QInputDialog dialog(isVisible() ? this : nullptr);
   dialog.setWindowTitle(QString());
   dialog.setLabelText(toQ(prompt));
   dialog.setTextValue(QString());
   dialog.setInputMode(QInputDialog::TextInput);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  if (dialog.exec() != QDialog::Accepted || stopRequested_) return std::nullopt;
   return fromQ(dialog.textValue());
 }
 
 void ConsoleWindow::messageBox(const std::string& text) {
+  if (stopRequested_) return;
   QMessageBox box(QMessageBox::NoIcon, QString(), toQ(text), QMessageBox::Ok, isVisible() ? this : nullptr);
   box.exec();
+}
+
+void ConsoleWindow::requestStop() {
+  stopRequested_ = true;
+  if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+  if (loggedIn_) close();
 }
 
 void ConsoleWindow::closeEvent(QCloseEvent* event) {

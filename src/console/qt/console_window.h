@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QWidget>
+
 #include <array>
 #include <optional>
 #include <string>
@@ -64,6 +65,11 @@ class ConsoleWindow : public QWidget, public ConsoleView, public Sound, public D
   std::optional<std::string> inputBox(const std::string& prompt) override;
   void messageBox(const std::string& text) override;
 
+  // The operator stops the program from outside (SIGINT, SIGTERM): during
+  // start-up the open prompt is cancelled, and so is every later one; once
+  // logged in the window closes as if the operator closed it.
+  void requestStop();
+
   // Whether the shutdown sequence has run: closing the window runs it once,
   // and only when the bot is logged in.
   bool shutDown() const { return shutDown_; }
@@ -75,6 +81,7 @@ class ConsoleWindow : public QWidget, public ConsoleView, public Sound, public D
   Form1* form_ = nullptr;
   bool loggedIn_ = false;
   bool shutDown_ = false;
+  bool stopRequested_ = false;
 
   std::array<QLineEdit*, 7> text1_{};
   QComboBox* combo1_ = nullptr;

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <iostream>
 #include <memory>
 
 #include "app/form1.h"
+#include "app/shutdown_signals.h"
 #include "console/qt/console_window.h"
 #include "session/startup.h"
 
@@ -17,6 +19,16 @@ int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const 
   auto form = std::make_unique<Form1>(world, files, window, window, settings.dataDir);
   window.attach(*form);
   if (settings.onFormReady) settings.onFormReady(*form);
+
+  // Ctrl-C in the terminal and SIGTERM stop the bot as closing the window does.
+  app::ShutdownSignals shutdownSignals;
+  std::unique_ptr<QSocketNotifier> signalNotifier;
+  if (shutdownSignals.fd() >= 0) {
+    signalNotifier = std::make_unique<QSocketNotifier>(shutdownSignals.fd(), QSocketNotifier::Read);
+    QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &window, [&] {
+      if (shutdownSignals.drain()) window.requestStop();
+    });
+  }
 
   // The prompts run their own event loops, so Timer1 and Timer2 already tick
   // while the operator answers them.

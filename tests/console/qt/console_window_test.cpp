@@ -220,6 +220,20 @@ TEST_F(ConsoleWindowTest, ClosingAfterLoginRunsTheCountdownOnce) {
   EXPECT_EQ(world.calls.size(), 5u);
 }
 
+TEST_F(ConsoleWindowTest, StopFromOutsideCancelsThePromptsThenClosesAfterLogin) {
+  QTimer::singleShot(0, [this] { window.requestStop(); });
+  EXPECT_EQ(window.inputBox("CitizenNumber?"), std::nullopt);
+  EXPECT_EQ(window.inputBox("PPW?"), std::nullopt);  // no dialog is shown any more
+  EXPECT_TRUE(world.calls.empty());
+
+  window.startTimawwait();
+  window.show();
+  window.requestStop();
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(world.calls.size(), 5u);
+  EXPECT_EQ(world.calls.front(), "say Bot is being shut down in Three...");
+}
+
 TEST_F(ConsoleWindowTest, ClosingBeforeLoginSaysNothing) {
   window.show();
   window.close();
