@@ -13,6 +13,8 @@
 #include <QSoundEffect>
 #include <QTimer>
 #include <QUrl>
+#include <exception>
+#include <iostream>
 
 #include "app/form1.h"
 #include "console/console_actions.h"
@@ -24,6 +26,17 @@ namespace {
 
 QString toQ(const std::string& s) { return QString::fromStdString(s); }
 std::string fromQ(const QString& s) { return s.toStdString(); }
+
+// An operator's action on the console. Nothing may escape into Qt's event
+// loop: a failure is reported and the console goes on.
+template <typename F>
+void operatorAction(const char* what, F&& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    std::cerr << "kelvabot: " << what << " failed: " << e.what() << "\n";
+  }
+}
 
 // Places a control at its design position, given in twips.
 void place(QWidget* w, int left, int top, int width, int height) {
@@ -117,8 +130,11 @@ void ConsoleWindow::attach(Form1& form) {
   // activated fires for every pick by the operator, the same name again
   // included, and never for the program's own changes to the list.
   connect(combo1_, &QComboBox::activated, this,
-          [this](int index) { selectCombo1(*form_, fromQ(combo1_->itemText(index))); });
-  connect(command1_, &QPushButton::clicked, this, [this] { pressCommand1(*form_); });
+          [this](int index) {
+            operatorAction("selecting a name", [&] { selectCombo1(*form_, fromQ(combo1_->itemText(index))); });
+          });
+  connect(command1_, &QPushButton::clicked, this,
+          [this] { operatorAction("Change", [&] { pressCommand1(*form_); }); });
 
   connect(timer1_, &QTimer::timeout, this, [this] { form_->timer1Tick(); });
   connect(timer2_, &QTimer::timeout, this, [this] { form_->timer2Tick(); });
@@ -182,7 +198,7 @@ void ConsoleWindow::closeEvent(QCloseEvent* event) {
     shutDown_ = true;
     // The pump stops first; the countdown's own Waits still deliver events.
     timawwait_->stop();
-    session::formUnload(*form_);
+    operatorAction("shutting down", [&] { session::formUnload(*form_); });
   }
   event->accept();
 }
