@@ -16,6 +16,8 @@ kelva_packages=(
   nlohmann-json3-dev
   libasio-dev
   netcat-openbsd
+  clang
+  libclang-rt-14-dev
 )
 
 kelva_install_missing() {

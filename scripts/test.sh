@@ -15,3 +15,7 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVA_BUILD_QT=
 cmake --build build-sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+# Every fuzz target, fuzzed for a bounded time with clang's libFuzzer and the
+# sanitizers (the seed corpora already ran above as ordinary tests).
+scripts/fuzz.sh

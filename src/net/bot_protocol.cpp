@@ -451,7 +451,9 @@ Result<WorldMessage> parseWorldLine(std::string_view line) {
     FieldReader r(j);
     AttributeValue parsedValue;
     bool ok = std::visit(
-        [&](auto member) {
+        // The key is named in the capture list because clang 14 (the fuzz
+        // build's compiler) cannot capture a structured binding implicitly.
+        [&, &key = key](auto member) {
           using T = std::remove_reference_t<decltype(std::declval<WorldSdk&>().*member)>;
           T v{};
           bool good;
