@@ -1,0 +1,223 @@
+// The kill test: kelvabot is killed with SIGKILL at random moments while it
+// saves, again and again, and after every kill each data file must load
+// whole, as the version before or a version the bot wrote since.
+//
+// The bot runs a world script that saves all the time: avatars arrive (each
+// new character rewrites stats.txt), an administrator adds weapons
+// (armor~weapon.txt) and monsters (objects.txt), and the backups are written.
+// Everything the script does only adds lines, so every version the bot writes
+// holds the version before it as its beginning: after a kill, each file must
+// parse whole and begin with exactly the bytes it held before the run, and
+// each character line it gained must be a new character's line. Each run
+// starts on the files the last kill left, so a file that no longer loads
+// also shows as a bot that refuses to start.
+//
+//   kelva_kill_test KELVABOT [ROUNDS [SEED]]
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <fcntl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/catalog_file.h"
+#include "data/data_lines.h"
+#include "data/objects_file.h"
+#include "data/player_record.h"
+#include "data/stats_file.h"
+
+namespace {
+
+using namespace kelva;
+namespace fs = std::filesystem;
+
+std::optional<std::string> slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void spit(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+int failures = 0;
+void fail(const std::string& what) {
+  std::fprintf(stderr, "FAIL: %s\n", what.c_str());
+  ++failures;
+}
+
+std::string initialStats() {
+  std::string out;
+  for (int i = 0; i < 1000; ++i) {
+    PlayerRecord r;
+    setStartingValues(r, "Old" + std::to_string(i));
+    r.gold = i;
+    r.items = i % 2 ? "hppotion,scan" : "";
+    out += statsLine(r) + "\r\n";
+  }
+  return out;
+}
+
+std::string initialCatalog() {
+  std::string out;
+  for (int i = 0; i < 50; ++i) out += "0," + std::to_string(10 * i) + ",1,0," + std::to_string(i + 1) + ",3,Old blade\r\n";
+  return out;
+}
+
+std::string initialObjects() {
+  std::string out;
+  for (int i = 0; i < 1000; ++i) out += "0,5,15,10,20,Rat,battle,3," + std::to_string(1000 + i) + ",,0\r\n";
+  return out;
+}
+
+std::string savingScript() {
+  std::ostringstream s;
+  s << "admin 0 Boss\nlogin 1 pw Crash Bot 0 0 0\n";
+  for (int i = 0; i < 4000; ++i) {
+    s << "arrive New" << i << "\n";
+    if (i < 400) s << "chat Boss 1 arweadd weapon,7,2," << 100 + i << ",600,Blade " << i << "\n";
+    if (i < 3000) s << "chat Boss 1 objadd battle,60,4,9,Troll" << i << ",40,80," << 10000 + i << "\n";
+    if (i % 200 == 199) s << "timer2 600\n";
+  }
+  return s.str();
+}
+
+// The line a newly arrived avatar's character is saved as.
+bool isNewCharacterLine(std::string_view line) {
+  const auto comma = line.find(',');
+  if (comma == std::string_view::npos) return false;
+  PlayerRecord r;
+  setStartingValues(r, std::string(line.substr(0, comma)));
+  return line.starts_with("New") && statsLine(r) == line;
+}
+
+struct DataFile {
+  const char* name;
+  bool (*loads)(const std::string& bytes);
+};
+
+const DataFile kFiles[] = {
+    {"stats.txt", [](const std::string& b) { return parseStatsFile(b, "stats.txt").isOk(); }},
+    {"armor~weapon.txt", [](const std::string& b) { return parseCatalogFile(b, "armor~weapon.txt").isOk(); }},
+    {"objects.txt", [](const std::string& b) { return parseObjectsFile(b, "objects.txt").isOk(); }},
+};
+const DataFile kBackups[] = {
+    {"stats_BACKUP.txt", kFiles[0].loads},
+    {"armor~weapon_BACKUP.txt", kFiles[1].loads},
+    {"objects_BACKUP.txt", kFiles[2].loads},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s KELVABOT [ROUNDS [SEED]]\n", argv[0]);
+    return 2;
+  }
+  const std::string bot = argv[1];
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 40;
+  const unsigned seed = argc > 3 ? static_cast<unsigned>(std::atol(argv[3]))
+                                 : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
+  std::printf("kill test: %d rounds, seed %u (rerun with: %s %s %d %u)\n", rounds, seed, argv[0], argv[1], rounds, seed);
+  std::mt19937 random(seed);
+
+  // The data folder sits below the working folder, on a real disk.
+  std::string pattern = (fs::current_path() / "kill-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    std::perror("mkdtemp");
+    return 2;
+  }
+  const fs::path dir = pattern;
+  spit(dir / "stats.txt", initialStats());
+  spit(dir / "armor~weapon.txt", initialCatalog());
+  spit(dir / "objects.txt", initialObjects());
+  spit(dir / "saving.script", savingScript());
+  const fs::path errFile = dir / "stderr.txt";
+
+  int roundsWithChanges = 0;
+  int roundsKilled = 0;
+  for (int round = 0; round < rounds && failures == 0; ++round) {
+    std::vector<std::string> before;
+    for (const DataFile& f : kFiles) before.push_back(slurp(dir / f.name).value_or(""));
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const int out = ::open("/dev/null", O_WRONLY);
+      const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(out, 1);
+      ::dup2(err, 2);
+      const std::string script = (dir / "saving.script").string();
+      const std::string data = dir.string();
+      ::execl(bot.c_str(), bot.c_str(), "--script", script.c_str(), "--data-dir", data.c_str(), "--seed", "1",
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // From at once (before the first save) to well into the saving.
+    const int delayMs = std::uniform_int_distribution<int>(0, 600)(random);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    int status = 0;
+    if (::waitpid(child, &status, WNOHANG) == 0) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      ++roundsKilled;
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      // The bot ended by itself before the kill: only a finished script may.
+      fail("round " + std::to_string(round) + ": kelvabot ended with status " +
+           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ": " + slurp(errFile).value_or(""));
+      break;
+    }
+
+    bool changed = false;
+    for (std::size_t i = 0; i < std::size(kFiles); ++i) {
+      const std::string where = "round " + std::to_string(round) + " (killed after " + std::to_string(delayMs) +
+                                " ms): " + kFiles[i].name;
+      const auto now = slurp(dir / kFiles[i].name);
+      if (!now) {
+        fail(where + " is gone");
+        continue;
+      }
+      if (!kFiles[i].loads(*now)) fail(where + " does not load whole");
+      if (!now->starts_with(before[i])) fail(where + " lost bytes it held before the run");
+      if (*now != before[i]) changed = true;
+      if (i == 0) {
+        const std::string_view gained = std::string_view(*now).substr(std::min(before[i].size(), now->size()));
+        if (!gained.empty()) {
+          for (std::string_view line : readDataLines(gained)) {
+            if (!line.empty() && !isNewCharacterLine(line)) fail(where + " gained a line no arrival writes: " + std::string(line));
+          }
+        }
+      }
+    }
+    for (const DataFile& f : kBackups) {
+      const auto now = slurp(dir / f.name);
+      if (now && !f.loads(*now)) fail("round " + std::to_string(round) + ": " + f.name + " does not load whole");
+    }
+    if (changed) ++roundsWithChanges;
+  }
+
+  // Temporary files of killed saves stay behind; they never stand in for a
+  // data file.
+  int leftovers = 0;
+  for (const auto& e : fs::directory_iterator(dir)) leftovers += e.path().filename().string().find(".tmp-") != std::string::npos;
+  std::printf("%d kills, files changed in %d rounds, %d temporary files left by killed saves\n", roundsKilled,
+              roundsWithChanges, leftovers);
+  // Without saves between the kills the test would prove nothing.
+  if (failures == 0 && roundsWithChanges < rounds / 3) {
+    fail("the bot saved in only " + std::to_string(roundsWithChanges) + " rounds");
+  }
+  std::error_code ignored;
+  if (failures == 0) fs::remove_all(dir, ignored);
+  std::printf("%s\n", failures == 0 ? "PASS" : "FAIL (data folder kept)");
+  return failures == 0 ? 0 : 1;
+}
