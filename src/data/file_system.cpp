@@ -1,12 +1,15 @@
 #include "data/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace kelva {
@@ -27,6 +30,11 @@ std::string folderOf(const std::string& path) {
 // Shared by every DiskFileSystem of the process, so that no two saves (of one
 // file system or of two) ever pick the same temporary name.
 std::atomic<uint64_t> tempSerial{0};
+
+std::string baseNameOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 // A failed replace: the message, with errno read before anything else runs.
 Status failed(const char* what, const std::string& path) { return Status::error(errnoText(what, path, errno)); }
@@ -73,7 +81,29 @@ Result<std::optional<std::string>> DiskFileSystem::readFile(const std::string& p
   return std::optional<std::string>(std::move(bytes));
 }
 
+void DiskFileSystem::removeLeftovers(const std::string& path) {
+  // A bot killed in the middle of a save leaves its temporary file behind.
+  // Those of processes that no longer run are removed; a live process (a
+  // second bot on the same folder) may still be writing its own.
+  const std::string prefix = baseNameOf(path) + ".tmp-";
+  const std::string folder = folderOf(path);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.rfind(prefix, 0) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    const auto dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789-") != std::string::npos) continue;
+    const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) calls_->unlink((folder + "/" + name).c_str());
+  }
+  ::closedir(dir);
+}
+
 Status DiskFileSystem::replaceFile(const std::string& path, const std::string& bytes) {
+  if (leftoversChecked_.insert(path).second) removeLeftovers(path);
   // A name of our own: the process id keeps two running bots apart, the
   // serial two saves of one bot; O_EXCL refuses a name left behind by a
   // crashed run, and then the next serial is tried.

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "data/result.h"
@@ -57,11 +58,15 @@ class DiskFileSystem : public FileSystem {
   // rename removes the temporary file and leaves `path` byte for byte as it
   // was. A failure to flush the folder after the rename is reported too: the
   // file already holds the new bytes, but the rename might not survive a
-  // power cut.
+  // power cut. The first replace of each file also removes the temporary
+  // files that killed runs left beside it.
   Status replaceFile(const std::string& path, const std::string& bytes) override;
 
  private:
+  void removeLeftovers(const std::string& path);
+
   DiskCalls* calls_;
+  std::set<std::string> leftoversChecked_;
 };
 
 // Joins the data folder and a file name.

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -209,6 +210,23 @@ TEST(DiskFileSystem, EverySaveUsesATemporaryNameOfItsOwnAndSkipsLeftovers) {
   ASSERT_TRUE(disk.replaceFile(path, "d").isOk());
   EXPECT_EQ(slurp(path), "d");
   EXPECT_EQ(slurp(next), "leftover");
+}
+
+TEST(DiskFileSystem, TheFirstSaveRemovesWhatKilledRunsLeftButNotWhatALiveOneWrites) {
+  TempFolder dir;
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);  // now a process that no longer runs
+  const std::string dead = "stats.txt.tmp-" + std::to_string(child) + "-7";
+  const std::string live = "stats.txt.tmp-" + std::to_string(::getppid()) + "-3";
+  const std::string otherFile = "objects.txt.tmp-" + std::to_string(child) + "-1";
+  for (const std::string& n : {dead, live, otherFile, std::string("stats.txt.tmp-notes")}) {
+    std::ofstream(dir.file(n), std::ios::binary) << "half a save";
+  }
+  DiskFileSystem disk;
+  ASSERT_TRUE(disk.replaceFile(dir.file("stats.txt"), kOld).isOk());
+  EXPECT_EQ(dir.names(), (std::set<std::string>{"stats.txt", live, otherFile, "stats.txt.tmp-notes"}));
 }
 
 TEST(DiskFileSystem, ReadsWhatItWroteAndTellsAMissingFileFromAnUnreadableOne) {
