@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "app/options.h"
+
+namespace kelva::app {
+namespace {
+
+Result<Options> parse(std::vector<std::string> args) { return parseOptions(args); }
+
+TEST(WorldOptions, WorldTakesHostAndPortIncludingBracketedIpv6) {
+  Result<Options> r = parse({"--world", "127.0.0.1:7778"});
+  ASSERT_TRUE(r.isOk()) << r.status().message();
+  EXPECT_EQ(r.value().worldHost, "127.0.0.1");
+  EXPECT_EQ(r.value().worldPort, "7778");
+
+  r = parse({"--world=[::1]:9000", "--headless"});
+  ASSERT_TRUE(r.isOk()) << r.status().message();
+  EXPECT_EQ(r.value().worldHost, "::1");
+  EXPECT_EQ(r.value().worldPort, "9000");
+
+  for (const char* bad : {"localhost", ":7778", "host:", "host:0", "host:65536", "host:+5", "host:7a"}) {
+    Result<Options> refused = parse({"--world", bad});
+    EXPECT_FALSE(refused.isOk()) << bad;
+  }
+}
+
+TEST(WorldOptions, OnlyOneWorldAndNoneWithAScript) {
+  EXPECT_FALSE(parse({"--world", "h:1", "--simulated"}).isOk());
+  EXPECT_FALSE(parse({"--world", "h:1", "--world-file", "w.json"}).isOk());
+  EXPECT_FALSE(parse({"--script", "s", "--world", "h:1"}).isOk());
+  EXPECT_FALSE(parse({"--script", "s", "--player-port", "7777"}).isOk());
+  EXPECT_FALSE(parse({"--world", "h:1", "--player-port", "7777"}).isOk());
+
+  Result<Options> hosted = parse({"--world-file", "w.json", "--player-port", "0"});
+  ASSERT_TRUE(hosted.isOk()) << hosted.status().message();
+  EXPECT_EQ(hosted.value().worldFile, "w.json");
+  EXPECT_EQ(hosted.value().playerPort, 0);
+  EXPECT_FALSE(parse({"--player-port", "70000"}).isOk());
+}
+
+TEST(WorldOptions, TestTimerIsBoundedAndOffByDefault) {
+  EXPECT_FALSE(parse({}).value().testTimer2Ms.has_value());
+  EXPECT_EQ(parse({"--test-timer2-ms", "10"}).value().testTimer2Ms, 10);
+  EXPECT_FALSE(parse({"--test-timer2-ms", "0"}).isOk());
+  EXPECT_FALSE(parse({"--test-timer2-ms", "5000"}).isOk());
+}
+
+}  // namespace
+}  // namespace kelva::app
