@@ -1,6 +1,6 @@
 #include "data/stats_cache.h"
 
-#include <cstring>
+#include <cstddef>
 
 #include "data/stats_file.h"
 
@@ -24,27 +24,39 @@ const std::string& StatsFileCache::format(const Roster& roster, int playerCount)
   }
   if (changed_.size() > fresh_.size()) fresh_.resize(changed_.size());
 
-  // Format the changed lines; when each keeps its length (gold 15 to 20, hp
-  // 9 to 8), they are written over their old bytes and nothing moves.
-  bool sameLengths = true;
+  // Format the changed lines.
   for (std::size_t k = 0; k < changed_.size(); ++k) {
     const std::size_t i = changed_[k];
     fresh_[k] = statsLine(roster[i]);
     fresh_[k] += "\r\n";
     madeFrom_[i] = roster[i];
-    const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
-    if (fresh_[k].size() != ends_[i] - begin) sameLengths = false;
   }
-  if (sameLengths) {
-    for (std::size_t k = 0; k < changed_.size(); ++k) {
+  auto lineBegin = [this](std::size_t i) { return i == 0 ? std::size_t{0} : ends_[i - 1]; };
+
+  if (changed_.size() <= kSpliceLimit) {
+    // The usual save after one character changed: each fresh line is put in
+    // place of its old one, the last first so that the offsets of the
+    // earlier ones still hold; only the bytes after a line that changed its
+    // length move. Then the line ends from the first change on are shifted.
+    lengthChange_.resize(changed_.size());
+    for (std::size_t k = changed_.size(); k-- > 0;) {
       const std::size_t i = changed_[k];
-      std::memcpy(file_.data() + (i == 0 ? 0 : ends_[i - 1]), fresh_[k].data(), fresh_[k].size());
+      const std::size_t oldLength = ends_[i] - lineBegin(i);
+      lengthChange_[k] = static_cast<std::ptrdiff_t>(fresh_[k].size()) - static_cast<std::ptrdiff_t>(oldLength);
+      file_.replace(lineBegin(i), oldLength, fresh_[k]);
+    }
+    std::ptrdiff_t shift = 0;
+    std::size_t k = 0;
+    for (std::size_t i = changed_.empty() ? cached : changed_.front(); i < cached; ++i) {
+      if (k < changed_.size() && changed_[k] == i) shift += lengthChange_[k++];
+      ends_[i] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(ends_[i]) + shift);
     }
   } else {
-    // Keep everything before the first changed line; build the rest anew
-    // from the fresh lines and the old bytes of the unchanged ones.
+    // Many lines changed (a reload, say): build the file again from the
+    // first changed line on, from the fresh lines and the old bytes of the
+    // unchanged ones.
     const std::size_t first = changed_.front();
-    const std::size_t keep = first == 0 ? 0 : ends_[first - 1];
+    const std::size_t keep = lineBegin(first);
     rebuilt_.assign(file_, 0, keep);
     rebuilt_.reserve(file_.size() + 64 * changed_.size());
     std::size_t k = 0;

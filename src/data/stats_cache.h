@@ -31,7 +31,11 @@ class StatsFileCache {
   // Working space kept between calls so that a save allocates nothing new.
   std::vector<std::size_t> changed_;
   std::vector<std::string> fresh_;
+  std::vector<std::ptrdiff_t> lengthChange_;
   std::string rebuilt_;
+  // Up to this many changed lines are put in place one by one; more (after
+  // a reload) and the file is built again from the first of them.
+  static constexpr std::size_t kSpliceLimit = 16;
 };
 
 }  // namespace kelva

@@ -86,7 +86,7 @@ TEST(StatsFileCache, MatchesTheFormatterThroughGrowthShrinkingAndManyChanges) {
   };
   int count = 0;
   for (int step = 0; step < 400; ++step) {
-    switch (next(6)) {
+    switch (next(7)) {
       case 0:  // a new character arrives, or a reload leaves fewer lines
         count = static_cast<int>(next(61));
         break;
@@ -99,6 +99,9 @@ TEST(StatsFileCache, MatchesTheFormatterThroughGrowthShrinkingAndManyChanges) {
         break;
       case 3:  // two characters trade places
         std::swap((*roster)[next(60)], (*roster)[next(60)]);
+        break;
+      case 4:  // a reload: most characters differ at once
+        for (int k = 0; k < 40; ++k) (*roster)[next(60)].exp = static_cast<int32_t>(next(100000));
         break;
       default:
         everyFieldChange()[next(static_cast<uint32_t>(everyFieldChange().size()))]((*roster)[next(60)]);
