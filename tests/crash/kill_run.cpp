@@ -118,6 +118,42 @@ const DataFile kBackups[] = {
     {"objects_BACKUP.txt", kFiles[2].loads},
 };
 
+pid_t startBot(const std::string& bot, const fs::path& dir, const fs::path& errFile) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int out = ::open("/dev/null", O_WRONLY);
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    const std::string script = (dir / "saving.script").string();
+    const std::string data = dir.string();
+    ::execl(bot.c_str(), bot.c_str(), "--script", script.c_str(), "--data-dir", data.c_str(), "--seed", "1",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return child;
+}
+
+// How long the bot takes from its start to its first save on this machine
+// (a sanitizer build on a busy machine starts far slower than a release
+// build), so that the kills spread over the saving and not only the start.
+// The run is killed and its files put back.
+int measureFirstSave(const std::string& bot, const fs::path& dir, const fs::path& errFile) {
+  const std::string before = slurp(dir / "stats.txt").value_or("");
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = startBot(bot, dir, errFile);
+  int ms = -1;
+  while (ms < 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (slurp(dir / "stats.txt").value_or("") != before) {
+      ms = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    }
+  }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  return ms;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,6 +180,15 @@ int main(int argc, char** argv) {
   spit(dir / "objects.txt", initialObjects());
   spit(dir / "saving.script", savingScript());
   const fs::path errFile = dir / "stderr.txt";
+  const std::string pristine[] = {initialStats(), initialCatalog(), initialObjects()};
+
+  const int firstSaveMs = measureFirstSave(bot, dir, errFile);
+  if (firstSaveMs < 0) {
+    std::fprintf(stderr, "FAIL: kelvabot never saved: %s\n", slurp(errFile).value_or("").c_str());
+    return 1;
+  }
+  std::printf("the bot saves for the first time %d ms after its start\n", firstSaveMs);
+  for (std::size_t i = 0; i < std::size(kFiles); ++i) spit(dir / kFiles[i].name, pristine[i]);
 
   int roundsWithChanges = 0;
   int roundsKilled = 0;
@@ -151,20 +196,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> before;
     for (const DataFile& f : kFiles) before.push_back(slurp(dir / f.name).value_or(""));
 
-    const pid_t child = ::fork();
-    if (child == 0) {
-      const int out = ::open("/dev/null", O_WRONLY);
-      const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(err, 2);
-      const std::string script = (dir / "saving.script").string();
-      const std::string data = dir.string();
-      ::execl(bot.c_str(), bot.c_str(), "--script", script.c_str(), "--data-dir", data.c_str(), "--seed", "1",
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
+    const pid_t child = startBot(bot, dir, errFile);
     // From at once (before the first save) to well into the saving.
-    const int delayMs = std::uniform_int_distribution<int>(0, 600)(random);
+    const int delayMs = std::uniform_int_distribution<int>(0, firstSaveMs + 600)(random);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     int status = 0;
     if (::waitpid(child, &status, WNOHANG) == 0) {
