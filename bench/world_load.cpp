@@ -177,6 +177,7 @@ int main(int argc, char** argv) {
       for (std::size_t nl; (nl = p.buffer.find('\n')) != std::string::npos;) {
         std::string line = p.buffer.substr(0, nl);
         p.buffer.erase(0, nl + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find("Type .help") != std::string::npos) p.entered = true;
         // The first line of the bot's answer to /stats: the statistics, or,
         // for a player whose character lies past roster slot 100 (the game
