@@ -95,8 +95,9 @@ void cmdRun(Form1& form, const ChatLine& chat) {
   reply(form, "You ran from battle!");
   const BattleSlot& slot = at(form.battles, j);
   if (slot.kind != "pvp") return;
-  const int32_t opponent =
-      strictLong(slot.session1) == form.sdk.ChatSession ? strictLong(slot.session2) : strictLong(slot.session1);
+  // The runner is told apart from the opponent by the speaker's session.
+  const int32_t session1 = strictLong(slot.session1);
+  const int32_t opponent = session1 == form.sdk.ChatSession ? strictLong(slot.session2) : session1;
   form.sdk.Whisper(opponent, chat.speaker + " ran from the battle.");
 }
 

@@ -44,7 +44,8 @@ void addbattle(Form1& form, int32_t eedex, int32_t eehp, const std::string& eena
   // Every slot is taken by someone else: the click goes unanswered.
 }
 
-void addpvp(Form1& form, const std::string& name1, const std::string& name2, int32_t session1, int32_t session2) {
+void addpvp(Form1& form, const std::string& name1, const std::string& name2, int32_t session1,
+            int32_t session2) {
   for (BattleSlot& slot : form.battles) {
     if (slot.name1 == name2) {
       form.sdk.Whisper(session2, "You are already battling.");

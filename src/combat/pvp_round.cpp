@@ -22,6 +22,9 @@ namespace kelva::combat {
 
 namespace {
 
+constexpr const char* kKingsVerdict =
+    "King of Varnhol:     How dare you attack someone that much weaker then you. Off with his head!";
+
 // One side of the fight as the round read it from its slot.
 struct Fighter {
   PlayerRecord& record;
@@ -49,7 +52,9 @@ class Round {
   }
 
  private:
-  void whisper(const Fighter& to, const std::string& text) { form_.sdk.Whisper(strictLong(to.session), text); }
+  void whisper(const Fighter& to, const std::string& text) {
+    form_.sdk.Whisper(strictLong(to.session), text);
+  }
   // Both players read every line about the fight, the defender first.
   void whisperBoth(const std::string& text) {
     whisper(defender_, text);
@@ -89,8 +94,7 @@ class Round {
     // The King judges the winner with the level just reached, whoever
     // attacked; the spoils are kept.
     if (l.level < subLong(w.level, 10)) {
-      whisper(winner,
-              "King of Varnhol:     How dare you attack someone that much weaker then you. Off with his head!");
+      whisper(winner, kKingsVerdict);
       whisper(winner, "You were killed by order of the King.");
       w.hp = 0;
     }
@@ -135,7 +139,8 @@ void SPvP(Form1& form, int i) {
   const int16_t ploc1 = slot.ploc1;
   const int16_t ploc2 = slot.ploc2;
   try {
-    Round round(form, i, Fighter{at(form.roster, ploc1), name1, session1}, Fighter{at(form.roster, ploc2), name2, session2});
+    Round round(form, i, Fighter{at(form.roster, ploc1), name1, session1},
+                Fighter{at(form.roster, ploc2), name2, session2});
     round.run();
   } catch (const GameError&) {
     // The rest of this round is abandoned; the slot is fought again next tick.

@@ -15,7 +15,8 @@ namespace {
 using testing::GameFixture;
 using Calls = std::vector<std::string>;
 
-const char* const kAnnLine = "Ann,4,Elf,none,12,11,9,10,20,30,0,0,77,1,5,0,0,scan!!0,0,0,0,,0,0,1,10,30,0,11,12\r\n";
+const char* const kAnnLine =
+    "Ann,4,Elf,none,12,11,9,10,20,30,0,0,77,1,5,0,0,scan!!0,0,0,0,,0,0,1,10,30,0,11,12\r\n";
 
 TEST(Reload, ReplacesTheRosterFromTheFileAndAnnouncesIt) {
   GameFixture g;
@@ -77,7 +78,8 @@ TEST(DrinkHppotion, UsesOnePotionEvenAtFullHealth) {
   EXPECT_EQ(g.player("Ann").hp, 15);
   EXPECT_EQ(g.player("Ann").items, "scan,HPPOTION");
   g.chat("Ann", 2, "/DRINK HPPOTION");
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 2 You have been fully healed.", "whisper 2 You have been fully healed."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 2 You have been fully healed.", "whisper 2 You have been fully healed."}));
   EXPECT_NE(g.statsFile().find(",scan,HPPOTION!"), std::string::npos);
 }
 
@@ -183,7 +185,8 @@ TEST(AbandonClan, RemovesTheBonusesAndTheShroomType) {
   EXPECT_EQ(p.ac, 0);
   EXPECT_EQ(p.hp, 16);  // hit points are not touched
   g.chat("Ann", 2, "/abandon clan");
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 2 You abandoned your clan.", "whisper 2 You are not part of any clan."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 2 You abandoned your clan.", "whisper 2 You are not part of any clan."}));
   EXPECT_NE(g.statsFile().find("Ann,1,Human,none,10,"), std::string::npos);
 }
 

@@ -94,7 +94,8 @@ TEST(BattleTable, AddpvpWritesOnlyThePlayerFieldsAndTellsTheDefenderFirst) {
   EXPECT_EQ(s.ename, "Troll");
   EXPECT_EQ(s.ehp, 40);
   EXPECT_EQ(s.turn, 1);
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 3 You are being attacked by Att.", "whisper 2 You are attacking Def."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 3 You are being attacked by Att.", "whisper 2 You are attacking Def."}));
 }
 
 TEST(BattleTable, AddpvpRefusesByTheFirstSlotThatDecides) {

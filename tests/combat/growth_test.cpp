@@ -82,8 +82,9 @@ TEST(Levelup, TooLittleExperienceChangesNothing) {
   const PlayerRecord before = g.player("Ann");
   EXPECT_FALSE(levelup(*g.form, 7, "Ann"));
   EXPECT_EQ(g.player("Ann"), before);
-  EXPECT_EQ(g.takeCalls(),
-            Calls{"whisper 7 You do not have enough exp to gain a level. You need 50 more exp to gain a level."});
+  EXPECT_EQ(
+      g.takeCalls(),
+      Calls{"whisper 7 You do not have enough exp to gain a level. You need 50 more exp to gain a level."});
   EXPECT_EQ(g.statsFile(), "");
 }
 
@@ -122,11 +123,11 @@ TEST(ClanStats, EveryBonusAppliesToItsOwnValue) {
   auto a = g.givenPlayer("A").withStrength(20).withSpeed(30).withAc(4);
   PlayerRecord& r = a.record();
   r.maxCharisma = 40;
-  r.clanStrengthBonus = -25;   // 20 -> 15
-  r.clanSpeedBonus = 200;      // 30 -> 90
-  r.clanCharismaBonus = 5;     // 40 -> 42
-  r.clanMaxMpBonus = 100;      // 0 becomes 5, then 10
-  r.clanAcBonus = -6;          // flat: 4 -> -2
+  r.clanStrengthBonus = -25;  // 20 -> 15
+  r.clanSpeedBonus = 200;     // 30 -> 90
+  r.clanCharismaBonus = 5;    // 40 -> 42
+  r.clanMaxMpBonus = 100;     // 0 becomes 5, then 10
+  r.clanAcBonus = -6;         // flat: 4 -> -2
   clanastats(*g.form, 0);
   EXPECT_EQ(r.strength, 15);
   EXPECT_EQ(r.speed, 90);
@@ -169,7 +170,8 @@ TEST(Heal, RefusalsComeInOrderAndChangeNothing) {
   g.givenPlayer("Ann").withGold(4);
   heal(*g.form, 7, "Ann", 5, 15);  // full hp, but the gold is tested first
   heal(*g.form, 7, "Ann", 4, 15);
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You do not have enough gp.", "whisper 7 You already have enough hp."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 7 You do not have enough gp.", "whisper 7 You already have enough hp."}));
   EXPECT_EQ(g.player("Ann").gold, 4);
   EXPECT_EQ(g.statsFile(), "");
 }

@@ -131,7 +131,8 @@ TEST(MonsterRound, TurnsAlternateAndAMissDoesNotEndTheFight) {
   EXPECT_EQ(s.turn, 1);
   Sbattle(*g.form, 0);
   EXPECT_EQ(s.turn, 0);
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You miss the Troll.", "whisper 7 Troll hits you with 1 damage."}));
+  EXPECT_EQ(g.takeCalls(),
+            (Calls{"whisper 7 You miss the Troll.", "whisper 7 Troll hits you with 1 damage."}));
   EXPECT_EQ(s.name1, "Ann");
 }
 

@@ -69,9 +69,10 @@ TEST(PvpRound, EveryBlowGoesToTheDefenderThenTheAttacker) {
   for (int round = 0; round < 200; ++round) {
     SPvP(*d.g.form, 0);
     const std::string first = "Att hits Def with " + std::to_string(Duel::blow(expected, 10, 0)) + " damage.";
-    const std::string second = "Def hits Att with " + std::to_string(Duel::blow(expected, 10, 1)) + " damage.";
-    ASSERT_EQ(d.g.takeCalls(),
-              (Calls{"whisper 3 " + first, "whisper 2 " + first, "whisper 3 " + second, "whisper 2 " + second}));
+    const std::string second =
+        "Def hits Att with " + std::to_string(Duel::blow(expected, 10, 1)) + " damage.";
+    ASSERT_EQ(d.g.takeCalls(), (Calls{"whisper 3 " + first, "whisper 2 " + first, "whisper 3 " + second,
+                                      "whisper 2 " + second}));
   }
   // 5 to 10 damage a blow, less Att's armour for Def's blows.
   EXPECT_GE(1000000 - d.g.player("Def").hp, 200 * 5);
@@ -86,8 +87,9 @@ TEST(PvpRound, ArmourAsStrongAsTheStrikerStopsEveryBlow) {
   d.def.withAc(12);
   d.open();
   SPvP(*d.g.form, 0);
-  EXPECT_EQ(d.g.takeCalls(), (Calls{"whisper 3 Att hits Def with 0 damage.", "whisper 2 Att hits Def with 0 damage.",
-                                    "whisper 3 Def hits Att with 0 damage.", "whisper 2 Def hits Att with 0 damage."}));
+  EXPECT_EQ(d.g.takeCalls(),
+            (Calls{"whisper 3 Att hits Def with 0 damage.", "whisper 2 Att hits Def with 0 damage.",
+                   "whisper 3 Def hits Att with 0 damage.", "whisper 2 Def hits Att with 0 damage."}));
   EXPECT_EQ(d.g.player("Att").hp, 15);
   EXPECT_EQ(d.g.player("Def").hp, 15);
 }
@@ -142,7 +144,8 @@ TEST_P(KingsRule, AWinnerMoreThanTenLevelsAboveTheLoserIsExecuted) {
   SPvP(*d.g.form, 0);
   const Calls calls = d.g.takeCalls();
   const Calls king{
-      "whisper 2 King of Varnhol:     How dare you attack someone that much weaker then you. Off with his head!",
+      "whisper 2 King of Varnhol:     How dare you attack someone that much weaker then you. Off with his "
+      "head!",
       "whisper 2 You were killed by order of the King."};
   const Calls tail(calls.end() - 2, calls.end());
   EXPECT_EQ(tail == king, c.executed);
