@@ -13,6 +13,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "world/child_process.h"
 #include "world/line_client.h"
@@ -201,6 +203,67 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
 
   world.signal(SIGTERM);
   EXPECT_EQ(world.waitExit(10s), std::optional<int>(0)) << world.errorText();
+}
+
+TEST_F(WorldEndToEnd, TheBotLogsInAgainWhenTheWorldComesBackAndLosesNoData) {
+  auto world = std::make_unique<ChildProcess>(
+      std::vector<std::string>{KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", "0", "--bot-port",
+                               "0"},
+      (dir / "world.out").string(), (dir / "world.err").string());
+  ASSERT_TRUE(world->waitForOutput("Bots log in on:", kPatience)) << world->errorText();
+  const std::string playerPort = std::to_string(portAfter(world->outputText(), "Players connect with:"));
+  const std::string botPort = std::to_string(portAfter(world->outputText(), "Bots log in on:"));
+
+  ChildProcess bot({KELVABOT_PATH, "--headless", "--world", "127.0.0.1:" + botPort, "--data-dir",
+                    (dir / "data").string()},
+                   (dir / "bot.out").string(), (dir / "bot.err").string());
+  for (const char* answer : {"1234", "secret", "E2EWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
+  {
+    LineClient ann(static_cast<uint16_t>(std::stoi(playerPort)));
+    enter(ann, "Ann", "annpw");
+    ASSERT_TRUE(ann.waitForLine("Kelvabot: Complete", kPatience)) << bot.errorText();
+    ann.send("/stats");
+    ASSERT_TRUE(ann.waitForContaining("whispers: stats: Ann", kPatience)) << bot.errorText();
+  }
+  const std::string statsBefore = readFile(dir / "data" / "stats.txt");
+
+  // The world goes away; the bot says so and keeps trying.
+  world->signal(SIGTERM);
+  EXPECT_EQ(world->waitExit(kPatience), std::optional<int>(0));
+  for (int i = 0; i < 100 && bot.errorText().find("lost the connection") == std::string::npos; ++i)
+    std::this_thread::sleep_for(100ms);
+  EXPECT_NE(bot.errorText().find("lost the connection to the world server"), std::string::npos) << bot.errorText();
+
+  // The world comes back on the same ports: the bot logs in again and
+  // answers as before.
+  world = std::make_unique<ChildProcess>(
+      std::vector<std::string>{KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", playerPort,
+                               "--bot-port", botPort},
+      (dir / "world2.out").string(), (dir / "world2.err").string());
+  ASSERT_TRUE(world->waitForOutput("Bots log in on:", kPatience)) << world->errorText();
+  LineClient ann(static_cast<uint16_t>(std::stoi(playerPort)));
+  enter(ann, "Ann", "annpw");
+  bool botBack = false;
+  for (auto until = std::chrono::steady_clock::now() + 40s; !botBack && std::chrono::steady_clock::now() < until;) {
+    ann.send(".who");
+    auto who = ann.waitForContaining("* In the world:", kPatience);
+    botBack = who && who->find("Kelvabot (bot)") != std::string::npos;
+    if (!botBack) std::this_thread::sleep_for(200ms);
+  }
+  ASSERT_TRUE(botBack) << bot.errorText();
+  ann.send("/stats");
+  EXPECT_TRUE(
+      ann.waitForLine("Kelvabot whispers: stats: Ann     Level: 1 Gold: 100 HP: 15/15 Clan: Rangers", kPatience));
+  EXPECT_NE(bot.errorText().find("logged in to the world server at 127.0.0.1:" + botPort + " again"),
+            std::string::npos)
+      << bot.errorText();
+  EXPECT_EQ(readFile(dir / "data" / "stats.txt"), statsBefore);
+
+  bot.writeLine("close");
+  EXPECT_TRUE(ann.waitForLine("* Kelvabot leaves the world.", kPatience));
+  EXPECT_EQ(bot.waitExit(kPatience), std::optional<int>(0)) << bot.errorText();
+  world->signal(SIGTERM);
+  EXPECT_EQ(world->waitExit(kPatience), std::optional<int>(0));
 }
 
 }  // namespace
