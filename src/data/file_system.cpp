@@ -62,7 +62,7 @@ Result<std::optional<std::string>> DiskFileSystem::readFile(const std::string& p
     return failed("cannot open", path);
   }
   std::string bytes;
-  // Read straight into the string: the whole stats file is one read.
+  // Room for the whole file at once, so that the string never grows by copying.
   struct stat info {};
   if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size) + 1);
   char buffer[65536];
