@@ -96,7 +96,13 @@ class WorldServer::Impl {
   void startBot(BotConnection& bot, const net::BotCall& call);
   void query(BotConnection& bot, const net::BotCall& call);
   bool near(int32_t ax, int32_t az, int32_t bx, int32_t bz) const {
-    return distanceSquared(ax, az, bx, bz) <= int64_t{def_.nearRange} * def_.nearRange;
+    // The square test runs only within the range on each axis, where the
+    // squares cannot overflow even at the far ends of the world.
+    const int64_t range = def_.nearRange;
+    const int64_t dx = int64_t{ax} - bx;
+    const int64_t dz = int64_t{az} - bz;
+    if (dx < -range || dx > range || dz < -range || dz > range) return false;
+    return distanceSquared(ax, az, bx, bz) <= range * range;
   }
 };
 

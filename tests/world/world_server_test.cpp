@@ -175,6 +175,19 @@ TEST_F(WorldServerTest, ClicksOnObjectsAndAvatarsGoToTheBotWithTheirAttributes) 
   EXPECT_TRUE(nextEvent(bot, "object-click"));
 }
 
+TEST_F(WorldServerTest, TheFarEdgesOfTheWorldAreFarFromEverything) {
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  ann.send(".move -2147483648 -2147483648");
+  ASSERT_TRUE(ann.waitForLine("* You are at -2147483648 0 -2147483648."));
+  ann.send(".look");
+  EXPECT_TRUE(ann.waitForLine("* There is nothing to click near you."));
+  ann.send(".move 2147483647 2147483647");
+  ASSERT_TRUE(ann.waitForLine("* You are at 2147483647 0 2147483647."));
+  ann.send(".click 3");
+  EXPECT_TRUE(ann.waitForLine("* There is no object 3 near you."));
+}
+
 TEST_F(WorldServerTest, QueryAndObjectChangeFollowTheWorldsRules) {
   LineClient bot(server.botPort());
   ASSERT_EQ(logInBot(bot)["rc"], 0);
