@@ -190,22 +190,22 @@ class NetWorldSdk::Link {
     timer_.async_wait([this, gen](std::error_code ec) {
       if (!ec && gen == generation_ && phase_ == Phase::kConnecting) connectFailed("no answer in 5 s");
     });
-    resolver_.async_resolve(options_.host, options_.port,
-                            [this, gen](std::error_code ec, tcp::resolver::results_type results) {
-                              if (gen != generation_ || phase_ != Phase::kConnecting) return;
-                              if (ec) {
-                                connectFailed(ec.message());
-                                return;
-                              }
-                              asio::async_connect(socket_, results, [this, gen](std::error_code e, const tcp::endpoint&) {
-                                if (gen != generation_ || phase_ != Phase::kConnecting) return;
-                                if (e) {
-                                  connectFailed(e.message());
-                                  return;
-                                }
-                                connected(gen);
-                              });
-                            });
+    auto onResolved = [this, gen](std::error_code ec, tcp::resolver::results_type results) {
+      if (gen != generation_ || phase_ != Phase::kConnecting) return;
+      if (ec) {
+        connectFailed(ec.message());
+        return;
+      }
+      asio::async_connect(socket_, results, [this, gen](std::error_code e, const tcp::endpoint&) {
+        if (gen != generation_ || phase_ != Phase::kConnecting) return;
+        if (e) {
+          connectFailed(e.message());
+          return;
+        }
+        connected(gen);
+      });
+    };
+    resolver_.async_resolve(options_.host, options_.port, onResolved);
   }
 
   void connected(uint64_t gen) {

@@ -429,7 +429,9 @@ class BotConnection : public Connection {
     }
     server_.botCall(*this, call.value());
   }
-  void onOverlong() override { refuse("a line longer than " + std::to_string(net::kMaxBotLine) + " bytes was dropped"); }
+  void onOverlong() override {
+    refuse("a line longer than " + std::to_string(net::kMaxBotLine) + " bytes was dropped");
+  }
   void onClosed() override { server_.botClosed(*this); }
 };
 
