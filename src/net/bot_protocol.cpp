@@ -190,7 +190,9 @@ Result<json> parseObject(std::string_view line) {
   json j;
   try {
     j = json::parse(line);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // Not only syntax errors: a number too large for a double (1e999) is
+    // refused with out_of_range, and must make the line malformed too.
     return Status::error(std::string("not JSON: ") + e.what());
   }
   if (!j.is_object()) return Status::error("not a JSON object");
