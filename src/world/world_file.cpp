@@ -157,7 +157,8 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
   json root;
   try {
     root = json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // Not only syntax errors: a number too large for a double is refused too.
     return Status::error(prefix + e.what());
   }
   if (!root.is_object()) return Status::error(prefix + "the file must hold one object in { }");

@@ -56,6 +56,8 @@ TEST(WorldFile, MistakesAreNamedWithWhereTheyAre) {
   EXPECT_NE(parseError(R"({"name": "K", "bots": [], "objects": [{"number": 1, "model": "m", "x": 0.5, "z": 0}]})")
                 .find("whole number"),
             std::string::npos);
+  // A number beyond a double is a mistake in the file, not a crash.
+  EXPECT_NE(parseError(R"({"name": "K", "bots": [], "entry": {"x": 1e999}})").find("w.json"), std::string::npos);
 }
 
 TEST(WorldFile, ListsMustNotRepeatAndNumbersMustBeUsable) {
