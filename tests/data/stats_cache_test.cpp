@@ -7,14 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "data/persistence.h"
 #include "data/stats_file.h"
-#include "support/game_fixture.h"
 
 namespace kelva {
 namespace {
-
-using testing::GameFixture;
 
 std::unique_ptr<Roster> rosterOf(int count) {
   auto roster = std::make_unique<Roster>();
@@ -110,28 +106,6 @@ TEST(StatsFileCache, MatchesTheFormatterThroughGrowthShrinkingAndManyChanges) {
   }
   EXPECT_EQ(cache.format(*roster, 0), "");
   EXPECT_EQ(cache.format(*roster, -1), "");
-}
-
-TEST(StatsFileCache, ASaveAfterAReloadWritesTheReloadedCharacters) {
-  GameFixture g;
-  g.givenPlayer("Ann").withGold(50);
-  g.givenPlayer("Bob").withGold(60);
-  g.givenPlayer("Cid");
-  savestats(*g.form);
-  // The file now says something else (an operator edited it); RELOAD reads
-  // it over the roster, and the next save must write what was read.
-  const std::string edited =
-      "Bob,1,Human,none,10,10,10,10,15,15,0,0,7,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n"
-      "Ann,2,Human,none,10,10,10,10,15,15,0,0,9,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
-  g.files.files["/data/stats.txt"] = edited;
-  ASSERT_EQ(initstats(*g.form).outcome, LoadOutcome::kLoaded);
-  savestats(*g.form);
-  EXPECT_EQ(g.statsFile(), edited);
-  g.form->roster[1].gold = 10;
-  savestats(*g.form);
-  EXPECT_EQ(g.statsFile(), formatStatsFile(g.form->roster, 2));
-  writeBackups(*g.form);
-  EXPECT_EQ(g.file("stats_BACKUP.txt"), g.statsFile());
 }
 
 }  // namespace

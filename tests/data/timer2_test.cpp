@@ -69,27 +69,6 @@ TEST(Regrowth, PickedShroomsComeBackSmallAndSmallOnesGrowFull) {
   EXPECT_EQ(w.ObjectAction, "");
 }
 
-TEST(Regrowth, APickedShroomIsFullAgainTwoRegrowthsLater) {
-  GameFixture g;
-  g.givenShroom(shroom(9, "shroome.rwx", kPicked));
-  tick(g, 300);
-  EXPECT_EQ(g.takeCalls(), Calls{"object-change 9 shroom1e.rwx"});
-  // What the world's delete and add events would do to the cache.
-  g.form->shroomCache[0] = shroom(9, "shroom1e.rwx");
-  tick(g, 299);
-  EXPECT_EQ(g.takeCalls(), Calls{});
-  tick(g, 1);
-  EXPECT_EQ(g.takeCalls(), Calls{"object-change 9 shroome.rwx"});
-}
-
-TEST(Regrowth, AnEmptyCacheOnlyStartsTheCountAgain) {
-  GameFixture g;
-  tick(g, 300);
-  EXPECT_EQ(g.takeCalls(), Calls{});
-  EXPECT_EQ(g.form->regrowTicks, 0);
-  EXPECT_EQ(g.form->backupTicks, 300);
-}
-
 TEST(Backups, EveryTenMinutesTheThreeFilesAreCopiedAsSaved) {
   GameFixture g;
   g.givenPlayer("Ann").withGold(9);
@@ -107,14 +86,6 @@ TEST(Backups, EveryTenMinutesTheThreeFilesAreCopiedAsSaved) {
   EXPECT_EQ(g.file(kStatsFileName), "");  // only the copies are written
   EXPECT_EQ(g.form->backupTicks, 0);
   EXPECT_EQ(g.form->regrowTicks, 0);
-
-  const std::string firstStats = g.file(kStatsBackupFileName);
-  g.player("Ann").gold = 10;
-  tick(g, 599);
-  EXPECT_EQ(g.file(kStatsBackupFileName), firstStats);
-  tick(g, 1);
-  EXPECT_EQ(g.file(kStatsBackupFileName), formatStatsFile(g.form->roster, 1));
-  EXPECT_NE(g.file(kStatsBackupFileName), firstStats);
 }
 
 TEST(Backups, AFailedBackupStillStartsTheCountAgain) {

