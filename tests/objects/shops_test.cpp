@@ -27,16 +27,6 @@ CatalogEntry weapon(const std::string& name, int32_t id, int32_t cost, int32_t s
   return CatalogEntry{.name = name, .speed = speed, .cost = cost, .kind = kWeaponKind, .id = id, .strength = strength};
 }
 
-TEST(Shops, HealerServesTheDeadForItsPrice) {
-  GameFixture g;
-  g.givenPlayer("Ann").withGold(5).withHp(0).withMaxHp(20);
-  g.givenObject(shop("heal", 3));
-  g.clickObject("Ann", 7, 40);
-  EXPECT_EQ(g.player("Ann").hp, 20);
-  EXPECT_EQ(g.player("Ann").gold, 2);
-  EXPECT_EQ(g.takeCalls(), Calls{"whisper 7 Your hp has been healed for 3gp."});
-}
-
 TEST(Shops, PotionAndItemCostTheirPriceExactly) {
   GameFixture g;
   g.givenPlayer("Ann").withGold(5).withItems("scan");
@@ -71,28 +61,6 @@ TEST(Shops, ArmourPriceIsTestedBeforeOwnership) {
   EXPECT_EQ(g.statsFile(), "");
 }
 
-TEST(Shops, ArmourBonusGoesUnderTheClanPercentages) {
-  GameFixture g;
-  auto ann = g.givenPlayer("Ann").withGold(30).withSpeed(10).withAc(1);
-  ann.record().clanSpeedBonus = 10;
-  ann.record().clanAcBonus = 2;
-  ann.record().speed = 11;  // in force with the bonus
-  ann.record().ac = 3;
-  g.givenCatalogEntry(weapon("Mail", 6, 1, 0, 0));  // same id, other kind: not what is sold
-  g.givenCatalogEntry(armour("Mail", 6, 30, 4, 5));
-  g.givenObject(shop("armor", 6));
-  g.clickObject("Ann", 7, 40);
-  const PlayerRecord& p = g.player("Ann");
-  EXPECT_EQ(p.gold, 0);
-  EXPECT_EQ(p.armorId, 6);
-  EXPECT_EQ(p.baseSpeed, 15);
-  EXPECT_EQ(p.speed, 16);  // 16.5 to the even neighbour
-  EXPECT_EQ(p.baseAc, 5);
-  EXPECT_EQ(p.ac, 7);
-  EXPECT_EQ(g.takeCalls(), Calls{"whisper 7 You bought a Mail."});
-  EXPECT_NE(g.statsFile().find("Ann,"), std::string::npos);
-}
-
 TEST(Shops, APurchaseThatOverflowsLeavesThePlayerAsHeWas) {
   GameFixture g;
   auto ann = g.givenPlayer("Ann").withGold(10).withSpeed(1400000000);
@@ -107,21 +75,6 @@ TEST(Shops, APurchaseThatOverflowsLeavesThePlayerAsHeWas) {
   EXPECT_EQ(g.takeCalls(), Calls{});
   EXPECT_EQ(g.statsFile(), "");
   EXPECT_EQ(g.world.eventOnCount, 1);
-}
-
-TEST(Shops, WeaponRaisesStrengthAndSpeed) {
-  GameFixture g;
-  g.givenPlayer("Ann").withGold(100).withStrength(10).withSpeed(10);
-  g.givenCatalogEntry(weapon("Sword", 3, 100, 5, 1));
-  g.givenObject(shop("weapon", 3));
-  g.clickObject("Ann", 7, 40);
-  g.clickObject("Ann", 7, 40);
-  const PlayerRecord& p = g.player("Ann");
-  EXPECT_EQ(p.weaponId, 3);
-  EXPECT_EQ(p.strength, 15);
-  EXPECT_EQ(p.speed, 11);
-  EXPECT_EQ(p.gold, 0);
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You bought a Sword.", "whisper 7 You do not have enough gp."}));
 }
 
 TEST(Shops, PiecesMissingFromTheCatalogueAreNotForSale) {
@@ -143,45 +96,6 @@ TEST(Shops, PiecesMissingFromTheCatalogueAreNotForSale) {
   EXPECT_EQ(g.player("Ann").armorId, 9);
   EXPECT_EQ(g.player("Ann").weaponId, 0);
   EXPECT_EQ(g.statsFile(), "");
-}
-
-TEST(Shops, SellingArmourTakesItAndItsBonusBack) {
-  GameFixture g;
-  auto ann = g.givenPlayer("Ann").withGold(0).withAc(4).withSpeed(15);
-  ann.record().armorId = 6;
-  g.givenCatalogEntry(armour("Mail", 6, 15, 4, 5));
-  g.givenCatalogEntry(armour("Rag", 7, 1, 0, 0));
-  g.givenObject(shop("sellarmor", 0));
-  g.clickObject("Ann", 7, 40);
-  const PlayerRecord& p = g.player("Ann");
-  EXPECT_EQ(p.gold, 12);
-  EXPECT_EQ(p.armorId, 0);
-  EXPECT_EQ(p.ac, 0);
-  EXPECT_EQ(p.speed, 10);
-  ann.record().armorId = 7;
-  g.clickObject("Ann", 7, 40);
-  EXPECT_EQ(p.gold, 12);
-  EXPECT_EQ(p.armorId, 0);
-  g.clickObject("Ann", 7, 40);
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You sold your armor for 12gp.", "whisper 7 You sold your armor for 0gp.",
-                                  "whisper 7 You do not have any armor to sell."}));
-}
-
-TEST(Shops, SellingAWeaponUnderAClanKeepsTheBonusOnTop) {
-  GameFixture g;
-  auto ann = g.givenPlayer("Ann").withGold(1).withStrength(15);
-  ann.record().weaponId = 3;
-  ann.record().clanStrengthBonus = 20;
-  ann.record().strength = 18;  // 15 with 20 per cent
-  g.givenCatalogEntry(weapon("Sword", 3, 100, 5, 0));
-  g.givenObject(shop("sellweapon", 0));
-  g.clickObject("Ann", 7, 40);
-  const PlayerRecord& p = g.player("Ann");
-  EXPECT_EQ(p.gold, 81);
-  EXPECT_EQ(p.weaponId, 0);
-  EXPECT_EQ(p.baseStrength, 10);
-  EXPECT_EQ(p.strength, 12);
-  EXPECT_EQ(g.takeCalls(), Calls{"whisper 7 You sold your weapon for 80gp."});
 }
 
 }  // namespace

@@ -111,37 +111,5 @@ TEST(ShroomClick, TheFirstCachedShroomWithTheNumberIsPicked) {
                    "whisper 7 You collected 5mp from that magic shroom.", "whisper 8 You do not have a charecter."}));
 }
 
-TEST(MonsterObject, EveryClickFightsAFreshMonster) {
-  GameFixture g;
-  g.givenPlayer("Ann");
-  g.givenPlayer("Bob").withHp(0);
-  ObjectDefinition& troll = g.givenObject(ObjectDefinition{});
-  troll.name = "Troll";
-  troll.stat1 = 40;  // hit points
-  troll.stat2 = 3;   // speed
-  troll.stat3 = 8;   // strength
-  troll.stat4 = 50;  // gold
-  troll.stat5 = 20;  // experience
-  troll.role = "battle";
-  troll.objectNumber = 1234;
-  g.clickObject("Ann", 7, 1234);
-  g.clickObject("Ann", 7, 1234);
-  g.clickObject("Bob", 8, 1234);
-  g.clickObject("Zed", 9, 1234);
-  EXPECT_EQ(g.takeCalls(),
-            (Calls{"whisper 7 You are battling Troll, 40 HP.", "whisper 7 You are already battling.",
-                   "whisper 8 You can't battle when you are dead.", "whisper 9 You do not have a charecter."}));
-  const BattleSlot& s = g.form->battles[0];
-  EXPECT_EQ(s.name1, "Ann");
-  EXPECT_EQ(s.ehp, 40);
-  EXPECT_EQ(s.edex, 3);
-  EXPECT_EQ(s.estr, 8);
-  EXPECT_EQ(s.egp, 50);
-  EXPECT_EQ(s.eexp, 20);
-  EXPECT_EQ(s.ploc1, 0);
-  EXPECT_EQ(s.session1, "7");
-  EXPECT_EQ(s.kind, "battle");
-}
-
 }  // namespace
 }  // namespace kelva
