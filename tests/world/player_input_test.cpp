@@ -11,44 +11,25 @@ TEST(PlayerInput, GameCommandsAndOrdinaryLinesAreChatAsTyped) {
     EXPECT_EQ(a.kind, PlayerActionKind::kChat) << line;
     EXPECT_EQ(a.text, line);
   }
-  EXPECT_EQ(parsePlayerLine("").kind, PlayerActionKind::kNothing);
   EXPECT_EQ(parsePlayerLine("   ").kind, PlayerActionKind::kNothing);
+  PlayerAction unknown = parsePlayerLine(".lok around");
+  EXPECT_EQ(unknown.kind, PlayerActionKind::kUnknown);
+  EXPECT_EQ(unknown.text, ".lok");
 }
 
-TEST(PlayerInput, ActionsIgnoreCaseAndTakeTheirArguments) {
-  EXPECT_EQ(parsePlayerLine(".look").kind, PlayerActionKind::kLook);
+TEST(PlayerInput, ActionsIgnoreCaseAndCheckTheirArguments) {
   EXPECT_EQ(parsePlayerLine(".WHO").kind, PlayerActionKind::kWho);
-  EXPECT_EQ(parsePlayerLine(".help me").kind, PlayerActionKind::kHelp);
-  EXPECT_EQ(parsePlayerLine(".quit").kind, PlayerActionKind::kQuit);
-
-  PlayerAction click = parsePlayerLine(".click  -12 ");
-  EXPECT_EQ(click.kind, PlayerActionKind::kClick);
-  EXPECT_EQ(click.number, -12);
-
-  PlayerAction attack = parsePlayerLine(".attack \"sir bob\"");
-  EXPECT_EQ(attack.kind, PlayerActionKind::kAttack);
-  EXPECT_EQ(attack.text, "\"sir bob\"");
-
   PlayerAction move = parsePlayerLine(".Move -1500\t+2500");
   EXPECT_EQ(move.kind, PlayerActionKind::kMove);
   EXPECT_EQ(move.x, -1500);
   EXPECT_EQ(move.z, 2500);
-}
-
-TEST(PlayerInput, WrongArgumentsSayHowToUseTheAction) {
+  EXPECT_EQ(parsePlayerLine(".click -2147483648").number, INT32_MIN);
   for (const char* line : {".click", ".click 1x", ".click 2147483648", ".click 1.5", ".attack   ", ".move 1",
                            ".move a b", ".move 1 2 3"}) {
     PlayerAction a = parsePlayerLine(line);
     EXPECT_EQ(a.kind, PlayerActionKind::kMisused) << line;
     EXPECT_EQ(a.text.rfind("* Use: .", 0), 0u) << line;
   }
-  EXPECT_EQ(parsePlayerLine(".click -2147483648").number, INT32_MIN);
-}
-
-TEST(PlayerInput, UnknownActionWordIsReportedNotChatted) {
-  PlayerAction a = parsePlayerLine(".lok around");
-  EXPECT_EQ(a.kind, PlayerActionKind::kUnknown);
-  EXPECT_EQ(a.text, ".lok");
 }
 
 }  // namespace
