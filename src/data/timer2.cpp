@@ -37,19 +37,8 @@ void regrowShrooms(Form1& form) {
     const ShroomEntry e = at(form.shroomCache, i);
     const std::string model = grownModel(e);
     if (model.empty()) continue;
-    WorldSdk& sdk = form.sdk;
-    sdk.ObjectOldNumber = e.number;
-    sdk.ObjectOldX = e.x;
-    sdk.ObjectOldZ = e.z;
-    sdk.ObjectX = e.x;
-    sdk.ObjectY = e.y;
-    sdk.ObjectZ = e.z;
-    sdk.ObjectYaw = e.yaw;
-    sdk.ObjectOwner = e.owner;
-    sdk.ObjectModel = model;
-    sdk.ObjectDescription = e.description;
-    sdk.ObjectAction = "";
-    sdk.ObjectChange();
+    // Visible again, with the grown model.
+    changeShroomObject(form.sdk, e, model, "");
   }
 }
 

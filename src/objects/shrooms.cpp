@@ -60,21 +60,8 @@ void shroomClick(Form1& form, const ObjectClick& click) {
   P.mp = addLong(P.mp, amount);
   savestats(form);
 
-  // Hide the shroom where it stands. The cache learns of it from the world's
-  // delete and add events that follow the change.
-  WorldSdk& sdk = form.sdk;
-  sdk.ObjectOldNumber = shroom.number;
-  sdk.ObjectOldX = shroom.x;
-  sdk.ObjectOldZ = shroom.z;
-  sdk.ObjectX = shroom.x;
-  sdk.ObjectY = shroom.y;
-  sdk.ObjectZ = shroom.z;
-  sdk.ObjectYaw = shroom.yaw;
-  sdk.ObjectOwner = shroom.owner;
-  sdk.ObjectModel = shroom.model;
-  sdk.ObjectDescription = shroom.description;
-  sdk.ObjectAction = kPickedShroomAction;
-  sdk.ObjectChange();
+  // Hide the shroom where it stands, invisible and passable.
+  changeShroomObject(form.sdk, shroom, shroom.model, kPickedShroomAction);
 
   answer(form, click, "You collected " + num(amount) + "mp from that magic shroom.");
 }
