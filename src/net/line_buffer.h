@@ -34,6 +34,7 @@ class LineBuffer {
   bool feed(std::string_view bytes, const std::function<bool(std::string_view)>& onLine,
             const std::function<bool()>& onOverlong);
 
+  std::size_t maxLength() const { return maxLength_; }
   // Bytes of an unfinished line held so far.
   std::size_t pending() const { return partial_.size(); }
 

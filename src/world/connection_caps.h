@@ -42,6 +42,7 @@ class CapTicket {
   void loggedIn();
   void release();
   bool held() const { return caps_ != nullptr; }
+  bool isLoggedIn() const { return loggedIn_; }
 
  private:
   friend class ConnectionCaps;

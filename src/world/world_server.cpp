@@ -1,6 +1,7 @@
 #include "world/world_server.h"
 
 #include "world/bot_port.h"
+#include "world/descriptor_budget.h"
 #include "world/line_port.h"
 #include "world/world_core.h"
 
@@ -9,21 +10,49 @@ namespace kelva::world {
 class WorldServer::Impl {
  public:
   Impl(asio::io_context& io, WorldDefinition def, ServerOptions options, std::ostream& log)
-      : options_(std::move(options)), hub_(io, log, options_.limits), core_(std::move(def)),
-        players_(hub_, core_, options_.maxPlayers), bots_(hub_, core_) {}
+      : options_(std::move(options)), hub_(io, log, options_.limits, options_.maxPlayers), core_(std::move(def)),
+        players_(hub_, core_), bots_(hub_, core_), housekeeping_(io) {}
 
   Status start() {
+    planCapacity();
     if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
     if (Status s = bots_.open(options_.bindAddress, options_.botPort); !s.isOk()) return s;
     hub_.log("world " + core_.definition().name + " with " + std::to_string(core_.world().objects().size()) +
              " objects: players on " + options_.bindAddress + ":" + std::to_string(players_.port()) +
              ", bots on " + options_.bindAddress + ":" + std::to_string(bots_.port()));
+    hub_.log(capacity_);
+    tick();
     return Status::ok();
+  }
+
+  // Raises the limit on open files and fits the player cap to it, so the
+  // world refuses a player it cannot hold instead of running out of
+  // descriptors when it is busiest.
+  void planCapacity() {
+    DescriptorLimit fds = raiseDescriptorLimit();
+    if (!fds.problem.empty()) hub_.log(fds.problem);
+    const std::size_t others = options_.limits.maxBotsNotLoggedIn + core_.definition().bots.size();
+    CapacityPlan plan = world::planCapacity(fds.soft, options_.maxPlayers, others);
+    if (!plan.message.empty()) hub_.log(plan.message);
+    hub_.guards.setCaps(options_.limits, plan.maxPlayers);
+    capacity_ = "The world holds up to " + std::to_string(plan.maxPlayers) + " players (" +
+                std::to_string(options_.limits.maxPlayersPerAddress) + " per address; open files allowed: " +
+                std::to_string(fds.soft) + ")";
+  }
+
+  // Once a second: counts of repeated log lines, and throttles gone quiet.
+  void tick() {
+    hub_.guards.housekeeping();
+    housekeeping_.expires_after(std::chrono::seconds(1));
+    housekeeping_.async_wait([this](const ErrorCode& ec) {
+      if (!ec && !hub_.stopped) tick();
+    });
   }
 
   void stop() {
     if (hub_.stopped) return;
     hub_.stopped = true;
+    housekeeping_.cancel();
     players_.closeListener();
     bots_.closeListener();
     auto all = hub_.connections;  // closing removes them from the set
@@ -39,6 +68,8 @@ class WorldServer::Impl {
   WorldCore core_;
   LinePort players_;
   BotPort bots_;
+  asio::steady_timer housekeeping_;
+  std::string capacity_;
 };
 
 WorldServer::WorldServer(asio::io_context& io, WorldDefinition world, ServerOptions options, std::ostream& log)
@@ -49,6 +80,7 @@ WorldServer::~WorldServer() = default;
 Status WorldServer::start() { return impl_->start(); }
 uint16_t WorldServer::playerPort() const { return impl_->players_.port(); }
 uint16_t WorldServer::botPort() const { return impl_->bots_.port(); }
+const std::string& WorldServer::capacity() const { return impl_->capacity_; }
 void WorldServer::stop() { impl_->stop(); }
 
 }  // namespace kelva::world

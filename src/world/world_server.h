@@ -36,6 +36,7 @@ struct ServerOptions {
   std::string bindAddress = "127.0.0.1";
   uint16_t playerPort = 7777;  // 0: any free port
   uint16_t botPort = 7778;
+  // Lowered at start when the limit on open files cannot hold as many.
   std::size_t maxPlayers = 1000;
   ConnectionLimits limits;
 };
@@ -54,6 +55,8 @@ class WorldServer {
   // The ports actually listened on (useful when 0 was asked for).
   uint16_t playerPort() const;
   uint16_t botPort() const;
+  // After start: how many players the world holds, as a sentence for the operator.
+  const std::string& capacity() const;
   // Says goodbye to everyone and closes the ports and every connection. Call
   // it on the io_context's thread.
   void stop();
