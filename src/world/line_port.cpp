@@ -88,7 +88,7 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
         closeAfterFlush("no name given in time");
         return;
       case Due::kIdleWarning: {
-        auto left = std::min<std::chrono::seconds>(idle, std::chrono::minutes(1));
+        const std::chrono::seconds left = idleWarningLead(idle);
         send("* You have typed nothing for " + spokenDuration(idle - left) + "; type something within " +
              spokenDuration(left) + " or you will be disconnected.");
         return;

@@ -1,5 +1,7 @@
 #include "world/safeguards.h"
 
+#include <algorithm>
+
 namespace kelva::world {
 
 namespace {
@@ -33,11 +35,15 @@ void Safeguards::housekeeping() {
 }
 
 TimeoutLimits Safeguards::playerTimeouts(const ConnectionLimits& limits) {
-  return {std::chrono::seconds(limits.nameTimeoutSeconds), limits.idleTimeout, std::chrono::minutes(1)};
+  return {std::chrono::seconds(limits.nameTimeoutSeconds), limits.idleTimeout, idleWarningLead(limits.idleTimeout)};
 }
 
 TimeoutLimits Safeguards::botTimeouts(const ConnectionLimits& limits) {
   return {std::chrono::seconds(limits.botLogInSeconds), std::chrono::seconds(0), std::chrono::seconds(0)};
+}
+
+std::chrono::seconds idleWarningLead(std::chrono::seconds idle) {
+  return std::min<std::chrono::seconds>(std::chrono::minutes(1), idle / 2);
 }
 
 std::string spokenDuration(std::chrono::seconds d) {

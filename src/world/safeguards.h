@@ -45,6 +45,10 @@ class Safeguards {
   RateLimitedLog log_;
 };
 
+// How long before an idle drop the player is warned: a minute, or half the
+// idle time when that is shorter.
+std::chrono::seconds idleWarningLead(std::chrono::seconds idle);
+
 // "30 minutes", "1 minute", "45 seconds": a duration as a player reads it.
 std::string spokenDuration(std::chrono::seconds d);
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -21,8 +22,15 @@ namespace kelva::testing {
 
 class LineClient {
  public:
-  explicit LineClient(uint16_t port) {
+  // `from` is the loopback address the client connects from (127.0.0.x).
+  explicit LineClient(uint16_t port, const char* from = nullptr) {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (from) {
+      sockaddr_in local{};
+      local.sin_family = AF_INET;
+      ::inet_pton(AF_INET, from, &local.sin_addr);
+      ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
@@ -34,6 +42,13 @@ class LineClient {
   LineClient& operator=(const LineClient&) = delete;
 
   bool connected() const { return connected_; }
+  // Goes deaf as a cut cable would: every packet that arrives is dropped, so
+  // the socket answers nothing (no ACK, no RST) and, unused, sends nothing.
+  bool vanish() {
+    sock_filter dropAll[] = {BPF_STMT(BPF_RET | BPF_K, 0)};
+    sock_fprog program{1, dropAll};
+    return ::setsockopt(fd_, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+  }
   void close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;

@@ -1,0 +1,250 @@
+// The world's safeguards as clients meet them on loopback: the log-in
+// throttle on both ports, the connection caps, the deadlines, a registered
+// player taking its name over, dead peers and line ends.
+#include "world/safeguards.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "net/bot_protocol.h"
+#include "world/line_client.h"
+#include "world/server_fixture.h"
+
+namespace kelva::world {
+namespace {
+
+using kelva::testing::LineClient;
+using kelva::testing::ServerRunner;
+using nlohmann::json;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+std::string startBot(const std::string& password) {
+  net::BotCall call;
+  call.kind = net::CallKind::kStartBot;
+  call.id = 1;
+  call.citizen = 1;
+  call.password = password;
+  call.botName = "Kelvabot";
+  call.application = "Kelvabot";
+  call.world = "Testworld";
+  return net::encodeCall(call);
+}
+
+json reply(LineClient& bot) {
+  auto line = bot.waitForContaining("\"reply\"");
+  return line ? json::parse(*line) : json();
+}
+
+// Types `name` and, when asked, `password`; returns the world's answer to
+// the last line typed.
+std::string tryLogIn(LineClient& c, const std::string& name, const std::string& password) {
+  c.send(name);
+  auto asked = c.waitFor([](const std::string& l) { return l.rfind("* ", 0) == 0 && l != "* What is your name?"; });
+  if (!asked || asked->find("Password?") == std::string::npos) return asked.value_or("");
+  c.send(password);
+  return c.waitFor([](const std::string& l) { return l.rfind("* ", 0) == 0; }, milliseconds(5000)).value_or("");
+}
+
+ServerRunner runServer(const std::function<void(ServerOptions&)>& change,
+                       WorldDefinition def = kelva::testing::demoDefinition()) {
+  ServerOptions options = ServerRunner::freePorts();
+  change(options);
+  return ServerRunner(std::move(def), options);
+}
+
+TEST(Safeguards, GuessingPasswordsIsThrottledPerAddressOnBothPortsWhileTheOwnerStillGetsIn) {
+  ServerRunner server;
+  ASSERT_TRUE(server.started());
+  // Six wrong passwords on Ann from one address, over two connections (the
+  // world closes one after three): the next attempt is refused unchecked.
+  for (int round = 0; round < 2; ++round) {
+    LineClient guesser(server.playerPort(), "127.0.0.2");
+    ASSERT_TRUE(guesser.waitForLine("* What is your name?"));
+    for (int i = 0; i < 3; ++i) EXPECT_NE(tryLogIn(guesser, "Ann", "guess").find("Wrong password"), std::string::npos);
+  }
+  LineClient guesser(server.playerPort(), "127.0.0.2");
+  ASSERT_TRUE(guesser.waitForLine("* What is your name?"));
+  EXPECT_EQ(tryLogIn(guesser, "Ann", "annpw"),
+            "* Too many wrong passwords from your address; try again in 1 second. What is your name?");
+
+  // Ann, from an address that never failed, waits the name's turn and gets in.
+  LineClient owner(server.playerPort(), "127.0.0.3");
+  ASSERT_TRUE(owner.waitForLine("* What is your name?"));
+  EXPECT_EQ(tryLogIn(owner, "Ann", "annpw"), "* Too many wrong passwords for Ann lately; yours is checked in 1 second.");
+  EXPECT_TRUE(owner.waitForContaining("You are Ann,", milliseconds(5000)));
+  // One line for the throttle of the address, not one per refused attempt.
+  std::string log = server.log();
+  EXPECT_NE(log.find("log-ins from 127.0.0.2 are throttled after 6 wrong passwords"), std::string::npos) << log;
+
+  // The bot port: StartBot guesses from one address end with code 5 and the wait.
+  LineClient bot(server.botPort(), "127.0.0.4");
+  for (int i = 0; i < 6; ++i) {
+    bot.send(startBot("guess"));
+    ASSERT_EQ(reply(bot)["rc"], 1) << i;
+  }
+  bot.send(startBot("botpw"));
+  json refused = reply(bot);
+  EXPECT_EQ(refused["rc"], 5);
+  EXPECT_NE(bot.skipped.back().find("too many wrong passwords from your address; try again in 1 second"),
+            std::string::npos)
+      << bot.skipped.back();
+  // The real bot, from elsewhere, is only held for the citizen's turn.
+  LineClient realBot(server.botPort(), "127.0.0.5");
+  realBot.send(startBot("botpw"));
+  EXPECT_EQ(reply(realBot)["rc"], 0);
+}
+
+TEST(Safeguards, CapsTurnAwayWhatTheWorldWillNotHoldAndSayWhy) {
+  WorldDefinition def = kelva::testing::demoDefinition();
+  def.maxGuests = 1;
+  ServerRunner server = runServer(
+      [](ServerOptions& o) {
+        o.limits.maxPlayersPerAddress = 2;
+        o.limits.maxBotsNotLoggedInPerAddress = 1;
+      },
+      def);
+  ASSERT_TRUE(server.started());
+  LineClient a(server.playerPort(), "127.0.0.2");
+  LineClient b(server.playerPort(), "127.0.0.2");
+  ASSERT_TRUE(a.waitForLine("* What is your name?"));
+  ASSERT_TRUE(b.waitForLine("* What is your name?"));
+  LineClient third(server.playerPort(), "127.0.0.2");
+  EXPECT_TRUE(third.waitForLine(
+      "* Sorry, there are too many connections from your address (2 players at most). Goodbye."));
+  EXPECT_TRUE(third.closedByServer());
+  // Another address is not counted with it, and a place frees when one goes.
+  LineClient elsewhere(server.playerPort(), "127.0.0.3");
+  EXPECT_TRUE(elsewhere.waitForLine("* What is your name?"));
+  a.close();
+  std::this_thread::sleep_for(milliseconds(200));
+  LineClient again(server.playerPort(), "127.0.0.2");
+  EXPECT_TRUE(again.waitForLine("* What is your name?"));
+
+  // One guest at most; a registered name still enters.
+  EXPECT_NE(tryLogIn(b, "Bob", "").find("you are the guest"), std::string::npos);
+  EXPECT_EQ(tryLogIn(elsewhere, "Cat", ""),
+            "* There is no room for more guests (1 at most); a registered name may still enter. What is your name?");
+  EXPECT_NE(tryLogIn(elsewhere, "Ann", "annpw").find("You are Ann"), std::string::npos);
+
+  // The bot port: one connection not logged in per address.
+  LineClient bot(server.botPort(), "127.0.0.4");
+  bot.send(R"({"call":"Init","version":22})");
+  LineClient second(server.botPort(), "127.0.0.4");
+  EXPECT_TRUE(second.waitForContaining("refused: too many bot connections from your address are logging in"));
+  EXPECT_TRUE(second.closedByServer());
+  bot.send(startBot("botpw"));
+  ASSERT_EQ(reply(bot)["rc"], 0);
+  LineClient later(server.botPort(), "127.0.0.4");
+  later.send(startBot("botpw"));
+  EXPECT_EQ(reply(later)["rc"], 0);
+}
+
+TEST(Safeguards, AWorldWithoutGuestsLetsInRegisteredPlayersOnly) {
+  WorldDefinition def = kelva::testing::demoDefinition();
+  def.guests = false;
+  ServerRunner server(def);
+  ASSERT_TRUE(server.started());
+  LineClient c(server.playerPort());
+  ASSERT_TRUE(c.waitForLine("* What is your name?"));
+  EXPECT_EQ(tryLogIn(c, "Bob", ""), "* This world lets in registered players only. What is your name?");
+  EXPECT_NE(tryLogIn(c, "Ann", "annpw").find("You are Ann"), std::string::npos);
+}
+
+TEST(Safeguards, ConnectionsThatDoNotLogInOrGoIdleAreToldAndLetGo) {
+  ServerRunner server = runServer([](ServerOptions& o) {
+    o.limits.botLogInSeconds = 1;
+    o.limits.idleTimeout = seconds(2);
+  });
+  ASSERT_TRUE(server.started());
+  LineClient bot(server.botPort());
+  bot.send(R"({"call":"Init","version":22})");
+  EXPECT_TRUE(bot.waitForLine(R"({"error":"no StartBot within 1 second"})", milliseconds(3000)));
+  EXPECT_TRUE(bot.closedByServer());
+
+  LineClient ann(server.playerPort());
+  ASSERT_TRUE(ann.waitForLine("* What is your name?"));
+  ASSERT_NE(tryLogIn(ann, "Ann", "annpw").find("You are Ann"), std::string::npos);
+  // A line starts the idle time again; silence then brings the warning and the end.
+  std::this_thread::sleep_for(milliseconds(700));
+  ann.send(".who");
+  ASSERT_TRUE(ann.waitForContaining("In the world"));
+  auto sent = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ann.waitForLine("* You have typed nothing for 1 second; type something within 1 second or you will "
+                              "be disconnected.",
+                              milliseconds(3000)));
+  EXPECT_TRUE(ann.waitForLine("* You typed nothing for 2 seconds. Goodbye.", milliseconds(3000)));
+  EXPECT_GE(std::chrono::steady_clock::now() - sent, milliseconds(1900));
+  EXPECT_TRUE(ann.closedByServer());
+}
+
+TEST(Safeguards, ARegisteredPlayerLoggingInAgainTakesTheNameOverAndTheOldConnectionIsTold) {
+  ServerRunner server;
+  ASSERT_TRUE(server.started());
+  LineClient old(server.playerPort());
+  ASSERT_TRUE(old.waitForLine("* What is your name?"));
+  ASSERT_NE(tryLogIn(old, "Ann", "annpw").find("You are Ann"), std::string::npos);
+  LineClient bob(server.playerPort());
+  ASSERT_TRUE(bob.waitForLine("* What is your name?"));
+  ASSERT_NE(tryLogIn(bob, "Bob", "").find("guest"), std::string::npos);
+
+  // A wrong password takes nothing over.
+  LineClient fresh(server.playerPort());
+  ASSERT_TRUE(fresh.waitForLine("* What is your name?"));
+  EXPECT_EQ(tryLogIn(fresh, "Ann", "nope"), "* Wrong password. What is your name?");
+  EXPECT_EQ(tryLogIn(fresh, "Ann", "annpw").rfind("* You are Ann,", 0), 0u);
+  EXPECT_TRUE(old.waitForLine("* You logged in from elsewhere; this connection is closed. Goodbye."));
+  EXPECT_TRUE(old.closedByServer());
+  // The others see Ann leave and come back, and she is in once.
+  EXPECT_TRUE(bob.waitForLine("* Ann leaves."));
+  EXPECT_TRUE(bob.waitForLine("* Ann arrives."));
+  fresh.send(".who");
+  EXPECT_TRUE(fresh.waitForLine("* In the world: \"Bob\", Ann (you)"));
+  // A guest's name is never taken over.
+  LineClient otherBob(server.playerPort());
+  ASSERT_TRUE(otherBob.waitForLine("* What is your name?"));
+  EXPECT_EQ(tryLogIn(otherBob, "Bob", ""), "* \"Bob\" is already in the world. What is your name?");
+}
+
+TEST(Safeguards, APeerThatVanishesWithoutAWordIsFoundDeadByKeepAlive) {
+  ServerRunner server = runServer([](ServerOptions& o) { o.limits.keepAlive = {1, 1, 1}; });
+  ASSERT_TRUE(server.started());
+  LineClient watcher(server.playerPort());
+  ASSERT_TRUE(watcher.waitForLine("* What is your name?"));
+  ASSERT_NE(tryLogIn(watcher, "Watcher", "").find("guest"), std::string::npos);
+  LineClient ghost(server.playerPort());
+  ASSERT_TRUE(ghost.waitForLine("* What is your name?"));
+  ASSERT_NE(tryLogIn(ghost, "Ghost", "").find("guest"), std::string::npos);
+  ASSERT_TRUE(ghost.vanish());
+  // Nothing is sent to the ghost: only the keep-alive can find it gone.
+  EXPECT_TRUE(watcher.waitForLine("* \"Ghost\" leaves.", milliseconds(8000)));
+}
+
+TEST(Safeguards, CrLfAndCrLfEachEndOneLineOnThePlayerPort) {
+  ServerRunner server;
+  ASSERT_TRUE(server.started());
+  LineClient bot(server.botPort());
+  bot.send(startBot("botpw"));
+  ASSERT_EQ(reply(bot)["rc"], 0);
+  LineClient ann(server.playerPort());
+  ASSERT_TRUE(ann.waitForLine("* What is your name?"));
+  // A lone CR ends the name at once, with no LF ever coming.
+  ann.sendRaw("Ann\r");
+  ASSERT_TRUE(ann.waitForLine("* Ann is a registered name. Password?"));
+  ann.sendRaw("annpw\r\n");
+  ASSERT_TRUE(ann.waitForContaining("You are Ann,"));
+  ann.sendRaw("one\rtwo\nthree\r\n");
+  ann.sendRaw("\nfour\r");
+  std::vector<std::string> chat;
+  while (auto line = bot.readLine(milliseconds(500))) {
+    json e = json::parse(*line);
+    if (e.value("event", "") == "chat") chat.push_back(e["ChatMessage"]);
+  }
+  // The LF after "three\r\n" is its own line end: one empty line, which is
+  // no chat; the CR LF made no second one.
+  EXPECT_EQ(chat, (std::vector<std::string>{"one", "two", "three", "four"}));
+}
+
+}  // namespace
+}  // namespace kelva::world
