@@ -12,7 +12,6 @@
 // I,N,P (default 5,2,3).
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <linux/filter.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -42,6 +41,7 @@
 #include <vector>
 
 #include "world/child_process.h"
+#include "world/line_client.h"
 
 namespace {
 
@@ -57,92 +57,21 @@ const char* const kWorldFile = R"({"name": "AttackWorld",
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-// One client socket from a chosen loopback address, read line by line.
-class Client {
+// One client from a chosen loopback address, read line by line.
+class Client : public kelva::testing::LineClient {
  public:
-  Client(uint16_t port, const std::string& from) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) return;
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(port);
-    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~Client() { close(); }
-  Client(const Client&) = delete;
-  Client& operator=(const Client&) = delete;
+  Client(uint16_t port, const std::string& from) : LineClient(port, from.c_str()) {}
 
-  bool ok() const { return fd_ >= 0 && !eof_; }
-  int fd() const { return fd_; }
-  void close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
-  void send(const std::string& line) {
-    std::string bytes = line + "\n";
-    if (fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0) eof_ = true;
-  }
-
-  // The next line, or nothing when none came within `timeout` or the world closed.
-  std::optional<std::string> line(milliseconds timeout) {
-    auto deadline = Clock::now() + timeout;
-    for (;;) {
-      if (std::size_t nl = buffer_.find('\n'); nl != std::string::npos) {
-        std::string l = buffer_.substr(0, nl);
-        buffer_.erase(0, nl + 1);
-        if (!l.empty() && l.back() == '\r') l.pop_back();
-        return l;
-      }
-      if (!ok()) return std::nullopt;
-      auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return std::nullopt;
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-      char chunk[4096];
-      ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-      if (n <= 0) {
-        eof_ = true;
-        continue;
-      }
-      buffer_.append(chunk, static_cast<std::size_t>(n));
-    }
-  }
-
+  bool ok() const { return open(); }
+  std::optional<std::string> line(milliseconds timeout) { return readLine(timeout); }
   // The first line holding one of `texts`.
   std::optional<std::string> waitFor(const std::vector<std::string>& texts, milliseconds timeout) {
-    auto deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline) {
-      auto l = line(std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
-      if (!l) return std::nullopt;
-      for (const std::string& t : texts)
-        if (l->find(t) != std::string::npos) return l;
-    }
-    return std::nullopt;
+    return LineClient::waitFor(
+        [&](const std::string& l) {
+          return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return l.find(t) != l.npos; });
+        },
+        timeout);
   }
-
-  // Vanishes as a cut cable would: a socket filter that drops every packet
-  // arriving makes the socket deaf, so it answers nothing (no ACK, no RST)
-  // and, left open and unused, sends nothing. The world learns of it only
-  // from its keep-alive or its unacknowledged output.
-  bool vanish() {
-    sock_filter dropAll[] = {BPF_STMT(BPF_RET | BPF_K, 0)};
-    sock_fprog program{1, dropAll};
-    return ::setsockopt(fd_, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
-  }
-
- private:
-  int fd_ = -1;
-  bool eof_ = false;
-  std::string buffer_;
 };
 
 // The seconds in "... try again in N seconds ..." (or "checked in N seconds").
@@ -317,13 +246,14 @@ GuessCount guessPlayer(uint16_t port, const std::string& from, Clock::time_point
 }
 
 void printGuessRate(const char* what, const std::vector<double>& at, int throttled, int connections, int span) {
-  // "After the first few": the guesses past the first five of each address
-  // are the ones the throttle governs; the rate is over the whole run.
   std::printf("  %s: %zu guesses checked in %d s (%.1f a minute), %d attempts told to wait, %d connections\n", what,
               at.size(), span, static_cast<double>(at.size()) * 60.0 / span, throttled, connections);
-  std::size_t inLastMinute = static_cast<std::size_t>(
-      std::count_if(at.begin(), at.end(), [&](double t) { return t >= span - 60.0; }));
-  if (span >= 60) std::printf("  %s: in the last minute of the run: %zu guesses\n", what, inLastMinute);
+  // After the first few: the rate the throttle holds a guesser to once its
+  // free guesses are spent.
+  const double settled = 10.0;
+  auto later = std::count_if(at.begin(), at.end(), [&](double t) { return t >= settled; });
+  std::printf("  %s: after the first %.0f s, %ld guesses in %.0f s (%.1f a minute)\n", what, settled,
+              static_cast<long>(later), span - settled, static_cast<double>(later) * 60.0 / (span - settled));
 }
 
 void attackGuess(const fs::path& dir, int span) {

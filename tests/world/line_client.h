@@ -42,6 +42,9 @@ class LineClient {
   LineClient& operator=(const LineClient&) = delete;
 
   bool connected() const { return connected_; }
+  // Connected, and not closed by either side.
+  bool open() const { return connected_ && fd_ >= 0 && !eof_; }
+  int fd() const { return fd_; }
   // Goes deaf as a cut cable would: every packet that arrives is dropped, so
   // the socket answers nothing (no ACK, no RST) and, unused, sends nothing.
   bool vanish() {
