@@ -73,6 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     asked.clear();
   };
   newConnection();
+  // The player enters the world; the next lines are a new connection's.
+  auto enterWorld = [&](const std::string& name, world::AvatarKind kind) {
+    auto link = std::make_shared<Link>();
+    links.push_back(link);
+    core.enter(link, name, kind);
+    newConnection();
+  };
 
   // The outcome of `password` (for `name`) must be the throttle's or the account's.
   auto checkOutcome = [&](const PlayerLogin::Outcome& o, const std::string& password) {
@@ -82,10 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (!acc || acc->password != password) fuzz::broken("a registered name entered without its password");
         if (o.takesOver && !core.takeOver(o.name)) fuzz::broken("a take-over with nobody to take over from");
         if (core.nameInUse(o.name)) fuzz::broken("a registered name entered while it is in use");
-        auto link = std::make_shared<Link>();
-        links.push_back(link);
-        core.enter(link, o.name, world::AvatarKind::kRegistered);
-        newConnection();
+        enterWorld(o.name, world::AvatarKind::kRegistered);
         return;
       }
       case Step::kWrongPassword:
@@ -149,10 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
               fuzz::broken("a guest not shown in double quotes");
             if (!def.guests) fuzz::broken("a guest entered a world without guests");
             if (def.maxGuests && core.guestCount() >= *def.maxGuests) fuzz::broken("a guest past the cap");
-            auto link = std::make_shared<Link>();
-            links.push_back(link);
-            core.enter(link, o.name, world::AvatarKind::kGuest);
-            newConnection();
+            enterWorld(o.name, world::AvatarKind::kGuest);
             break;
           }
           case Step::kThrottled:

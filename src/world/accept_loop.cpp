@@ -51,4 +51,29 @@ void AcceptLoop::acceptMore() {
   });
 }
 
+SocketPort::SocketPort(ConnectionHub& hub, WorldCore& core, const char* what)
+    : hub_(hub), core_(core), what_(what), listener_(hub, what) {}
+
+Status SocketPort::open(const std::string& address, uint16_t port) {
+  return listener_.open(address, port, [this](tcp::socket socket) { accepted(std::move(socket)); });
+}
+
+void SocketPort::admit(const std::shared_ptr<SocketConnection>& connection, ConnectionCaps& caps,
+                       const std::string& noun,
+                       const std::function<std::string(const ConnectionCaps::Admission&)>& refusal) {
+  ConnectionCaps::Admission a = caps.admit(connection->source(), noun);
+  const std::string kind(what_);
+  if (!a.ticket) {
+    // A flood from one address is one line a second, with a count.
+    hub_.guards.logOnce("refused " + kind + " " + a.cap + " " + connection->source(),
+                        kind + " connection from " + connection->peer() + " refused: " + a.refusal);
+    connection->turnAway(refusal(a), a.refusal);
+    return;
+  }
+  connection->holdPlace(std::move(*a.ticket));
+  hub_.guards.logOnce("connection " + kind + " " + connection->source(),
+                      kind + " connection from " + connection->peer());
+  connection->start();
+}
+
 }  // namespace kelva::world

@@ -267,24 +267,9 @@ class BotConnection : public SocketConnection, public AvatarLink {
   std::string name_;
 };
 
-BotPort::BotPort(ConnectionHub& hub, WorldCore& core) : hub_(hub), core_(core), listener_(hub, "bot") {}
-
-Status BotPort::open(const std::string& address, uint16_t port) {
-  return listener_.open(address, port, [this](tcp::socket socket) { accepted(std::move(socket)); });
-}
-
 void BotPort::accepted(tcp::socket socket) {
-  auto c = std::make_shared<BotConnection>(*this, std::move(socket));
-  ConnectionCaps::Admission a = hub_.guards.bots.admit(c->source(), "bot connections");
-  if (!a.ticket) {
-    hub_.guards.logOnce("refused bot " + a.cap + " " + c->source(),
-                        "bot connection from " + c->peer() + " refused: " + a.refusal);
-    c->turnAway(net::encodeNotice({"refused: " + a.refusal}), a.refusal);
-    return;
-  }
-  c->holdPlace(std::move(*a.ticket));
-  hub_.guards.logOnce("connection bot " + c->source(), "bot connection from " + c->peer());
-  c->start();
+  admit(std::make_shared<BotConnection>(*this, std::move(socket)), hub_.guards.bots, "bot connections",
+        [](const ConnectionCaps::Admission& a) { return net::encodeNotice({"refused: " + a.refusal}); });
 }
 
 }  // namespace kelva::world

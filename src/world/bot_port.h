@@ -13,26 +13,17 @@
 #include <string>
 
 #include "world/accept_loop.h"
-#include "world/socket_connection.h"
 #include "world/world_core.h"
 
 namespace kelva::world {
 
-class BotPort {
+class BotPort : public SocketPort {
  public:
   // `hub` and `core` must outlive the port.
-  BotPort(ConnectionHub& hub, WorldCore& core);
-
-  Status open(const std::string& address, uint16_t port);
-  uint16_t port() const { return listener_.port(); }
-  void closeListener() { listener_.close(); }
+  BotPort(ConnectionHub& hub, WorldCore& core) : SocketPort(hub, core, "bot") {}
 
  private:
-  void accepted(tcp::socket socket);
-
-  ConnectionHub& hub_;
-  WorldCore& core_;
-  AcceptLoop listener_;
+  void accepted(tcp::socket socket) override;
 
   friend class BotConnection;
 };

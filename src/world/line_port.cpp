@@ -215,27 +215,13 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
   std::string name_;
 };
 
-LinePort::LinePort(ConnectionHub& hub, WorldCore& core) : hub_(hub), core_(core), listener_(hub, "player") {}
-
-Status LinePort::open(const std::string& address, uint16_t port) {
-  return listener_.open(address, port, [this](tcp::socket socket) { accepted(std::move(socket)); });
-}
-
 void LinePort::accepted(tcp::socket socket) {
-  auto c = std::make_shared<PlayerConnection>(*this, std::move(socket));
-  ConnectionCaps::Admission a = hub_.guards.players.admit(c->source(), "players");
-  if (!a.ticket) {
-    hub_.guards.logOnce("refused player " + a.cap + " " + c->source(),
-                        "player connection from " + c->peer() + " refused: " + a.refusal);
-    // The line players have always read when the world is full.
-    c->turnAway(a.cap == "total" ? std::string("* The world is full; please try again later.")
-                                 : "* Sorry, " + a.refusal + ". Goodbye.",
-                a.refusal);
-    return;
-  }
-  c->holdPlace(std::move(*a.ticket));
-  hub_.guards.logOnce("connection player " + c->source(), "player connection from " + c->peer());
-  c->start();
+  admit(std::make_shared<PlayerConnection>(*this, std::move(socket)), hub_.guards.players, "players",
+        [](const ConnectionCaps::Admission& a) {
+          // The line players have always read when the world is full.
+          return a.cap == "total" ? std::string("* The world is full; please try again later.")
+                                  : "* Sorry, " + a.refusal + ". Goodbye.";
+        });
 }
 
 }  // namespace kelva::world

@@ -47,6 +47,12 @@ std::string tryLogIn(LineClient& c, const std::string& name, const std::string& 
   return c.waitFor([](const std::string& l) { return l.rfind("* ", 0) == 0; }, milliseconds(5000)).value_or("");
 }
 
+// A new connection's log-in: waits for the world's question first.
+std::string arrive(LineClient& c, const std::string& name, const std::string& password = "") {
+  if (!c.waitForLine("* What is your name?")) return "";
+  return tryLogIn(c, name, password);
+}
+
 ServerRunner runServer(const std::function<void(ServerOptions&)>& change,
                        WorldDefinition def = kelva::testing::demoDefinition()) {
   ServerOptions options = ServerRunner::freePorts();
@@ -65,14 +71,12 @@ TEST(Safeguards, GuessingPasswordsIsThrottledPerAddressOnBothPortsWhileTheOwnerS
     for (int i = 0; i < 3; ++i) EXPECT_NE(tryLogIn(guesser, "Ann", "guess").find("Wrong password"), std::string::npos);
   }
   LineClient guesser(server.playerPort(), "127.0.0.2");
-  ASSERT_TRUE(guesser.waitForLine("* What is your name?"));
-  EXPECT_EQ(tryLogIn(guesser, "Ann", "annpw"),
+  EXPECT_EQ(arrive(guesser, "Ann", "annpw"),
             "* Too many wrong passwords from your address; try again in 1 second. What is your name?");
 
   // Ann, from an address that never failed, waits the name's turn and gets in.
   LineClient owner(server.playerPort(), "127.0.0.3");
-  ASSERT_TRUE(owner.waitForLine("* What is your name?"));
-  EXPECT_EQ(tryLogIn(owner, "Ann", "annpw"), "* Too many wrong passwords for Ann lately; yours is checked in 1 second.");
+  EXPECT_EQ(arrive(owner, "Ann", "annpw"), "* Too many wrong passwords for Ann lately; yours is checked in 1 second.");
   EXPECT_TRUE(owner.waitForContaining("You are Ann,", milliseconds(5000)));
   // One line for the throttle of the address, not one per refused attempt.
   std::string log = server.log();
@@ -147,8 +151,7 @@ TEST(Safeguards, AWorldWithoutGuestsLetsInRegisteredPlayersOnly) {
   ServerRunner server(def);
   ASSERT_TRUE(server.started());
   LineClient c(server.playerPort());
-  ASSERT_TRUE(c.waitForLine("* What is your name?"));
-  EXPECT_EQ(tryLogIn(c, "Bob", ""), "* This world lets in registered players only. What is your name?");
+  EXPECT_EQ(arrive(c, "Bob", ""), "* This world lets in registered players only. What is your name?");
   EXPECT_NE(tryLogIn(c, "Ann", "annpw").find("You are Ann"), std::string::npos);
 }
 
@@ -164,8 +167,7 @@ TEST(Safeguards, ConnectionsThatDoNotLogInOrGoIdleAreToldAndLetGo) {
   EXPECT_TRUE(bot.closedByServer());
 
   LineClient ann(server.playerPort());
-  ASSERT_TRUE(ann.waitForLine("* What is your name?"));
-  ASSERT_NE(tryLogIn(ann, "Ann", "annpw").find("You are Ann"), std::string::npos);
+  ASSERT_NE(arrive(ann, "Ann", "annpw").find("You are Ann"), std::string::npos);
   // A line starts the idle time again; silence then brings the warning and the end.
   std::this_thread::sleep_for(milliseconds(700));
   ann.send(".who");
@@ -183,16 +185,13 @@ TEST(Safeguards, ARegisteredPlayerLoggingInAgainTakesTheNameOverAndTheOldConnect
   ServerRunner server;
   ASSERT_TRUE(server.started());
   LineClient old(server.playerPort());
-  ASSERT_TRUE(old.waitForLine("* What is your name?"));
-  ASSERT_NE(tryLogIn(old, "Ann", "annpw").find("You are Ann"), std::string::npos);
+  ASSERT_NE(arrive(old, "Ann", "annpw").find("You are Ann"), std::string::npos);
   LineClient bob(server.playerPort());
-  ASSERT_TRUE(bob.waitForLine("* What is your name?"));
-  ASSERT_NE(tryLogIn(bob, "Bob", "").find("guest"), std::string::npos);
+  ASSERT_NE(arrive(bob, "Bob", "").find("guest"), std::string::npos);
 
   // A wrong password takes nothing over.
   LineClient fresh(server.playerPort());
-  ASSERT_TRUE(fresh.waitForLine("* What is your name?"));
-  EXPECT_EQ(tryLogIn(fresh, "Ann", "nope"), "* Wrong password. What is your name?");
+  EXPECT_EQ(arrive(fresh, "Ann", "nope"), "* Wrong password. What is your name?");
   EXPECT_EQ(tryLogIn(fresh, "Ann", "annpw").rfind("* You are Ann,", 0), 0u);
   EXPECT_TRUE(old.waitForLine("* You logged in from elsewhere; this connection is closed. Goodbye."));
   EXPECT_TRUE(old.closedByServer());
@@ -203,19 +202,16 @@ TEST(Safeguards, ARegisteredPlayerLoggingInAgainTakesTheNameOverAndTheOldConnect
   EXPECT_TRUE(fresh.waitForLine("* In the world: \"Bob\", Ann (you)"));
   // A guest's name is never taken over.
   LineClient otherBob(server.playerPort());
-  ASSERT_TRUE(otherBob.waitForLine("* What is your name?"));
-  EXPECT_EQ(tryLogIn(otherBob, "Bob", ""), "* \"Bob\" is already in the world. What is your name?");
+  EXPECT_EQ(arrive(otherBob, "Bob", ""), "* \"Bob\" is already in the world. What is your name?");
 }
 
 TEST(Safeguards, APeerThatVanishesWithoutAWordIsFoundDeadByKeepAlive) {
   ServerRunner server = runServer([](ServerOptions& o) { o.limits.keepAlive = {1, 1, 1}; });
   ASSERT_TRUE(server.started());
   LineClient watcher(server.playerPort());
-  ASSERT_TRUE(watcher.waitForLine("* What is your name?"));
-  ASSERT_NE(tryLogIn(watcher, "Watcher", "").find("guest"), std::string::npos);
+  ASSERT_NE(arrive(watcher, "Watcher", "").find("guest"), std::string::npos);
   LineClient ghost(server.playerPort());
-  ASSERT_TRUE(ghost.waitForLine("* What is your name?"));
-  ASSERT_NE(tryLogIn(ghost, "Ghost", "").find("guest"), std::string::npos);
+  ASSERT_NE(arrive(ghost, "Ghost", "").find("guest"), std::string::npos);
   ASSERT_TRUE(ghost.vanish());
   // Nothing is sent to the ghost: only the keep-alive can find it gone.
   EXPECT_TRUE(watcher.waitForLine("* \"Ghost\" leaves.", milliseconds(8000)));
