@@ -13,6 +13,14 @@ class WorldServer::Impl {
       : options_(std::move(options)), hub_(io, log, options_.limits, options_.maxPlayers), core_(std::move(def)),
         players_(hub_, core_), bots_(hub_, core_), housekeeping_(io) {}
 
+  // A connection still open (the loop was stopped before it had closed)
+  // gives its place in the caps back now, while the caps still exist.
+  ~Impl() {
+    hub_.stopped = true;
+    auto open = hub_.connections;
+    for (const auto& c : open) c->close("the world is closing");
+  }
+
   Status start() {
     planCapacity();
     if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
