@@ -217,33 +217,12 @@ class BotConnection : public SocketConnection, public AvatarLink {
   std::string name_;
 };
 
-BotPort::BotPort(ConnectionHub& hub, WorldCore& core) : hub_(hub), core_(core), acceptor_(hub.io) {}
+BotPort::BotPort(ConnectionHub& hub, WorldCore& core) : Listener(hub, "bot"), core_(core) {}
 
-Status BotPort::open(const std::string& address, uint16_t port) {
-  Status s = openListener(acceptor_, address, port, "bot");
-  if (s.isOk()) acceptMore();
-  return s;
-}
-
-uint16_t BotPort::port() const { return acceptor_.local_endpoint().port(); }
-
-void BotPort::closeListener() {
-  ErrorCode ignored;
-  acceptor_.close(ignored);
-}
-
-void BotPort::acceptMore() {
-  acceptor_.async_accept([this](const ErrorCode& ec, tcp::socket socket) {
-    if (hub_.stopped) return;
-    if (ec) {
-      hub_.log("accepting a bot failed: " + ec.message());
-    } else {
-      auto c = std::make_shared<BotConnection>(*this, std::move(socket));
-      hub_.log("bot connection from " + c->peer());
-      c->start();
-    }
-    acceptMore();
-  });
+void BotPort::accepted(tcp::socket socket) {
+  auto c = std::make_shared<BotConnection>(*this, std::move(socket));
+  hub_.log("bot connection from " + c->peer());
+  c->start();
 }
 
 }  // namespace kelva::world

@@ -12,21 +12,16 @@
 
 namespace kelva::world {
 
-class BotPort {
+class BotPort : public Listener {
  public:
   // `hub` and `core` must outlive the port.
   BotPort(ConnectionHub& hub, WorldCore& core);
 
-  Status open(const std::string& address, uint16_t port);
-  uint16_t port() const;
-  void closeListener();
+ protected:
+  void accepted(tcp::socket socket) override;
 
  private:
-  void acceptMore();
-
-  ConnectionHub& hub_;
   WorldCore& core_;
-  tcp::acceptor acceptor_;
 
   friend class BotConnection;
 };

@@ -183,36 +183,16 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
 };
 
 LinePort::LinePort(ConnectionHub& hub, WorldCore& core, std::size_t maxPlayers)
-    : hub_(hub), core_(core), maxPlayers_(maxPlayers), acceptor_(hub.io) {}
+    : Listener(hub, "player"), core_(core), maxPlayers_(maxPlayers) {}
 
-Status LinePort::open(const std::string& address, uint16_t port) {
-  Status s = openListener(acceptor_, address, port, "player");
-  if (s.isOk()) acceptMore();
-  return s;
-}
-
-uint16_t LinePort::port() const { return acceptor_.local_endpoint().port(); }
-
-void LinePort::closeListener() {
-  ErrorCode ignored;
-  acceptor_.close(ignored);
-}
-
-void LinePort::acceptMore() {
-  acceptor_.async_accept([this](const ErrorCode& ec, tcp::socket socket) {
-    if (hub_.stopped) return;
-    if (ec) {
-      hub_.log("accepting a player failed: " + ec.message());
-    } else if (connections_ >= maxPlayers_) {
-      auto c = std::make_shared<PlayerConnection>(*this, std::move(socket));
-      c->turnAway("* The world is full; please try again later.", "the world is full");
-    } else {
-      auto c = std::make_shared<PlayerConnection>(*this, std::move(socket));
-      hub_.log("player connection from " + c->peer());
-      c->start();
-    }
-    acceptMore();
-  });
+void LinePort::accepted(tcp::socket socket) {
+  auto c = std::make_shared<PlayerConnection>(*this, std::move(socket));
+  if (connections_ >= maxPlayers_) {
+    c->turnAway("* The world is full; please try again later.", "the world is full");
+    return;
+  }
+  hub_.log("player connection from " + c->peer());
+  c->start();
 }
 
 }  // namespace kelva::world

@@ -14,23 +14,18 @@
 
 namespace kelva::world {
 
-class LinePort {
+class LinePort : public Listener {
  public:
   // `hub` and `core` must outlive the port.
   LinePort(ConnectionHub& hub, WorldCore& core, std::size_t maxPlayers);
 
-  Status open(const std::string& address, uint16_t port);
-  uint16_t port() const;
-  void closeListener();
+ protected:
+  void accepted(tcp::socket socket) override;
 
  private:
-  void acceptMore();
-
-  ConnectionHub& hub_;
   WorldCore& core_;
   std::size_t maxPlayers_;
   std::size_t connections_ = 0;
-  tcp::acceptor acceptor_;
 
   friend class PlayerConnection;
 };

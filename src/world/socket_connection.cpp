@@ -2,19 +2,40 @@
 
 namespace kelva::world {
 
-Status openListener(tcp::acceptor& acceptor, const std::string& address, uint16_t port, const char* what) {
+Listener::Listener(ConnectionHub& hub, const char* what) : hub_(hub), acceptor_(hub.io), what_(what) {}
+
+Status Listener::open(const std::string& address, uint16_t port) {
   ErrorCode e;
   asio::ip::address ip = asio::ip::make_address(address, e);
   if (e) return Status::error("cannot listen on " + address + ": " + e.message());
   tcp::endpoint endpoint(ip, port);
-  acceptor.open(endpoint.protocol(), e);
-  if (!e) acceptor.set_option(tcp::acceptor::reuse_address(true), e);
-  if (!e) acceptor.bind(endpoint, e);
-  if (!e) acceptor.listen(asio::socket_base::max_listen_connections, e);
+  acceptor_.open(endpoint.protocol(), e);
+  if (!e) acceptor_.set_option(tcp::acceptor::reuse_address(true), e);
+  if (!e) acceptor_.bind(endpoint, e);
+  if (!e) acceptor_.listen(asio::socket_base::max_listen_connections, e);
   if (e)
-    return Status::error(std::string("cannot open the ") + what + " port " + address + ":" + std::to_string(port) +
+    return Status::error(std::string("cannot open the ") + what_ + " port " + address + ":" + std::to_string(port) +
                          ": " + e.message());
+  acceptMore();
   return Status::ok();
+}
+
+uint16_t Listener::port() const { return acceptor_.local_endpoint().port(); }
+
+void Listener::closeListener() {
+  ErrorCode ignored;
+  acceptor_.close(ignored);
+}
+
+void Listener::acceptMore() {
+  acceptor_.async_accept([this](const ErrorCode& ec, tcp::socket socket) {
+    if (hub_.stopped) return;
+    if (ec)
+      hub_.log(std::string("accepting a ") + what_ + " failed: " + ec.message());
+    else
+      accepted(std::move(socket));
+    acceptMore();
+  });
 }
 
 void ConnectionHub::noteOutput(std::shared_ptr<SocketConnection> connection) {

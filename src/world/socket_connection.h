@@ -56,8 +56,31 @@ struct ConnectionHub {
   bool writePosted_ = false;
 };
 
-// Opens a listening socket on `address`:`port`; the error names `what` port.
-Status openListener(tcp::acceptor& acceptor, const std::string& address, uint16_t port, const char* what);
+// A port's listening socket: once open, it accepts connections until it is
+// closed and hands each to `accepted`.
+class Listener {
+ public:
+  // `what` names the port in errors and the log ("player", "bot").
+  Listener(ConnectionHub& hub, const char* what);
+  virtual ~Listener() = default;
+
+  // The error names the port and the address.
+  Status open(const std::string& address, uint16_t port);
+  // The port listened on (useful when 0 was asked for).
+  uint16_t port() const;
+  void closeListener();
+
+ protected:
+  virtual void accepted(tcp::socket socket) = 0;
+
+  ConnectionHub& hub_;
+
+ private:
+  void acceptMore();
+
+  tcp::acceptor acceptor_;
+  const char* what_;
+};
 
 class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
  public:
