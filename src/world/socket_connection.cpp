@@ -42,10 +42,18 @@ void ConnectionHub::noteOutput(std::shared_ptr<SocketConnection> connection) {
   noted_.push_back(std::move(connection));
   if (writePosted_) return;
   writePosted_ = true;
-  asio::post(io, [this] { writeNoted(); });
+  if (std::chrono::steady_clock::now() >= quietUntil_) {
+    asio::post(io, [this] { writeNoted(); });
+    return;
+  }
+  writeTimer_.expires_at(quietUntil_);
+  writeTimer_.async_wait([this](const ErrorCode& ec) {
+    if (!ec) writeNoted();
+  });
 }
 
 void ConnectionHub::writeNoted() {
+  const auto began = std::chrono::steady_clock::now();
   writePosted_ = false;
   std::vector<std::shared_ptr<SocketConnection>> noted;
   noted.swap(noted_);
@@ -53,6 +61,8 @@ void ConnectionHub::writeNoted() {
     c->noted_ = false;
     if (!c->closed_ && !c->writing_ && !c->pending_.empty()) c->writeMore();
   }
+  const auto ended = std::chrono::steady_clock::now();
+  quietUntil_ = ended + (ended - began);
 }
 
 SocketConnection::SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine,
@@ -85,10 +95,13 @@ void SocketConnection::send(std::string_view line) {
   }
   pending_.append(line);
   pending_.append(lineEnd_);
-  if (!writing_ && !noted_) {
-    noted_ = true;
-    hub_.noteOutput(shared_from_this());
-  }
+  if (!writing_) waitForRound();
+}
+
+void SocketConnection::waitForRound() {
+  if (noted_) return;
+  noted_ = true;
+  hub_.noteOutput(shared_from_this());
 }
 
 void SocketConnection::closeAfterFlush(const std::string& reason) {
@@ -155,7 +168,8 @@ void SocketConnection::writeMore() {
       return;
     }
     if (!self->pending_.empty()) {
-      self->writeMore();
+      // What came meanwhile waits for the next round like everyone's.
+      self->waitForRound();
     } else if (self->closing_) {
       self->close(self->closeReason_);
     }

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <boost/asio.hpp>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <ostream>
@@ -34,13 +35,17 @@ class SocketConnection;
 
 struct ConnectionHub {
   ConnectionHub(asio::io_context& context, std::ostream& logStream, ConnectionLimits connectionLimits)
-      : io(context), limits(connectionLimits), log_(logStream) {}
+      : io(context), limits(connectionLimits), log_(logStream), writeTimer_(context) {}
 
   void log(const std::string& line) { log_ << "kelva-world: " << line << std::endl; }
 
-  // Output is written once per turn of the event loop: a connection sent
-  // lines is noted here, and one handler posted for the turn writes each
-  // noted connection's lines with one call, however many there are.
+  // Output is written in rounds: a connection sent lines is noted here, and
+  // one round writes each noted connection's lines with one call, however
+  // many there are. A round runs after the current turn of the event loop;
+  // after a round that took long (a crowd of 2,000 each hearing an arrival),
+  // the next waits as long as that one took, so that the world spends at
+  // least half its time on the world and lines pile up into fewer writes
+  // instead of one write per listener per line.
   void noteOutput(std::shared_ptr<SocketConnection> connection);
 
   asio::io_context& io;
@@ -54,6 +59,8 @@ struct ConnectionHub {
   std::ostream& log_;
   std::vector<std::shared_ptr<SocketConnection>> noted_;
   bool writePosted_ = false;
+  asio::steady_timer writeTimer_;
+  std::chrono::steady_clock::time_point quietUntil_{};
 };
 
 // A port's listening socket: once open, it accepts connections until it is
@@ -120,6 +127,7 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   friend struct ConnectionHub;
 
   void readMore();
+  void waitForRound();
   void writeMore();
 
   tcp::socket socket_;
