@@ -12,18 +12,21 @@
 #include <cstdint>
 #include <string>
 
-#include "world/accept_loop.h"
+#include "world/socket_connection.h"
 #include "world/world_core.h"
 
 namespace kelva::world {
 
-class BotPort : public SocketPort {
+class BotPort : public Listener {
  public:
   // `hub` and `core` must outlive the port.
-  BotPort(ConnectionHub& hub, WorldCore& core) : SocketPort(hub, core, "bot") {}
+  BotPort(ConnectionHub& hub, WorldCore& core) : Listener(hub, "bot"), core_(core) {}
+
+ protected:
+  void accepted(tcp::socket socket) override;
 
  private:
-  void accepted(tcp::socket socket) override;
+  WorldCore& core_;
 
   friend class BotConnection;
 };

@@ -13,18 +13,21 @@
 #include <memory>
 #include <string>
 
-#include "world/accept_loop.h"
+#include "world/socket_connection.h"
 #include "world/world_core.h"
 
 namespace kelva::world {
 
-class LinePort : public SocketPort {
+class LinePort : public Listener {
  public:
   // `hub` and `core` must outlive the port.
-  LinePort(ConnectionHub& hub, WorldCore& core) : SocketPort(hub, core, "player") {}
+  LinePort(ConnectionHub& hub, WorldCore& core) : Listener(hub, "player"), core_(core) {}
+
+ protected:
+  void accepted(tcp::socket socket) override;
 
  private:
-  void accepted(tcp::socket socket) override;
+  WorldCore& core_;
 
   friend class PlayerConnection;
 };

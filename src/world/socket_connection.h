@@ -27,9 +27,11 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/result.h"
 #include "net/line_buffer.h"
+#include "world/accept_backoff.h"
 #include "world/connection_limits.h"
 #include "world/safeguards.h"
 
@@ -45,9 +47,19 @@ struct ConnectionHub {
   ConnectionHub(asio::io_context& context, std::ostream& logStream, ConnectionLimits connectionLimits,
                 std::size_t maxPlayers)
       : io(context), limits(connectionLimits),
-        guards(connectionLimits, maxPlayers, [this](const std::string& line) { log(line); }), log_(logStream) {}
+        guards(connectionLimits, maxPlayers, [this](const std::string& line) { log(line); }), log_(logStream),
+        writeTimer_(context) {}
 
   void log(const std::string& line) { log_ << "kelva-world: " << line << std::endl; }
+
+  // Output is written in rounds: a connection sent lines is noted here, and
+  // one round writes each noted connection's lines with one call, however
+  // many there are. A round runs after the current turn of the event loop;
+  // after a round that took long (a crowd of 2,000 each hearing an arrival),
+  // the next waits as long as that one took, so that the world spends at
+  // least half its time on the world and lines pile up into fewer writes
+  // instead of one write per listener per line.
+  void noteOutput(std::shared_ptr<SocketConnection> connection);
 
   asio::io_context& io;
   ConnectionLimits limits;
@@ -56,11 +68,51 @@ struct ConnectionHub {
   std::set<std::shared_ptr<SocketConnection>> connections;
 
  private:
+  void writeNoted();
+
   std::ostream& log_;
+  std::vector<std::shared_ptr<SocketConnection>> noted_;
+  bool writePosted_ = false;
+  asio::steady_timer writeTimer_;
+  std::chrono::steady_clock::time_point quietUntil_{};
 };
 
-// Opens a listening socket on `address`:`port`; the error names `what` port.
-Status openListener(tcp::acceptor& acceptor, const std::string& address, uint16_t port, const char* what);
+// A port's listening socket: once open, it accepts connections until it is
+// closed and hands each to `accepted`. When the process runs out of
+// descriptors or memory, accepting pauses (`AcceptBackoff`) instead of
+// spinning, the failure is logged once a second with a count, and accepting
+// goes on by itself when it works again.
+class Listener {
+ public:
+  // `what` names the port in errors and the log ("player", "bot").
+  Listener(ConnectionHub& hub, const char* what);
+  virtual ~Listener() = default;
+
+  // The error names the port and the address.
+  Status open(const std::string& address, uint16_t port);
+  // The port listened on (useful when 0 was asked for).
+  uint16_t port() const;
+  void closeListener();
+
+ protected:
+  virtual void accepted(tcp::socket socket) = 0;
+  // Lets `connection` in under `caps` and starts it, or tells it the line
+  // `refusal` makes of the reason and lets it go. `noun` names the kind in
+  // the reason ("players").
+  void admit(const std::shared_ptr<SocketConnection>& connection, ConnectionCaps& caps, const std::string& noun,
+             const std::function<std::string(const ConnectionCaps::Admission&)>& refusal);
+
+  ConnectionHub& hub_;
+
+ private:
+  void acceptMore();
+
+  tcp::acceptor acceptor_;
+  const char* what_;
+  asio::steady_timer pause_;
+  AcceptBackoff backoff_;
+  uint64_t failedSinceLastSuccess_ = 0;
+};
 
 class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
  public:
@@ -113,7 +165,10 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   ConnectionHub& hub_;
 
  private:
+  friend struct ConnectionHub;
+
   void readMore();
+  void waitForRound();
   void writeMore();
   void takeLine(std::string_view line);
   void armDeadline();
@@ -139,6 +194,7 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   std::deque<std::string> heldLines_;
   std::size_t heldBytes_ = 0;
   bool writing_ = false;
+  bool noted_ = false;  // waits in the hub for this turn's write
   bool closing_ = false;
   bool closed_ = false;
 };
