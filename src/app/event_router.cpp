@@ -1,16 +1,17 @@
-#include "app/form1.h"
+#include "app/event_router.h"
 
 #include <exception>
 #include <iostream>
 
 #include "chat/dispatcher.h"
 #include "combat/battle_table.h"
-#include "data/timer2.h"
 #include "objects/object_click.h"
+#include "persist/timer2.h"
 #include "session/arrival.h"
 #include "session/object_cache.h"
+#include "state/form1.h"
 
-namespace kelva {
+namespace kelva::app {
 
 namespace {
 
@@ -29,50 +30,51 @@ void guarded(const char* handler, F&& f) {
 
 }  // namespace
 
-Form1::Form1(WorldSdk& sdkIn, FileSystem& filesIn, ConsoleView& view, Sound& sound, std::string dataDirIn)
-    : sdk(sdkIn), files(filesIn), MM1(sound), dataDir(std::move(dataDirIn)), console(view) {
-  sdk.setEventHandler(this);
+EventRouter::EventRouter(Form1& form) : form_(form) { form_.sdk.setEventHandler(this); }
+
+EventRouter::~EventRouter() {
+  if (form_.sdk.eventHandler() == this) form_.sdk.setEventHandler(nullptr);
 }
 
-void Form1::timawwaitTick() {
-  if (!timawwaitEnabled) return;
-  guarded("timawwait", [&] { sdk.Wait(0); });
+void EventRouter::timawwaitTick() {
+  if (!form_.timawwaitEnabled) return;
+  guarded("timawwait", [&] { form_.sdk.Wait(0); });
 }
 
-void Form1::timer1Tick() {
-  guarded("Timer1", [&] { combat::battleTick(*this); });
+void EventRouter::timer1Tick() {
+  guarded("Timer1", [&] { combat::battleTick(form_); });
 }
 
-void Form1::timer2Tick() {
-  guarded("Timer2", [&] { data::timer2Tick(*this); });
+void EventRouter::timer2Tick() {
+  guarded("Timer2", [&] { persist::timer2Tick(form_); });
 }
 
-void Form1::onAvatarAdd() {
-  guarded("avatar arrival", [&] { session::avatarArrival(*this); });
+void EventRouter::onAvatarAdd() {
+  guarded("avatar arrival", [&] { session::avatarArrival(form_); });
 }
-void Form1::onChat() {
-  guarded("chat", [&] { chat::onChat(*this); });
+void EventRouter::onChat() {
+  guarded("chat", [&] { chat::onChat(form_); });
 }
-void Form1::onAvatarClick() {
-  guarded("avatar click", [&] { combat::avatarClick(*this); });
+void EventRouter::onAvatarClick() {
+  guarded("avatar click", [&] { combat::avatarClick(form_); });
 }
-void Form1::onObjectClick() {
-  guarded("object click", [&] { objects::objectClick(*this); });
+void EventRouter::onObjectClick() {
+  guarded("object click", [&] { objects::objectClick(form_); });
 }
-void Form1::onCellBegin() {
-  guarded("cell begin", [&] { session::cellBegin(*this); });
+void EventRouter::onCellBegin() {
+  guarded("cell begin", [&] { session::cellBegin(form_); });
 }
-void Form1::onCellObject() {
-  guarded("cell object", [&] { session::cellObject(*this); });
+void EventRouter::onCellObject() {
+  guarded("cell object", [&] { session::cellObject(form_); });
 }
-void Form1::onObjectAdd() {
-  guarded("object add", [&] { session::objectAdd(*this); });
+void EventRouter::onObjectAdd() {
+  guarded("object add", [&] { session::objectAdd(form_); });
 }
-void Form1::onObjectDelete() {
-  guarded("object delete", [&] { session::objectDelete(*this); });
+void EventRouter::onObjectDelete() {
+  guarded("object delete", [&] { session::objectDelete(form_); });
 }
-void Form1::onQueryComplete() {
-  guarded("query complete", [&] { session::queryComplete(*this); });
+void EventRouter::onQueryComplete() {
+  guarded("query complete", [&] { session::queryComplete(form_); });
 }
 
-}  // namespace kelva
+}  // namespace kelva::app

@@ -5,10 +5,10 @@
 // character exactly as it was.
 #include "combat/growth.h"
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::combat {
 

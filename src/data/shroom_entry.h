@@ -1,12 +1,11 @@
-// The shroom cache: every magic shroom object in the nine sectors around the
-// bot, learnt from the start-up query and kept up to date by the world's
-// object-add and object-delete events.
+// One slot of the shroom cache: a magic shroom object in the nine sectors
+// around the bot, as the world last reported it. Form1 holds the cache; the
+// session's object-cache procedures fill it from the start-up query and keep
+// it up to date from the world's object-add and object-delete events.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-#include "session/world_sdk.h"
 
 namespace kelva {
 
@@ -23,26 +22,6 @@ struct ShroomEntry {
 
   bool operator==(const ShroomEntry&) const = default;
 };
-
-// Changes the world object of a cached shroom where it stands, to `model`
-// with `action`: the Old attributes name it, the others keep its place, yaw,
-// owner and description. The cache itself is not touched; it learns of the
-// change from the world's delete and add events that follow.
-inline void changeShroomObject(WorldSdk& sdk, const ShroomEntry& shroom, const std::string& model,
-                               const std::string& action) {
-  sdk.ObjectOldNumber = shroom.number;
-  sdk.ObjectOldX = shroom.x;
-  sdk.ObjectOldZ = shroom.z;
-  sdk.ObjectX = shroom.x;
-  sdk.ObjectY = shroom.y;
-  sdk.ObjectZ = shroom.z;
-  sdk.ObjectYaw = shroom.yaw;
-  sdk.ObjectOwner = shroom.owner;
-  sdk.ObjectModel = model;
-  sdk.ObjectDescription = shroom.description;
-  sdk.ObjectAction = action;
-  sdk.ObjectChange();
-}
 
 inline constexpr int kShroomCacheSize = 100000;
 // `lastShroomIndex` is a 16-bit integer, so at most this many shrooms are cached.
