@@ -134,7 +134,7 @@ TEST(MonsterRound, VictoryPaysLevelsUpAsFarAsItCanAndFreesTheSlot) {
   EXPECT_NE(g.statsFile().find("Ann,3,"), std::string::npos);
 }
 
-TEST(MonsterRound, AnOverflowingRewardIsSkippedAndTheFightStillEnds) {
+TEST(MonsterRound, AnOverflowingRewardSkipsTheWholeRewardAndTheFightStillEnds) {
   GameFixture g;
   g.givenPlayer("Ann").withSpeed(100).withGold(INT32_MAX - 10);
   BattleSlot& s = fight(g, {.ehp = 1, .eexp = 40, .egp = 11});
@@ -142,11 +142,42 @@ TEST(MonsterRound, AnOverflowingRewardIsSkippedAndTheFightStillEnds) {
   const Calls calls = g.takeCalls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[1], "whisper 7 You have beaten the Troll and has gained 11gp and 40exp.");
-  EXPECT_EQ(calls[2], "whisper 7 You need 60 more experience to level up.");
+  EXPECT_EQ(calls[2], "whisper 7 You need 100 more experience to level up.");
   EXPECT_EQ(g.player("Ann").gold, INT32_MAX - 10);
-  EXPECT_EQ(g.player("Ann").exp, 40);
+  EXPECT_EQ(g.player("Ann").exp, 0);
   EXPECT_EQ(s.name1, "");
   EXPECT_NE(g.statsFile(), "");
+}
+
+TEST(MonsterRound, AFailedLevelUpKeepsItsChangesAndTheNeedIsStillWhispered) {
+  GameFixture g;
+  g.givenPlayer("Ann").withSpeed(100).withExp(250).withMaxHp(INT32_MAX - 2);
+  BattleSlot& s = fight(g, {.ehp = 1, .eexp = 100});
+  Sbattle(*g.form, 0);
+  const Calls calls = g.takeCalls();
+  ASSERT_EQ(calls.size(), 3u);
+  // The level-up spent 100 experience before the hit points overflowed; the
+  // loop stops there and the need it last worked out is told.
+  EXPECT_EQ(calls[2], "whisper 7 You need -250 more experience to level up.");
+  EXPECT_EQ(g.player("Ann").exp, 250);
+  EXPECT_EQ(g.player("Ann").level, 1);
+  EXPECT_EQ(s.name1, "");
+  EXPECT_NE(g.statsFile().find("Ann,1,"), std::string::npos);
+}
+
+TEST(MonsterRound, AStrikeTheHitPointsCannotTakeIsNotAnnounced) {
+  GameFixture g;
+  g.givenPlayer("Ann").withHp(INT32_MIN + 1).withGold(40);
+  BattleSlot& s = fight(g, {.estr = 10});
+  s.turn = 1;
+  Sbattle(*g.form, 0);
+  // The subtraction overflows, so the strike's line is skipped with it; the
+  // death test that follows still runs.
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You have been killed by Troll.",
+                                  "whisper 7 You have lost 0 experience and 2 gp."}));
+  EXPECT_EQ(g.player("Ann").hp, 0);
+  EXPECT_EQ(g.player("Ann").gold, 38);
+  EXPECT_EQ(s.name1, "");
 }
 
 TEST(MonsterRound, ABadRosterIndexSkipsThePlayersStepsOnly) {
