@@ -5,13 +5,13 @@
 #include <memory>
 #include <thread>
 
-#include "app/form1.h"
 #include "app/headless.h"
 #include "app/main/hosted_world.h"
 #include "app/shutdown_signals.h"
 #include "data/file_system.h"
 #include "net/net_world_sdk.h"
 #include "session/sim_world.h"
+#include "state/form1.h"
 
 #ifdef KELVA_WITH_QT
 #include "console/qt/window_mode.h"

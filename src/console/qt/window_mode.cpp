@@ -6,10 +6,11 @@
 #include <iostream>
 #include <memory>
 
-#include "app/form1.h"
+#include "app/event_router.h"
 #include "app/shutdown_signals.h"
 #include "console/qt/console_window.h"
 #include "session/startup.h"
+#include "state/form1.h"
 
 namespace kelva::console {
 
@@ -17,7 +18,8 @@ int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const 
   QApplication app(argc, argv);
   ConsoleWindow window(settings.dataDir);
   auto form = std::make_unique<Form1>(world, files, window, window, settings.dataDir);
-  window.attach(*form);
+  app::EventRouter router(*form);
+  window.attach(*form, router);
   if (settings.onFormReady) settings.onFormReady(*form);
 
   // Ctrl-C in the terminal and SIGTERM stop the bot as closing the window does.
