@@ -116,8 +116,9 @@ bool displayAvailable() {
 
 std::string usageText() {
   return "Usage: kelvabot [--headless] [--world HOST:PORT | --world-file FILE | --simulated]\n"
-         "                [--player-port N] [--data-dir DIR] [--seed N]\n"
+         "                [--player-port N] [--data-dir DIR] [--seed N] [--answers FILE]\n"
          "       kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
+         "       kelvabot roster --data-dir DIR [--remove NAME...] [--remove-guests]\n"
          "\n"
          "Without --script the bot runs in real time. With a display it opens the\n"
          "operator's console window and asks the seven start-up questions in dialog\n"
@@ -153,8 +154,12 @@ std::string usageText() {
          "  --test-timer2-ms N  for tests: Timer2 every N ms instead of every second\n"
          "  --help           shows this text\n"
          "\n"
+         "The roster tool lists a data folder's characters and removes the ones\n"
+         "named (kelvabot roster --help).\n"
+         "\n"
          "Exit status: 0 done, 1 login refused, 2 bad option or script line,\n"
-         "3 a data file could not be loaded.\n";
+         "3 a data file could not be loaded, 4 another kelvabot runs on the data\n"
+         "folder (or it cannot be used).\n";
 }
 
 std::string executableFolder() {
