@@ -18,6 +18,7 @@
 #include "combat/battle_slot.h"
 #include "combat/random.h"
 #include "console/console_model.h"
+#include "data/activity_log.h"
 #include "data/catalog.h"
 #include "data/file_system.h"
 #include "data/object_definition.h"
@@ -41,6 +42,9 @@ class Form1 : public WorldEvents {
   FileSystem& files;
   Sound& MM1;
   const std::string dataDir;
+  // Where the game's events are recorded for the operator; nowhere unless
+  // the program sets a log (it must outlive the form).
+  ActivityLog* activityLog = &noActivityLog();
 
   // Player data.
   Roster roster{};

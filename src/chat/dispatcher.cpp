@@ -146,6 +146,7 @@ void onChat(Form1& form) {
     // An administrator command from anyone else ends the line: no other row
     // is tried and nothing is said.
     if (row.access == Access::kAdministrators && !chat.isAdmin) return;
+    if (row.access == Access::kAdministrators) form.activityLog->record("administrator " + chat.speaker + ": " + chat.line);
     run(form, row, chat);
     return;
   }

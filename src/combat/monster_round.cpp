@@ -90,6 +90,7 @@ void Sbattle(Form1& form, int i) {
     });
     step([&] { whisper("You need " + num(need.value()) + " more experience to level up."); });
     step([&] { savestats(form); });
+    form.activityLog->record(s.name1 + " beat the " + s.ename + ": " + num(s.egp) + "gp, " + num(s.eexp) + "exp");
     step([&] { removebattle(form, i); });
     return;
   }
@@ -128,6 +129,7 @@ void Sbattle(Form1& form, int i) {
     whisper("You have lost " + num(lostExp.value()) + " experience and " + num(lostGold.value()) + " gp.");
   });
   step([&] { savestats(form); });
+  form.activityLog->record(s.name1 + " was killed by the " + s.ename);
   step([&] { removebattle(form, i); });
 }
 

@@ -2,9 +2,9 @@
 # The main job keeps the game: scripts/run.sh (without its build step) runs
 # twice on one data folder. In the first run a guest arrives and the operator
 # gives Kaya gold; the second run must find both characters as they were
-# left. `close` and Ctrl-C must each end run.sh with status 0 within the
-# three-second countdown plus a second. A second bot on the folder while one
-# runs must refuse to start.
+# left, and the activity log must record both. `close` and Ctrl-C must each
+# end run.sh with status 0 within the three-second countdown plus a second.
+# A second bot on the folder while one runs must refuse to start.
 #
 # Usage: main_job_test.sh CHECKOUT KELVABOT
 set -uo pipefail
@@ -63,6 +63,13 @@ for ((i = 0; i < 100; i++)); do grep -q '^"mira",' "$KELVA_DATA_DIR/stats.txt" &
 grep -q '^"mira",' "$KELVA_DATA_DIR/stats.txt" || fail "the guest's character was not saved"
 printf 'select Kaya\ntext3 777\nchange\n' >&7
 await "say A special gift of 0exp and 657gp was given to Kaya." || exit 1
+
+# The operator's activity log in the data folder, one timestamped line per event.
+stamp='^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} '
+for event in 'Kelvabot logged in to DemoWorld$' '"mira" arrived and got a new character$' \
+  'console: A special gift of 0exp and 657gp was given to Kaya\.$'; do
+  grep -Eq "$stamp$event" "$KELVA_DATA_DIR/activity.log" || fail "activity.log lacks: $event"
+done
 
 # A second bot on the same folder refuses to start and changes nothing.
 before=$(cat "$KELVA_DATA_DIR/stats.txt")

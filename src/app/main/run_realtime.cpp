@@ -10,6 +10,7 @@
 #include "app/data_folder_lock.h"
 #include "app/form1.h"
 #include "app/headless.h"
+#include "app/main/activity_file_log.h"
 #include "app/main/hosted_world.h"
 #include "app/shutdown_signals.h"
 #include "data/file_system.h"
@@ -96,13 +97,24 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
     answers = text.str();
   }
 
+  // The operator's record of the game, beside the data it describes. Without
+  // it the bot still plays: the game must not stop for its log.
+  std::unique_ptr<ActivityFileLog> activity;
+  if (auto opened = ActivityFileLog::open(dataDir); opened.isOk()) {
+    activity = std::move(opened.value());
+  } else {
+    std::cerr << "kelvabot: " << opened.status().message() << "; playing without it\n";
+  }
+  ActivityLog& activityLog = activity ? static_cast<ActivityLog&>(*activity) : noActivityLog();
+  auto attachLog = [&activityLog](Form1& form) { form.activityLog = &activityLog; };
+
   if (options.simulated) {
     SimWorld world(printLine);
     // Wait lets real time pass: the countdown's lines come a second apart.
     world.setSleepHook([](int32_t ms) {
       if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     });
-    return runOn(argc, argv, options, dataDir, answers, world, &world, nullptr, nullptr);
+    return runOn(argc, argv, options, dataDir, answers, world, &world, attachLog, nullptr);
   }
 
   // A world over the network: a running world server, or one hosted here.
@@ -127,8 +139,10 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   // After a lost connection the bot is logged in again by the SDK; it then
   // looks at its surroundings afresh. The world reports every object again,
   // so the shroom cache starts empty rather than hold each shroom twice.
-  auto onFormReady = [&world](Form1& form) {
+  auto onFormReady = [&world, &attachLog](Form1& form) {
+    attachLog(form);
     world.setReconnectHook([&world, &form] {
+      form.activityLog->record("the bot logged in again after the connection to the world was lost");
       form.lastShroomIndex = -1;
       form.cellSequence = CellSequenceTable{};
       world.Query(form.homeSectorX, form.homeSectorZ, form.cellSequence);
