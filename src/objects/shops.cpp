@@ -43,13 +43,15 @@ constexpr PieceKind kWeapon{kWeaponKind,
                             "You do not have any weapon to sell.",
                             "You sold your weapon for "};
 
-// The first catalogue entry with this id and kind, or nullptr. An empty slot
-// (no name) is no piece at all: a shop or a sale that would land on one is
-// refused instead of selling or buying back nothing for nothing.
+// The first catalogue entry with this id and kind, or nullptr. Only the id
+// and the kind count: an entry added with an empty name is sold and bought
+// back like any other, as /equipment and armorid find it too. When no entry
+// matches at all, the shop or buyer refuses rather than trade nothing for
+// nothing.
 const CatalogEntry* findPiece(const Form1& form, int64_t id, int16_t kind) {
   for (int k = 0; k <= form.lastCatalogIndex; ++k) {
     const CatalogEntry& e = at(form.catalog, k);
-    if (!e.name.empty() && e.id == id && e.kind == kind) return &e;
+    if (e.id == id && e.kind == kind) return &e;
   }
   return nullptr;
 }
