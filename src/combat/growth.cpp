@@ -83,7 +83,7 @@ bool levelup(Form1& form, int32_t session, const std::string& name) {
 
   form.sdk.Whisper(session, "You are now level " + num(p.level) + ".");
   savestats(form);
-  form.activityLog->record(name + " reached level " + num(stored.level));
+  form.activityLog->record(name + " reached level " + num(p.level));
   return true;
 }
 
