@@ -27,9 +27,25 @@ class ActivityLogged : public ::testing::Test {
     g.world.AvatarName = name;
     g.form->onAvatarAdd();
   }
-  ObjectDefinition& monster(const std::string& name, int32_t number, int32_t hp, int32_t speed, int32_t strength) {
-    return g.givenObject(ObjectDefinition{.name = name, .stat1 = hp, .stat2 = speed, .stat3 = strength, .stat4 = 2,
-                                          .stat5 = 100, .role = "battle", .objectNumber = number});
+  // A registered object: its role, number and main value, and the fields some roles use.
+  ObjectDefinition& object(const std::string& role, int32_t number, int32_t param, const std::string& name = "",
+                           const std::string& tag = "", int32_t stat4 = 0) {
+    ObjectDefinition d;
+    d.role = role;
+    d.objectNumber = number;
+    d.param = param;
+    d.name = name;
+    d.tag = tag;
+    d.stat4 = stat4;
+    return g.givenObject(d);
+  }
+  // A monster that pays 2gp and 100exp.
+  void monster(const std::string& name, int32_t number, int32_t hp, int32_t speed, int32_t strength) {
+    ObjectDefinition& d = object("battle", number, 0, name, "", 2);
+    d.stat1 = hp;
+    d.stat2 = speed;
+    d.stat3 = strength;
+    d.stat5 = 100;
   }
   GameFixture g;
   RecordingLog log;
@@ -56,11 +72,10 @@ TEST_F(ActivityLogged, ArrivalsBattlesDeathsAndLevelUps) {
 
 TEST_F(ActivityLogged, PurchasesClanJoinsAndSkills) {
   g.givenPlayer("Ann").withGold(100).withLevel(5);
-  g.givenObject(ObjectDefinition{.role = "hppotion", .param = 8, .objectNumber = 20});
-  g.givenObject(ObjectDefinition{.name = "Owls", .role = "clan", .param = 1, .objectNumber = 21, .tag = "good"});
-  g.givenObject(ObjectDefinition{.name = "steal", .stat4 = 30, .role = "skill", .param = 1, .objectNumber = 22,
-                                 .tag = "Owls"});
-  g.givenObject(ObjectDefinition{.role = "heal", .param = 3, .objectNumber = 23});
+  object("hppotion", 20, 8);
+  object("clan", 21, 1, "Owls", "good");
+  object("skill", 22, 1, "steal", "Owls", 30);
+  object("heal", 23, 3);
   g.clickObject("Ann", 7, 20);
   g.clickObject("Ann", 7, 21);
   g.clickObject("Ann", 7, 22);
