@@ -19,8 +19,8 @@ bool isGuest(const std::string& name) { return name.size() >= 2 && name.front() 
 constexpr std::size_t kFoundSlots = 101;
 
 void list(const std::vector<PlayerRecord>& records, std::ostream& out) {
-  out << records.size() << (records.size() == 1 ? " character" : " characters") << " (the game finds those in slots 0 to "
-      << kFoundSlots - 1 << ")\n";
+  out << records.size() << (records.size() == 1 ? " character" : " characters")
+      << " (the game finds those in slots 0 to " << kFoundSlots - 1 << ")\n";
   for (std::size_t i = 0; i < records.size(); ++i) {
     out << i << "  " << records[i].name << "  level " << records[i].level << "  "
         << (isGuest(records[i].name) ? "guest" : "registered") << (i >= kFoundSlots ? "  (not found by the game)" : "")

@@ -61,7 +61,8 @@ TEST_F(ActivityLogged, ArrivalsBattlesDeathsAndLevelUps) {
   monster("Rat", 10, 1, 0, 1);
   g.clickObject("Ann", 7, 10);
   g.form->timer1Tick();
-  EXPECT_EQ(take(), (Lines{"Ann started a battle with the Rat", "Ann reached level 2", "Ann beat the Rat: 2gp, 100exp"}));
+  EXPECT_EQ(take(),
+            (Lines{"Ann started a battle with the Rat", "Ann reached level 2", "Ann beat the Rat: 2gp, 100exp"}));
 
   monster("Ogre", 11, 1000, 100, 1000);
   g.clickObject("Ann", 7, 11);
@@ -95,7 +96,8 @@ TEST_F(ActivityLogged, AdministratorCommandsGiftsOwnerMessagesAndTheirSpeakers) 
   console::selectCombo1(*g.form, "Bob");
   g.form->console.Text2 = "50";
   console::pressCommand1(*g.form);
-  EXPECT_EQ(take(), (Lines{"administrator Kaya: /object number", "administrator Kaya: bmessage: the troll is too strong",
+  EXPECT_EQ(take(), (Lines{"administrator Kaya: /object number",
+                           "administrator Kaya: bmessage: the troll is too strong",
                            "owner message from Kaya: the troll is too strong",
                            "console: A special gift of 50exp and 0gp was given to Bob."}));
 }

@@ -14,7 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string line(const std::string& name, int level = 1) {
-  return name + "," + std::to_string(level) + ",Human,none,10,10,10,10,15,15,0,0,5,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
+  return name + "," + std::to_string(level) +
+         ",Human,none,10,10,10,10,15,15,0,0,5,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
 }
 
 // A data folder on the real disk (the lock is the kernel's).

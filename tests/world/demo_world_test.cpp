@@ -46,7 +46,9 @@ TEST_F(DemoWorld, EveryObjectDoesSomethingWhenClicked) {
     EXPECT_TRUE(roles.count(o.number) == 1 || shroom) << o.number << " " << o.description << " has no role";
     EXPECT_FALSE(roles.count(o.number) == 1 && shroom) << o.number << " is registered, so it is no shroom";
   }
-  for (const auto& [number, role] : roles) EXPECT_TRUE(inWorld.count(number)) << number << " (" << role << ") is not in the world";
+  for (const auto& [number, role] : roles) {
+    EXPECT_TRUE(inWorld.count(number)) << number << " (" << role << ") is not in the world";
+  }
   std::set<std::string> kinds;
   for (const auto& [number, role] : roles) kinds.insert(role);
   EXPECT_EQ(kinds, (std::set<std::string>{"battle", "heal", "hppotion", "item", "armor", "weapon", "sellarmor",
