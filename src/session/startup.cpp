@@ -122,6 +122,7 @@ void formUnload(Form1& form) {
   form.sdk.Wait(1000);
   form.sdk.Destroy();
   form.sdk.Term();
+  form.activityLog->record("the bot left the world");
 }
 
 }  // namespace kelva::session

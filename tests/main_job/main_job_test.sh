@@ -83,6 +83,7 @@ sent=$(date +%s%N)
 echo close >&7
 finish "$sent"
 check_prompt_end "close" "$status" "$ms"
+grep -Eq "${stamp}the bot left the world$" "$KELVA_DATA_DIR/activity.log" || fail "activity.log lacks the bot's leaving"
 exec 5>&-
 
 # Second run: the same folder, not filled again; both characters as left.
