@@ -2,7 +2,7 @@
 // without a display.
 //
 // The seven start-up prompts are printed, one line each, and answered by
-// lines of the input. Afterwards the input takes the operator's console lines
+// lines of the input (the lines of an answers file, when given, come first). Afterwards the input takes the operator's console lines
 // in the words of the world-script language:
 //   admin INDEX NAME    select NAME    text2 TEXT    text3 TEXT    change    close
 // and, while the world is the simulated one, its avatars' event lines too

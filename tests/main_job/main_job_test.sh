@@ -83,6 +83,7 @@ sent=$(date +%s%N)
 echo close >&7
 finish "$sent"
 check_prompt_end "close" "$status" "$ms"
+close_ms=$ms
 grep -Eq "${stamp}the bot left the world$" "$KELVA_DATA_DIR/activity.log" || fail "activity.log lacks the bot's leaving"
 exec 5>&-
 
@@ -98,10 +99,12 @@ sent=$(date +%s%N)
 kill -INT -- "-$run_pid"
 finish "$sent"
 check_prompt_end "Ctrl-C" "$status" "$ms"
+interrupt_ms=$ms
 grep -q "say One..." "$work/out" || fail "Ctrl-C did not run the countdown"
 
 rm -rf "$work"
 if ((failures > 0)); then
   exit 1
 fi
-echo "PASS: progress kept across two runs; close and Ctrl-C return 0 promptly; a second bot is refused"
+echo "PASS: progress kept across two runs; close returned 0 after $close_ms ms, Ctrl-C after $interrupt_ms ms;" \
+  "a second bot is refused"
