@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "console/console_model.h"
+#include "state/console_model.h"
 #include "data/numbers.h"
 
 namespace kelva::app {

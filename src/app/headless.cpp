@@ -9,14 +9,15 @@
 #include <iostream>
 #include <memory>
 
+#include "app/event_router.h"
 #include "app/explained_dialogs.h"
-#include "app/form1.h"
 #include "app/realtime_loop.h"
 #include "app/script_runner.h"
 #include "app/shutdown_signals.h"
 #include "console/console_actions.h"
 #include "session/sim_world.h"
 #include "session/startup.h"
+#include "state/form1.h"
 
 namespace kelva::app {
 
@@ -167,12 +168,13 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
 
   TranscriptConsole console([&out](const std::string& line) { out(line); });
   auto form = std::make_unique<Form1>(world, files, console, console, settings.dataDir);
+  EventRouter router(*form);
   if (settings.onFormReady) settings.onFormReady(*form);
 
   // Timer1 and Timer2 run from the start, while the prompts wait too.
-  const auto timer1 = loop.timers().add(500ms, [&] { form->timer1Tick(); });
-  const auto timer2 = loop.timers().add(settings.timer2Interval, [&] { form->timer2Tick(); });
-  const auto timawwait = loop.timers().add(250ms, [&] { form->timawwaitTick(); });
+  const auto timer1 = loop.timers().add(500ms, [&] { router.timer1Tick(); });
+  const auto timer2 = loop.timers().add(settings.timer2Interval, [&] { router.timer2Tick(); });
+  const auto timawwait = loop.timers().add(250ms, [&] { router.timawwaitTick(); });
   loop.startTimer(timer1);
   loop.startTimer(timer2);
   loop.watch(settings.inputFd, [&] { input.readMore(); });

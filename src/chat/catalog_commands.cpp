@@ -18,11 +18,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/data_lines.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::chat {
 

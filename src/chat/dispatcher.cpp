@@ -13,7 +13,6 @@
 #include <iostream>
 #include <string_view>
 
-#include "app/form1.h"
 #include "chat/catalog_commands.h"
 #include "chat/chat_line.h"
 #include "chat/info_commands.h"
@@ -22,6 +21,7 @@
 #include "chat/upkeep_commands.h"
 #include "data/checked.h"
 #include "data/numbers.h"
+#include "state/form1.h"
 
 namespace kelva::chat {
 

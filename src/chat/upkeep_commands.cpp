@@ -6,12 +6,12 @@
 
 #include <iostream>
 
-#include "app/form1.h"
 #include "combat/battle_table.h"
 #include "combat/growth.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::chat {
 

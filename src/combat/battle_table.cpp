@@ -9,11 +9,11 @@
 #include <exception>
 #include <iostream>
 
-#include "app/form1.h"
 #include "combat/monster_round.h"
 #include "combat/pvp_round.h"
 #include "data/checked.h"
 #include "data/numbers.h"
+#include "state/form1.h"
 
 namespace kelva::combat {
 

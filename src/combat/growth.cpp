@@ -7,10 +7,10 @@
 // changes the character only once all its sums are known.
 #include "combat/growth.h"
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::combat {
 

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
 #include "data/player_record.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::console {
 

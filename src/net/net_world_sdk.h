@@ -22,7 +22,7 @@
 #include <ostream>
 #include <string>
 
-#include "session/world_sdk.h"
+#include "state/world_sdk.h"
 
 namespace kelva::net {
 

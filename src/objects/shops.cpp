@@ -3,11 +3,11 @@
 #include <cmath>
 #include <string>
 
-#include "app/form1.h"
 #include "combat/growth.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::objects {
 

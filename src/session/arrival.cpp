@@ -2,8 +2,8 @@
 
 #include <iostream>
 
-#include "app/form1.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::session {
 

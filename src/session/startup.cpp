@@ -2,10 +2,10 @@
 
 #include <iostream>
 
-#include "app/form1.h"
-#include "combat/random.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "data/random.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::session {
 

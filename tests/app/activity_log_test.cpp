@@ -25,7 +25,7 @@ class ActivityLogged : public ::testing::Test {
   std::vector<std::string> take() { return std::exchange(log.lines, {}); }
   void arrive(const std::string& name) {
     g.world.AvatarName = name;
-    g.form->onAvatarAdd();
+    g.router->onAvatarAdd();
   }
   // A registered object: its role, number and main value, and the fields some roles use.
   ObjectDefinition& object(const std::string& role, int32_t number, int32_t param, const std::string& name = "",
@@ -60,14 +60,14 @@ TEST_F(ActivityLogged, ArrivalsBattlesDeathsAndLevelUps) {
 
   monster("Rat", 10, 1, 0, 1);
   g.clickObject("Ann", 7, 10);
-  g.form->timer1Tick();
+  g.router->timer1Tick();
   EXPECT_EQ(take(),
             (Lines{"Ann started a battle with the Rat", "Ann reached level 2", "Ann beat the Rat: 2gp, 100exp"}));
 
   monster("Ogre", 11, 1000, 100, 1000);
   g.clickObject("Ann", 7, 11);
-  g.form->timer1Tick();
-  g.form->timer1Tick();
+  g.router->timer1Tick();
+  g.router->timer1Tick();
   EXPECT_EQ(take(), (Lines{"Ann started a battle with the Ogre", "Ann was killed by the Ogre"}));
 }
 

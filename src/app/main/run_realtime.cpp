@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "app/data_folder_lock.h"
-#include "app/form1.h"
 #include "app/headless.h"
 #include "app/main/activity_file_log.h"
 #include "app/main/hosted_world.h"
@@ -17,6 +16,7 @@
 #include "net/login_codes.h"
 #include "net/net_world_sdk.h"
 #include "session/sim_world.h"
+#include "state/form1.h"
 
 #ifdef KELVA_WITH_QT
 #include "console/qt/window_mode.h"

@@ -13,11 +13,12 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include "app/event_router.h"
 #include "app/explained_dialogs.h"
-#include "app/form1.h"
 #include "app/shutdown_signals.h"
 #include "console/qt/console_window.h"
 #include "session/startup.h"
+#include "state/form1.h"
 
 namespace kelva::console {
 
@@ -62,7 +63,8 @@ int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const 
   QApplication app(argc, argv);
   ConsoleWindow window(settings.dataDir);
   auto form = std::make_unique<Form1>(world, files, window, window, settings.dataDir);
-  window.attach(*form);
+  app::EventRouter router(*form);
+  window.attach(*form, router);
   if (settings.onFormReady) settings.onFormReady(*form);
 
   // Ctrl-C in the terminal and SIGTERM stop the bot as closing the window does.

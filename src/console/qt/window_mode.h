@@ -12,7 +12,7 @@
 #include <string>
 
 #include "data/file_system.h"
-#include "session/world_sdk.h"
+#include "state/world_sdk.h"
 
 namespace kelva {
 class Form1;

@@ -1,11 +1,11 @@
-#include "data/persistence.h"
+#include "persist/persistence.h"
 
 #include <iostream>
 
-#include "app/form1.h"
 #include "data/catalog_file.h"
 #include "data/objects_file.h"
 #include "data/stats_file.h"
+#include "state/form1.h"
 
 namespace kelva {
 
