@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/data_folder_lock.h"
+#include "support/temp_folder.h"
 
 namespace kelva::app {
 namespace {
@@ -21,19 +22,8 @@ std::string line(const std::string& name, int level = 1) {
 // A data folder on the real disk (the lock is the kernel's).
 class RosterTool : public ::testing::Test {
  protected:
-  RosterTool() : dir(fs::temp_directory_path() / ("roster_test_" + std::to_string(::getpid()))) {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  ~RosterTool() override { fs::remove_all(dir); }
-
-  void writeStats(const std::string& bytes) { std::ofstream(dir / "stats.txt", std::ios::binary) << bytes; }
-  std::string read(const std::string& name) {
-    std::ifstream in(dir / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  void writeStats(const std::string& bytes) { folder.write("stats.txt", bytes); }
+  std::string read(const std::string& name) { return folder.read(name); }
   int run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--data-dir", dir.string()});
     auto request = parseRosterArguments(args);
@@ -43,7 +33,8 @@ class RosterTool : public ::testing::Test {
     return runRosterTool(request.value(), files, out, err);
   }
 
-  fs::path dir;
+  testing::TempFolder folder{"roster_test"};
+  const fs::path& dir = folder.path;
   DiskFileSystem files;
   std::ostringstream out, err;
 };
@@ -107,8 +98,8 @@ TEST(RosterArguments, NeedADataFolderAndNamesAfterRemove) {
 }
 
 TEST(DataFolderLock, OneHolderAtATimeAndAMissingFolderIsRefused) {
-  const fs::path dir = fs::temp_directory_path() / ("lock_test_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  testing::TempFolder folder("lock_test");
+  const fs::path dir = folder.path;
   {
     auto first = DataFolderLock::acquire(dir.string());
     ASSERT_TRUE(first.isOk());
@@ -117,7 +108,6 @@ TEST(DataFolderLock, OneHolderAtATimeAndAMissingFolderIsRefused) {
     EXPECT_NE(second.status().message().find("another kelvabot is running on the data folder"), std::string::npos);
   }
   EXPECT_TRUE(DataFolderLock::acquire(dir.string()).isOk()) << "released with its holder";
-  fs::remove_all(dir);
   auto missing = DataFolderLock::acquire((dir / "nowhere").string());
   ASSERT_FALSE(missing.isOk());
   EXPECT_NE(missing.status().message().find("cannot use the data folder"), std::string::npos);

@@ -1,12 +1,12 @@
 #include "app/main/activity_file_log.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
+
+#include "support/temp_folder.h"
 
 namespace kelva::app {
 namespace {
@@ -15,18 +15,9 @@ namespace fs = std::filesystem;
 
 class ActivityFile : public ::testing::Test {
  protected:
-  ActivityFile() : dir(fs::temp_directory_path() / ("activity_test_" + std::to_string(::getpid()))) {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  ~ActivityFile() override { fs::remove_all(dir); }
-  std::string read(const std::string& name) {
-    std::ifstream in(dir / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  fs::path dir;
+  std::string read(const std::string& name) { return folder.read(name); }
+  testing::TempFolder folder{"activity_test"};
+  const fs::path& dir = folder.path;
 };
 
 TEST_F(ActivityFile, TimestampsEachEventAndContinuesTheFileOfTheLastRun) {
