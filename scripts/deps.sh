@@ -18,6 +18,12 @@ kelva_packages=(
   netcat-openbsd
   clang
   libclang-rt-14-dev
+  # The browser client: three.js served by the world, and the browser test.
+  libboost1.81-dev
+  libjs-three
+  chromium
+  chromium-driver
+  python3-selenium
 )
 
 kelva_install_missing() {
