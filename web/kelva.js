@@ -294,11 +294,11 @@
   function clampLong(v) { return Math.max(-2147483648, Math.min(2147483647, v)); }
 
   // ---------------------------------------------------------------- 3D scene
-  let renderer = null, scene = null, camera = null, ground = null, grid = null;
+  let renderer = null, scene = null, camera = null, ground = null, groundTexture = null;
   const objectNodes = new Map();   // number -> Group
   const avatarNodes = new Map();   // session -> Group
   const clickable = [];            // the groups a ray may hit
-  const cameraOffset = new THREE.Vector3(0, 13, 17);
+  const cameraOffset = new THREE.Vector3(0, 17, 23);
   let zoom = 1;
 
   function webglProblem() {
@@ -328,24 +328,21 @@
     scene = new THREE.Scene();
     const sky = new THREE.Color(0xa9cbe8);
     scene.background = sky;
-    scene.fog = new THREE.Fog(sky, 70, 190);
-    camera = new THREE.PerspectiveCamera(50, 1, 0.5, 400);
+    scene.fog = new THREE.Fog(sky, 80, 230);
+    camera = new THREE.PerspectiveCamera(50, 1, 0.5, 500);
 
-    scene.add(new THREE.HemisphereLight(0xdfefff, 0x4a6a3a, 0.85));
+    scene.add(new THREE.HemisphereLight(0xdfefff, 0x3a5a2a, 0.75));
     const sun = new THREE.DirectionalLight(0xfff4e0, 0.75);
     sun.position.set(30, 60, 20);
     scene.add(sun);
 
-    ground = new THREE.Mesh(new THREE.PlaneBufferGeometry(1200, 1200),
-      new THREE.MeshLambertMaterial({ color: 0x6c9a55 }));
+    // Grass with a faint line round every cell (10 m), so that distance
+    // reads at a glance; the ground follows the player, its pattern stays put.
+    groundTexture = cellTexture();
+    ground = new THREE.Mesh(new THREE.PlaneBufferGeometry(800, 800),
+      new THREE.MeshLambertMaterial({ map: groundTexture }));
     ground.rotation.x = -Math.PI / 2;
-    ground.userData.ground = true;
     scene.add(ground);
-    // One line every cell (10 m) so distance reads at a glance; the grid
-    // follows the player cell by cell.
-    grid = new THREE.GridHelper(300, 30, 0x4d7040, 0x5a8449);
-    grid.position.y = 0.01;
-    scene.add(grid);
 
     resize();
     window.addEventListener('resize', resize);
@@ -356,6 +353,29 @@
       e.preventDefault();
       zoom = Math.max(0.4, Math.min(3, zoom * (e.deltaY > 0 ? 1.1 : 0.9)));
     }, { passive: false });
+  }
+
+  function cellTexture() {
+    const c = document.createElement('canvas');
+    c.width = c.height = 256;
+    const g = c.getContext('2d');
+    g.fillStyle = '#5f8f45';
+    g.fillRect(0, 0, 256, 256);
+    // A little unevenness, always the same, so the grass does not look painted.
+    let seed = 7;
+    const rnd = () => ((seed = (seed * 16807) % 2147483647) / 2147483647);
+    for (let i = 0; i < 1400; i++) {
+      g.fillStyle = rnd() < 0.5 ? 'rgba(40,80,30,0.18)' : 'rgba(150,190,100,0.16)';
+      g.fillRect(rnd() * 256, rnd() * 256, 2 + rnd() * 3, 2 + rnd() * 3);
+    }
+    g.strokeStyle = 'rgba(30,55,25,0.55)';
+    g.lineWidth = 3;
+    g.strokeRect(0, 0, 256, 256);
+    const t = new THREE.CanvasTexture(c);
+    t.wrapS = t.wrapT = THREE.RepeatWrapping;
+    t.repeat.set(80, 80);
+    t.anisotropy = 4;
+    return t;
   }
 
   function showNoWebgl(why) {
@@ -446,8 +466,8 @@
       if (tagText) {
         const t = label(tagText, row.kind === 'unknown' ? 'rgba(60,45,30,0.9)' : css(tint),
           row.kind === 'monster' || row.kind === 'hall' || row.kind === 'teacher' || row.kind === 'shroom' || row.kind === 'unknown'
-            ? '#ffffff' : '#10141a', 0.5);
-        t.position.y = box.max.y + 0.6;
+            ? '#ffffff' : '#10141a', 0.8);
+        t.position.y = box.max.y + 0.7;
         node.add(t);
       }
       node.userData = { object: o.number };
@@ -533,8 +553,8 @@
       node.add(figure(colour, a.bot));
       node.add(shadowDisc(0.45));
       if (me) node.add(ring(0.7, 0x7fe0a6));
-      const tag = a.bot ? label(a.name + ' · the bot', '#f2c230', '#10141a', 0.42)
-        : label(me ? a.name + ' (you)' : a.name, me ? 'rgba(30,90,60,0.9)' : 'rgba(13,17,23,0.8)', '#ffffff', 0.38);
+      const tag = a.bot ? label(a.name + ' · the bot', '#f2c230', '#10141a', 0.62)
+        : label(me ? a.name + ' (you)' : a.name, me ? 'rgba(30,90,60,0.9)' : 'rgba(13,17,23,0.8)', '#ffffff', 0.56);
       tag.position.y = a.bot ? 2.65 : 2.4;
       node.add(tag);
       node.userData = { avatar: a.session, target: target.clone() };
@@ -677,8 +697,10 @@
     if (markerNode && now > markerUntil) markerNode.visible = false;
     camera.position.copy(cameraTarget).addScaledVector(cameraOffset, zoom);
     camera.lookAt(cameraTarget.x, cameraTarget.y + 1.2, cameraTarget.z);
-    grid.position.set(Math.round(cameraTarget.x / 10) * 10, 0.01, Math.round(cameraTarget.z / 10) * 10);
-    ground.position.set(cameraTarget.x, 0, cameraTarget.z);
+    // The ground moves with the camera in whole cells, so its pattern stays
+    // put under the things on it.
+    const gx = Math.round(cameraTarget.x / 10) * 10, gz = Math.round(cameraTarget.z / 10) * 10;
+    ground.position.set(gx, 0, gz);
     renderer.render(scene, camera);
     if (kelva.frames++ === 0) kelva.firstFrameMs = Math.round(performance.now());
     const me = kelva.me;

@@ -69,14 +69,14 @@ const KelvaModels = (() => {
         const a = i * 1.3;
         g.add(mesh(ball(0.09, 6), spotColour, Math.cos(a) * 0.38, 0.9 - (i % 2) * 0.1, Math.sin(a) * 0.38));
       }
-      g.scale.setScalar(scale);
+      g.scale.setScalar(scale * 0.8);
       return g;
     };
   }
 
   // A four-legged creature (rats, wolves, spiders...), sized by its name.
   function beast(model) {
-    const big = /dragon|bear/i.test(model) ? 2.2 : /wolf|boar/i.test(model) ? 1.4 : 1.0;
+    const big = /dragon|bear/i.test(model) ? 2.2 : /wolf|boar/i.test(model) ? 1.2 : 0.75;
     const fur = /rat/i.test(model) ? 0x7a6a5a : /spider/i.test(model) ? 0x2a2a30 : 0x8a5a3a;
     const g = new THREE.Group();
     const body = mesh(ball(0.5), fur, 0, 0.55, 0);
