@@ -14,7 +14,7 @@ kelva_packages=(
   qt6-multimedia-dev
   fonts-dejavu-core
   nlohmann-json3-dev
-  libasio-dev
+  libboost1.81-dev
   netcat-openbsd
   clang
   libclang-rt-14-dev

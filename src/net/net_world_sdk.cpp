@@ -1,6 +1,6 @@
 #include "net/net_world_sdk.h"
 
-#include <asio.hpp>
+#include <boost/asio.hpp>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -17,7 +17,7 @@
 
 namespace kelva::net {
 
-using asio::ip::tcp;
+using boost::asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -48,13 +48,13 @@ class NetWorldSdk::Link {
   using Item = Delivery;
 
   explicit Link(NetOptions options)
-      : options_(std::move(options)), work_(asio::make_work_guard(io_)), resolver_(io_), socket_(io_),
+      : options_(std::move(options)), work_(boost::asio::make_work_guard(io_)), resolver_(io_), socket_(io_),
         timer_(io_), lines_(kMaxBotLine), backoff_(options_.firstBackoff) {
     thread_ = std::thread([this] { io_.run(); });
   }
 
   ~Link() {
-    asio::post(io_, [this] {
+    boost::asio::post(io_, [this] {
       phase_ = Phase::kTerminated;
       closeSocket();
       timer_.cancel();
@@ -73,7 +73,7 @@ class NetWorldSdk::Link {
     startBot.id = nextId_++;
     std::promise<int32_t> result;
     std::future<int32_t> answer = result.get_future();
-    asio::post(io_, [this, init, startBot, r = std::move(result)]() mutable {
+    boost::asio::post(io_, [this, init, startBot, r = std::move(result)]() mutable {
       if (everOnline_ || loginResult_) {
         r.set_value(4);  // already logged in: the world's own code for it
         return;
@@ -90,7 +90,7 @@ class NetWorldSdk::Link {
   }
 
   void send(std::string line) {
-    asio::post(io_, [this, l = std::move(line)]() mutable {
+    boost::asio::post(io_, [this, l = std::move(line)]() mutable {
       if (phase_ != Phase::kOnline) {
         dropped();
         return;
@@ -107,7 +107,7 @@ class NetWorldSdk::Link {
     call.value = cell;
     std::promise<std::optional<int32_t>> p;
     auto f = p.get_future();
-    asio::post(io_, [this, call, p = std::move(p)]() mutable {
+    boost::asio::post(io_, [this, call, p = std::move(p)]() mutable {
       if (phase_ != Phase::kOnline) {
         p.set_value(std::nullopt);
         return;
@@ -123,7 +123,7 @@ class NetWorldSdk::Link {
   void terminate(const std::string& termLine) {
     std::promise<void> done;
     auto f = done.get_future();
-    asio::post(io_, [this, termLine, d = std::move(done)]() mutable {
+    boost::asio::post(io_, [this, termLine, d = std::move(done)]() mutable {
       termDone_.emplace(std::move(d));
       if (phase_ == Phase::kOnline) {
         write(termLine);
@@ -148,7 +148,7 @@ class NetWorldSdk::Link {
     queue_.pop_front();
     if (readPaused_ && queue_.size() <= kMaxQueued / 2) {
       readPaused_ = false;
-      asio::post(io_, [this, gen = generation_.load()] {
+      boost::asio::post(io_, [this, gen = generation_.load()] {
         if (gen == generation_ && socket_.is_open()) startRead(gen);
       });
     }
@@ -170,7 +170,7 @@ class NetWorldSdk::Link {
   }
 
   void closeSocket() {
-    std::error_code ignored;
+    boost::system::error_code ignored;
     resolver_.cancel();
     if (socket_.is_open()) {
       socket_.shutdown(tcp::socket::shutdown_both, ignored);
@@ -187,16 +187,16 @@ class NetWorldSdk::Link {
     writing_ = false;
     inFlightSize_ = 0;
     timer_.expires_after(std::chrono::seconds(5));
-    timer_.async_wait([this, gen](std::error_code ec) {
+    timer_.async_wait([this, gen](boost::system::error_code ec) {
       if (!ec && gen == generation_ && phase_ == Phase::kConnecting) connectFailed("no answer in 5 s");
     });
-    auto onResolved = [this, gen](std::error_code ec, tcp::resolver::results_type results) {
+    auto onResolved = [this, gen](boost::system::error_code ec, tcp::resolver::results_type results) {
       if (gen != generation_ || phase_ != Phase::kConnecting) return;
       if (ec) {
         connectFailed(ec.message());
         return;
       }
-      asio::async_connect(socket_, results, [this, gen](std::error_code e, const tcp::endpoint&) {
+      boost::asio::async_connect(socket_, results, [this, gen](boost::system::error_code e, const tcp::endpoint&) {
         if (gen != generation_ || phase_ != Phase::kConnecting) return;
         if (e) {
           connectFailed(e.message());
@@ -209,14 +209,14 @@ class NetWorldSdk::Link {
   }
 
   void connected(uint64_t gen) {
-    std::error_code ignored;
+    boost::system::error_code ignored;
     socket_.set_option(tcp::no_delay(true), ignored);
     phase_ = Phase::kLoggingIn;
     startRead(gen);
     write(initLine_);
     write(encodeCall(startBot_));
     timer_.expires_after(options_.loginTimeout);
-    timer_.async_wait([this, gen](std::error_code ec) {
+    timer_.async_wait([this, gen](boost::system::error_code ec) {
       if (ec || gen != generation_ || phase_ != Phase::kLoggingIn) return;
       if (loginResult_) {
         closeSocket();
@@ -235,7 +235,7 @@ class NetWorldSdk::Link {
       if (Clock::now() < firstDeadline_) {
         phase_ = Phase::kWaitingRetry;
         timer_.expires_after(std::chrono::milliseconds(250));
-        timer_.async_wait([this](std::error_code ec) {
+        timer_.async_wait([this](boost::system::error_code ec) {
           if (!ec && phase_ == Phase::kWaitingRetry) beginConnect();
         });
         return;
@@ -265,7 +265,7 @@ class NetWorldSdk::Link {
     log() << "kelvabot: " << (wasOnline ? "lost the connection to" : "still not back in") << " the world server at "
           << where() << " (" << reason << "); logging in again in " << ms(backoff_) << std::endl;
     timer_.expires_after(backoff_);
-    timer_.async_wait([this](std::error_code ec) {
+    timer_.async_wait([this](boost::system::error_code ec) {
       if (!ec && phase_ == Phase::kWaitingRetry) beginConnect();
     });
     backoff_ = std::min(backoff_ * 2, options_.longestBackoff);
@@ -293,10 +293,10 @@ class NetWorldSdk::Link {
   }
 
   void startRead(uint64_t gen) {
-    socket_.async_read_some(asio::buffer(readBuffer_), [this, gen](std::error_code ec, std::size_t n) {
+    socket_.async_read_some(boost::asio::buffer(readBuffer_), [this, gen](boost::system::error_code ec, std::size_t n) {
       if (gen != generation_) return;
       if (ec) {
-        lost(ec == asio::error::eof ? "the world closed the connection" : ec.message());
+        lost(ec == boost::asio::error::eof ? "the world closed the connection" : ec.message());
         return;
       }
       bool open = lines_.feed(
@@ -385,7 +385,7 @@ class NetWorldSdk::Link {
     writing_ = true;
     inFlightSize_ = buffer->size();
     uint64_t gen = generation_;
-    asio::async_write(socket_, asio::buffer(*buffer), [this, buffer, gen](std::error_code ec, std::size_t) {
+    boost::asio::async_write(socket_, boost::asio::buffer(*buffer), [this, buffer, gen](boost::system::error_code ec, std::size_t) {
       if (gen != generation_) return;
       writing_ = false;
       inFlightSize_ = 0;
@@ -414,11 +414,11 @@ class NetWorldSdk::Link {
   }
 
   NetOptions options_;
-  asio::io_context io_;
-  asio::executor_work_guard<asio::io_context::executor_type> work_;
+  boost::asio::io_context io_;
+  boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;
   tcp::resolver resolver_;
   tcp::socket socket_;
-  asio::steady_timer timer_;
+  boost::asio::steady_timer timer_;
   LineBuffer lines_;
   std::array<char, 16384> readBuffer_{};
   std::string pending_;

@@ -1,11 +1,12 @@
 // The world server: hosts one world for players on a line-based player port
 // and for bots on the bot port.
 //
-// Players connect with any line-based client (nc, telnet), choose a name (a
-// registered name needs its password; a guest appears in double quotes, so a
-// guest can never pass for a registered avatar), and then chat or act on the
-// world (player_input.h). Bots log in with a citizen number and privilege
-// password and speak the bot protocol (net/bot_protocol.h).
+// One core holds the world's rules (world_core.h) and knows nothing of
+// sockets; each kind of connection has its own port that turns bytes into the
+// core's calls and the core's events into its clients' language: the player
+// line port (line_port.h) and the bot port (bot_port.h). The limits every
+// connection shares live in connection_limits.h. docs/world_server.md
+// describes the pieces.
 //
 // Everything runs on the thread that runs the io_context; the server never
 // blocks on a client. Each client's unsent output is bounded and a client
@@ -21,9 +22,10 @@
 #include <string>
 
 #include "data/result.h"
+#include "world/connection_limits.h"
 #include "world/world_file.h"
 
-namespace asio {
+namespace boost::asio {
 class io_context;
 }
 
@@ -35,21 +37,14 @@ struct ServerOptions {
   uint16_t playerPort = 7777;  // 0: any free port
   uint16_t botPort = 7778;
   std::size_t maxPlayers = 1000;
-  std::size_t maxPlayerLine = 1000;
-  std::size_t playerOutputLimit = 256 * 1024;
-  std::size_t botOutputLimit = 16 * 1024 * 1024;
-  // A player may type this many lines a second, in bursts of up to `playerLineBurst`.
-  double playerLinesPerSecond = 10.0;
-  double playerLineBurst = 30.0;
-  // A connection that has not chosen a name after this long is closed.
-  int nameTimeoutSeconds = 120;
+  ConnectionLimits limits;
 };
 
 class WorldServer {
  public:
   // `io` and `log` must outlive the server, and the io_context must have
   // stopped running before the server is destroyed.
-  WorldServer(asio::io_context& io, WorldDefinition world, ServerOptions options, std::ostream& log);
+  WorldServer(boost::asio::io_context& io, WorldDefinition world, ServerOptions options, std::ostream& log);
   ~WorldServer();
   WorldServer(const WorldServer&) = delete;
   WorldServer& operator=(const WorldServer&) = delete;

@@ -2,7 +2,7 @@
 // of its own, for tests that talk to it over real sockets.
 #pragma once
 
-#include <asio.hpp>
+#include <boost/asio.hpp>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -78,14 +78,14 @@ class ServerRunner {
 
   void stop() {
     if (!thread_.joinable()) return;
-    asio::post(io_, [this] { server_->stop(); });
+    boost::asio::post(io_, [this] { server_->stop(); });
     thread_.join();
   }
 
  private:
   SharedLog logBuffer_;
   std::ostream logStream_{&logBuffer_};
-  asio::io_context io_;
+  boost::asio::io_context io_;
   std::unique_ptr<world::WorldServer> server_;
   std::thread thread_;
   bool started_ = false;

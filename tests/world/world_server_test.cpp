@@ -231,9 +231,9 @@ TEST_F(WorldServerTest, MalformedAndOverlongLinesAreRefusedAndTheConnectionGoesO
 
 TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
   ServerOptions options = ServerRunner::freePorts();
-  options.playerOutputLimit = 64 * 1024;
-  options.playerLinesPerSecond = 1e6;
-  options.playerLineBurst = 1e6;
+  options.limits.playerOutputLimit = 64 * 1024;
+  options.limits.playerLinesPerSecond = 1e6;
+  options.limits.playerLineBurst = 1e6;
   ServerRunner server(kelva::testing::demoDefinition(), options);
   ASSERT_TRUE(server.started());
   LineClient sleeper(server.playerPort());
@@ -253,8 +253,8 @@ TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
 
 TEST(WorldServerLimits, APlayerTypingTooFastLosesTheExtraLinesAndIsTold) {
   ServerOptions options = ServerRunner::freePorts();
-  options.playerLinesPerSecond = 1;
-  options.playerLineBurst = 3;
+  options.limits.playerLinesPerSecond = 1;
+  options.limits.playerLineBurst = 3;
   ServerRunner server(kelva::testing::demoDefinition(), options);
   ASSERT_TRUE(server.started());
   LineClient bot(server.botPort());

@@ -1,6 +1,6 @@
 #include "app/main/hosted_world.h"
 
-#include <asio.hpp>
+#include <boost/asio.hpp>
 #include <thread>
 
 #include "demo_world.h"
@@ -9,7 +9,7 @@
 namespace kelva::app {
 
 struct HostedWorld::Runner {
-  asio::io_context io;
+  boost::asio::io_context io;
   std::unique_ptr<world::WorldServer> server;
   std::thread thread;
 };
@@ -48,7 +48,7 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
 
 HostedWorld::~HostedWorld() {
   if (!runner_ || !runner_->thread.joinable()) return;
-  asio::post(runner_->io, [this] { runner_->server->stop(); });
+  boost::asio::post(runner_->io, [this] { runner_->server->stop(); });
   runner_->thread.join();
   runner_->server.reset();
 }

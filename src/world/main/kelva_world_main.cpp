@@ -2,7 +2,7 @@
 //
 //   kelva-world WORLD_FILE [--player-port N] [--bot-port N] [--bind ADDRESS]
 //               [--max-players N]
-#include <asio.hpp>
+#include <boost/asio.hpp>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
 
   // A client that vanishes mid-write must not kill the server.
   std::signal(SIGPIPE, SIG_IGN);
-  asio::io_context io;
+  boost::asio::io_context io;
   kelva::world::WorldServer server(io, std::move(def.value()), options, std::cerr);
   if (kelva::Status s = server.start(); !s.isOk()) {
     std::cerr << "kelva-world: " << s.message() << "\n";
@@ -107,8 +107,8 @@ int main(int argc, char** argv) {
             << "Bots log in on: " << options.bindAddress << ":" << server.botPort() << "\n"
             << std::flush;
 
-  asio::signal_set signals(io, SIGINT, SIGTERM);
-  signals.async_wait([&](std::error_code ec, int) {
+  boost::asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&](boost::system::error_code ec, int) {
     if (!ec) server.stop();
   });
   io.run();

@@ -1,0 +1,62 @@
+// The limits every kind of connection to the world shares: how long a line
+// may be, how much unsent output a client may leave behind, how fast a
+// player may type, and how long a connection may take to choose a name.
+//
+// Every port reads its limits from here and uses the same pieces to apply
+// them, so a new kind of connection cannot forget one.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kelva::world {
+
+struct ConnectionLimits {
+  std::size_t maxPlayerLine = 1000;
+  std::size_t playerOutputLimit = 256 * 1024;
+  std::size_t botOutputLimit = 16 * 1024 * 1024;
+  // A player may type this many lines a second, in bursts of up to `playerLineBurst`.
+  double playerLinesPerSecond = 10.0;
+  double playerLineBurst = 30.0;
+  // A connection that has not chosen a name after this long is closed.
+  int nameTimeoutSeconds = 120;
+};
+
+// Whether a client's unsent output may grow by `adding` bytes. A client past
+// the bound does not read what it is sent: holding more would let one client
+// eat the world's memory, and waiting would stall everyone, so it is closed.
+inline bool outputFits(std::size_t unsent, std::size_t adding, std::size_t limit) {
+  return unsent + adding <= limit;
+}
+// The reason logged when a client is closed for not reading.
+std::string notReadingReason(std::size_t limit);
+
+// A player's typing allowance: lines beyond the allowed rate are dropped, so
+// one player cannot bury the bot and the others under a flood.
+class FloodBucket {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  FloodBucket(double perSecond, double burst);
+
+  struct Take {
+    bool allowed = true;
+    // Only when the line is dropped: whether to tell the player (at most
+    // once a second), and how many lines were dropped so far.
+    bool warn = false;
+    uint64_t dropped = 0;
+  };
+  Take take(Clock::time_point now = Clock::now());
+
+ private:
+  double perSecond_;
+  double burst_;
+  double tokens_;
+  Clock::time_point lastRefill_;
+  Clock::time_point lastWarning_{};
+  uint64_t dropped_ = 0;
+};
+
+}  // namespace kelva::world

@@ -1,0 +1,124 @@
+#include "world/socket_connection.h"
+
+namespace kelva::world {
+
+Status openListener(tcp::acceptor& acceptor, const std::string& address, uint16_t port, const char* what) {
+  ErrorCode e;
+  asio::ip::address ip = asio::ip::make_address(address, e);
+  if (e) return Status::error("cannot listen on " + address + ": " + e.message());
+  tcp::endpoint endpoint(ip, port);
+  acceptor.open(endpoint.protocol(), e);
+  if (!e) acceptor.set_option(tcp::acceptor::reuse_address(true), e);
+  if (!e) acceptor.bind(endpoint, e);
+  if (!e) acceptor.listen(asio::socket_base::max_listen_connections, e);
+  if (e)
+    return Status::error(std::string("cannot open the ") + what + " port " + address + ":" + std::to_string(port) +
+                         ": " + e.message());
+  return Status::ok();
+}
+
+SocketConnection::SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine,
+                                   std::size_t outputLimit, const char* lineEnd)
+    : hub_(hub), socket_(std::move(socket)), lines_(maxLine), outputLimit_(outputLimit), lineEnd_(lineEnd),
+      closeTimer_(hub.io) {
+  ErrorCode ec;
+  socket_.set_option(tcp::no_delay(true), ec);
+  auto endpoint = socket_.remote_endpoint(ec);
+  peer_ = ec ? std::string("?") : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+}
+
+void SocketConnection::start() {
+  hub_.connections.insert(shared_from_this());
+  onStart();
+  readMore();
+}
+
+void SocketConnection::turnAway(std::string_view message, const std::string& reason) {
+  hub_.connections.insert(shared_from_this());
+  send(message);
+  closeAfterFlush(reason);
+}
+
+void SocketConnection::send(std::string_view line) {
+  if (closed_ || closing_) return;
+  if (!outputFits(pending_.size() + inFlight_.size(), line.size() + 2, outputLimit_)) {
+    close(notReadingReason(outputLimit_));
+    return;
+  }
+  pending_.append(line);
+  pending_.append(lineEnd_);
+  if (!writing_) writeMore();
+}
+
+void SocketConnection::closeAfterFlush(const std::string& reason) {
+  if (closed_ || closing_) return;
+  closing_ = true;
+  closeReason_ = reason;
+  if (!writing_) {
+    close(reason);
+    return;
+  }
+  closeTimer_.expires_after(std::chrono::seconds(2));
+  closeTimer_.async_wait([self = shared_from_this()](const ErrorCode& ec) {
+    if (!ec) self->close(self->closeReason_ + " (output not taken)");
+  });
+}
+
+void SocketConnection::close(const std::string& reason) {
+  if (closed_) return;
+  closed_ = true;
+  ErrorCode ignored;
+  closeTimer_.cancel();
+  socket_.shutdown(tcp::socket::shutdown_both, ignored);
+  socket_.close(ignored);
+  hub_.log(describe() + " disconnected: " + reason);
+  auto self = shared_from_this();  // the hub's copy may be the last one
+  onClosed();
+  hub_.connections.erase(self);
+}
+
+void SocketConnection::readMore() {
+  socket_.async_read_some(asio::buffer(readBuffer_), [self = shared_from_this()](const ErrorCode& ec,
+                                                                                 std::size_t n) {
+    if (self->closed_) return;
+    if (ec) {
+      self->close(ec == asio::error::eof ? "the client closed the connection" : ec.message());
+      return;
+    }
+    if (self->closing_) return;
+    self->lines_.feed(
+        std::string_view(self->readBuffer_.data(), n),
+        [&](std::string_view line) {
+          self->onLine(line);
+          return self->isOpen();
+        },
+        [&] {
+          self->onOverlong();
+          return self->isOpen();
+        });
+    if (self->isOpen()) self->readMore();
+  });
+}
+
+void SocketConnection::writeMore() {
+  inFlight_.swap(pending_);
+  pending_.clear();
+  writing_ = true;
+  asio::async_write(socket_, asio::buffer(inFlight_), [self = shared_from_this()](const ErrorCode& ec,
+                                                                                  std::size_t) {
+    self->writing_ = false;
+    self->inFlight_.clear();
+    if (self->closed_) return;
+    if (ec) {
+      self->close("write failed: " + ec.message());
+      return;
+    }
+    if (!self->pending_.empty()) {
+      self->writeMore();
+    } else if (self->closing_) {
+      self->close(self->closeReason_);
+    }
+  });
+}
+
+}  // namespace kelva::world
