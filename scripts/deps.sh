@@ -19,7 +19,6 @@ kelva_packages=(
   clang
   libclang-rt-14-dev
   # The browser client: three.js served by the world, and the browser test.
-  libboost1.81-dev
   libjs-three
   chromium
   chromium-driver

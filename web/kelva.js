@@ -20,6 +20,7 @@
     me: null,                            // {name, session, x, y, z}
     avatars: {},                         // by session: {name, session, bot, x, y, z}
     objects: {},                         // by number: {number, model, description, x, y, z, yaw, kind, visible}
+    vanished: {},                        // by number: how often the object was hidden or went away
     lines: [],                           // {kind, name, text}
     webgl: false,
     frames: 0,
@@ -484,6 +485,7 @@
   function hideObject(number) {
     const o = kelva.objects[number];
     if (o) o.visible = false;
+    kelva.vanished[number] = (kelva.vanished[number] || 0) + 1;
     const node = objectNodes.get(number);
     if (node) node.visible = false;
   }

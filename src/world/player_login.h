@@ -36,6 +36,10 @@ class PlayerLogin {
   // One line from a player who has not entered yet. After kGuest or
   // kRegistered the port enters the player into the world at once.
   Outcome offer(const WorldCore& core, std::string_view line);
+  // After kPasswordAsked: the next offer is a name again, not a password
+  // (a port whose clients send a name and its password together). The
+  // wrong passwords counted so far still count.
+  void forgetName() { askedPassword_ = false; }
 
  private:
   bool askedPassword_ = false;

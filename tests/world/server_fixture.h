@@ -58,6 +58,7 @@ class ServerRunner {
     world::ServerOptions options;
     options.playerPort = 0;
     options.botPort = 0;
+    options.webPort = 0;
     return options;
   }
 
