@@ -1,9 +1,21 @@
-// A load run of the world server and the bot as separate processes: many
-// players on loopback each send one command a second, and the run reports
-// how many replies came back and how long the bot took from the chat line to
-// its whisper. Not a test: scripts/bench.sh (or the binary itself) runs it.
+// Load runs of the world server and the bot as separate processes on
+// loopback. Not a test: run by hand (docs/performance.md has the commands).
 //
-//   kelva_world_load [--players N] [--seconds S]
+//   kelva_world_load [--run stats|spread|chat|arrive] [--players N] [--seconds S]
+//                    [--world PATH_TO_KELVA_WORLD]
+//
+//   stats   every player stands at the entry point and sends /stats once a
+//           second; counts the bot's replies and times chat line to whisper.
+//   spread  the same, with every player standing far from every other.
+//   chat    every player stands at the entry point and chats publicly once a
+//           second; counts the deliveries to the others and times them.
+//   arrive  every player connects at once and sends /stats on entering; the
+//           time until the last reply is the time until the bot has seen
+//           everyone.
+//
+// Each run reports the world's and the bot's CPU over its measured part.
+// At most 2,000 players and 120 seconds; the run stops by itself a minute
+// after its last line at the latest.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -12,14 +24,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "world/child_process.h"
@@ -29,14 +44,76 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using kelva::testing::ChildProcess;
 
+const Clock::time_point kOrigin = Clock::now();
+
+int64_t micros(Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(t - kOrigin).count();
+}
+
 struct Player {
   int fd = -1;
   std::string name;
   std::string buffer;
   bool entered = false;
+  bool placed = false;  // stands where the run wants it
   std::deque<Clock::time_point> waiting;  // commands sent, not yet answered
   Clock::time_point nextSend;
 };
+
+// Latencies in tenths of a millisecond up to 20 s; a run may collect
+// millions of them.
+class Histogram {
+ public:
+  void add(double ms) {
+    std::size_t i = static_cast<std::size_t>(std::max(0.0, ms) * 10.0);
+    ++counts_[std::min(i, counts_.size() - 1)];
+    ++total_;
+  }
+  uint64_t total() const { return total_; }
+  double percentile(double p) const {
+    if (total_ == 0) return 0;
+    uint64_t want = static_cast<uint64_t>(p * static_cast<double>(total_ - 1)) + 1;
+    uint64_t seen = 0;
+    for (std::size_t i = 0; i < counts_.size(); ++i) {
+      seen += counts_[i];
+      if (seen >= want) return static_cast<double>(i) / 10.0;
+    }
+    return static_cast<double>(counts_.size()) / 10.0;
+  }
+
+ private:
+  std::vector<uint64_t> counts_ = std::vector<uint64_t>(200000);
+  uint64_t total_ = 0;
+};
+
+// A process's CPU time so far, in seconds, from /proc.
+double cpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t close = text.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::vector<std::string> fields;
+  std::string field;
+  for (char c : text.substr(close + 2)) {
+    if (c == ' ') {
+      fields.push_back(field);
+      field.clear();
+    } else {
+      field.push_back(c);
+    }
+  }
+  // After the name: state is field 3, utime 14 and stime 15 (counting from 1).
+  if (fields.size() < 13) return 0;
+  double ticks = std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
+  return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+double loadAverage() {
+  std::ifstream in("/proc/loadavg");
+  double one = 0;
+  in >> one;
+  return one;
+}
 
 int connectTo(uint16_t port) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -59,23 +136,36 @@ void sendLine(int fd, const std::string& line) {
   (void)ignored;
 }
 
-double percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  std::size_t i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-  return v[std::min(i, v.size() - 1)];
-}
+struct Options {
+  std::string run = "stats";
+  int players = 200;
+  int seconds = 30;
+  std::string world = KELVA_WORLD_PATH;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int players = 200;
-  int seconds = 30;
+  Options o;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string a = argv[i];
-    if (a == "--players") players = std::atoi(argv[i + 1]);
-    if (a == "--seconds") seconds = std::atoi(argv[i + 1]);
+    if (a == "--run") o.run = argv[i + 1];
+    else if (a == "--players") o.players = std::atoi(argv[i + 1]);
+    else if (a == "--seconds") o.seconds = std::atoi(argv[i + 1]);
+    else if (a == "--world") o.world = argv[i + 1];
+    else {
+      std::cerr << "unknown option " << a << "\n";
+      return 2;
+    }
   }
+  if (o.run != "stats" && o.run != "spread" && o.run != "chat" && o.run != "arrive") {
+    std::cerr << "--run is stats, spread, chat or arrive\n";
+    return 2;
+  }
+  o.players = std::clamp(o.players, 1, 2000);
+  o.seconds = std::clamp(o.seconds, 1, 120);
+  const bool commands = o.run != "chat";
+  const bool arrive = o.run == "arrive";
 
   namespace fs = std::filesystem;
   fs::path dir = fs::temp_directory_path() / ("kelva_world_load_" + std::to_string(::getpid()));
@@ -85,8 +175,8 @@ int main(int argc, char** argv) {
     world << R"({"name": "LoadWorld", "bots": [{"citizen": 1, "password": "pw"}]})";
   }
 
-  ChildProcess server({KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0",
-                       "--max-players", "2000"},
+  ChildProcess server({o.world, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0",
+                       "--max-players", std::to_string(o.players + 10)},
                       (dir / "world.out").string(), (dir / "world.err").string());
   if (!server.waitForOutput("Bots log in on:", std::chrono::seconds(10))) {
     std::cerr << "the world server did not start:\n" << server.errorText();
@@ -105,8 +195,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<Player> crowd(static_cast<std::size_t>(players));
-  for (int i = 0; i < players; ++i) {
+  const Clock::time_point connectStart = Clock::now();
+  const double worldCpuAtConnect = cpuSeconds(server.pid());
+  std::vector<Player> crowd(static_cast<std::size_t>(o.players));
+  for (int i = 0; i < o.players; ++i) {
     Player& p = crowd[static_cast<std::size_t>(i)];
     p.fd = connectTo(playerPort);
     if (p.fd < 0) {
@@ -114,7 +206,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     char name[16];
-    std::snprintf(name, sizeof name, "p%03d", i);
+    std::snprintf(name, sizeof name, "p%04d", i);
     p.name = name;
     sendLine(p.fd, p.name);
   }
@@ -122,47 +214,86 @@ int main(int argc, char** argv) {
   uint64_t sent = 0;
   uint64_t replies = 0;
   uint64_t unexpected = 0;
-  uint64_t noCharacter = 0;
-  std::vector<double> latencies;
+  uint64_t delivered = 0;
+  uint64_t chatSent = 0;
+  Histogram latency;
   std::vector<pollfd> fds(crowd.size());
   Clock::time_point start{};
   Clock::time_point stopSending{};
-  Clock::time_point enteredBy = Clock::now() + std::chrono::seconds(20);
+  Clock::time_point allEntered{};
+  Clock::time_point lastReply{};
+  Clock::time_point giveUp = Clock::now() + std::chrono::seconds(60);
+  double worldCpuStart = 0;
+  double botCpuStart = 0;
+  double worldCpuEnd = 0;
+  double botCpuEnd = 0;
   bool sending = false;
+  std::size_t entered = 0;
+  std::size_t placed = 0;
+  double loadAtStart = loadAverage();
+  std::string failure;
 
   for (;;) {
     Clock::time_point now = Clock::now();
-    if (!sending) {
-      bool all = std::all_of(crowd.begin(), crowd.end(), [](const Player& p) { return p.entered; });
-      if (!all && now > enteredBy) {
-        std::cerr << "not every player got into the world in 20 s\n";
-        return 1;
-      }
-      if (all) {
-        // Give the bot a moment to create the new characters, then start;
-        // the players are spread evenly over each second.
-        sending = true;
-        start = now + std::chrono::seconds(2);
-        stopSending = start + std::chrono::seconds(seconds);
+    if (now > giveUp) {
+      failure = sending ? "the run did not finish in time" : "not every player got into the world in 60 s";
+      break;
+    }
+    if (!sending && entered == crowd.size() && allEntered == Clock::time_point{}) {
+      allEntered = now;
+      if (o.run == "spread") {
+        // A square of players 100,000 units apart: nobody is near anybody.
         for (std::size_t i = 0; i < crowd.size(); ++i)
-          crowd[i].nextSend = start + std::chrono::microseconds(1000000 * i / crowd.size());
+          sendLine(crowd[i].fd, ".move " + std::to_string(static_cast<long>(i % 45) * 100000) + " " +
+                                    std::to_string(static_cast<long>(i / 45) * 100000 + 100000));
       }
     }
+    if (!sending && !arrive && allEntered != Clock::time_point{} && (o.run != "spread" || placed == crowd.size())) {
+      // Give the bot a moment to create the new characters, then start; the
+      // players are spread evenly over each second.
+      sending = true;
+      start = now + std::chrono::seconds(2);
+      stopSending = start + std::chrono::seconds(o.seconds);
+      giveUp = stopSending + std::chrono::seconds(60);
+      for (std::size_t i = 0; i < crowd.size(); ++i)
+        crowd[i].nextSend = start + std::chrono::microseconds(1000000 * i / crowd.size());
+    }
     if (sending) {
+      if (worldCpuStart == 0 && now >= start) {
+        worldCpuStart = cpuSeconds(server.pid());
+        botCpuStart = cpuSeconds(bot.pid());
+        loadAtStart = loadAverage();
+      }
       for (Player& p : crowd) {
         if (now >= p.nextSend && p.nextSend < stopSending) {
-          sendLine(p.fd, "/stats");
-          p.waiting.push_back(Clock::now());
+          Clock::time_point at = Clock::now();
+          if (commands) {
+            sendLine(p.fd, "/stats");
+            p.waiting.push_back(at);
+            ++sent;
+          } else {
+            sendLine(p.fd, "hello " + std::to_string(micros(at)));
+            ++chatSent;
+          }
           p.nextSend += std::chrono::seconds(1);
-          ++sent;
         }
       }
-      bool pending = std::any_of(crowd.begin(), crowd.end(), [](const Player& p) { return !p.waiting.empty(); });
+      if (now >= stopSending && worldCpuEnd == 0) {
+        worldCpuEnd = cpuSeconds(server.pid());
+        botCpuEnd = cpuSeconds(bot.pid());
+      }
+      bool pending = commands ? std::any_of(crowd.begin(), crowd.end(), [](const Player& p) { return !p.waiting.empty(); })
+                              : delivered < chatSent * (crowd.size() - 1);
       if (now >= stopSending && (!pending || now >= stopSending + std::chrono::seconds(5))) break;
+    }
+    if (arrive && entered == crowd.size() &&
+        std::none_of(crowd.begin(), crowd.end(), [](const Player& p) { return !p.waiting.empty(); })) {
+      worldCpuEnd = cpuSeconds(server.pid());
+      break;
     }
 
     for (std::size_t i = 0; i < crowd.size(); ++i) fds[i] = {crowd[i].fd, POLLIN, 0};
-    ::poll(fds.data(), fds.size(), 5);
+    ::poll(fds.data(), fds.size(), 1);
     for (std::size_t i = 0; i < crowd.size(); ++i) {
       if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
       Player& p = crowd[i];
@@ -174,44 +305,91 @@ int main(int argc, char** argv) {
       }
       Clock::time_point got = Clock::now();
       p.buffer.append(chunk, static_cast<std::size_t>(n));
-      for (std::size_t nl; (nl = p.buffer.find('\n')) != std::string::npos;) {
-        std::string line = p.buffer.substr(0, nl);
-        p.buffer.erase(0, nl + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find("Type .help") != std::string::npos) p.entered = true;
+      std::size_t from = 0;
+      for (std::size_t nl; (nl = p.buffer.find('\n', from)) != std::string::npos; from = nl + 1) {
+        std::string_view line(p.buffer.data() + from, nl - from);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!p.entered && line.find("Type .help") != std::string_view::npos) {
+          p.entered = true;
+          ++entered;
+          if (arrive) {
+            sendLine(p.fd, "/stats");
+            p.waiting.push_back(Clock::now());
+            ++sent;
+          }
+          continue;
+        }
+        if (!p.placed && line.rfind("* You are at ", 0) == 0) {
+          p.placed = true;
+          ++placed;
+          continue;
+        }
+        if (!commands) {
+          // A chat line from another player: "\"p0001\": hello MICROS".
+          std::size_t at = line.find("\": hello ");
+          if (at == std::string_view::npos) continue;
+          int64_t when = std::strtoll(std::string(line.substr(at + 9)).c_str(), nullptr, 10);
+          latency.add(static_cast<double>(micros(got) - when) / 1000.0);
+          ++delivered;
+          continue;
+        }
         // The first line of the bot's answer to /stats: the statistics, or,
         // for a player whose character lies past roster slot 100 (the game
         // looks players up in slots 0 to 100 only), that there is none.
         bool stats = line.rfind("Kelvabot whispers: stats: ", 0) == 0;
         if (stats || line == "Kelvabot whispers: You do not have a character.") {
-          if (!stats) ++noCharacter;
           if (p.waiting.empty()) {
             ++unexpected;
             continue;
           }
-          latencies.push_back(std::chrono::duration<double, std::milli>(got - p.waiting.front()).count());
+          latency.add(std::chrono::duration<double, std::milli>(got - p.waiting.front()).count());
           p.waiting.pop_front();
           ++replies;
+          lastReply = got;
         }
       }
+      p.buffer.erase(0, from);
     }
   }
 
+  double worldCpu = worldCpuEnd - worldCpuStart;
+  double botCpu = botCpuEnd - botCpuStart;
   for (Player& p : crowd) ::close(p.fd);
   bot.writeLine("close");
   bot.waitExit(std::chrono::seconds(10));
   server.signal(SIGTERM);
   server.waitExit(std::chrono::seconds(5));
 
-  std::printf("players %d, %d s, one /stats a second each\n", players, seconds);
-  std::printf("commands sent %llu, replies received %llu, lost %llu, unexpected %llu\n",
-              static_cast<unsigned long long>(sent), static_cast<unsigned long long>(replies),
-              static_cast<unsigned long long>(sent - replies), static_cast<unsigned long long>(unexpected));
-  std::printf("of the replies, %llu said \"You do not have a character.\" (characters past roster slot 100)\n",
-              static_cast<unsigned long long>(noCharacter));
-  std::printf("chat to whisper: median %.1f ms, p99 %.1f ms, max %.1f ms\n", percentile(latencies, 0.5),
-              percentile(latencies, 0.99), percentile(latencies, 1.0));
-  if (sent != replies) {
+  auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+  std::printf("run %s: %d players, load average %.1f at the start\n", o.run.c_str(), o.players, loadAtStart);
+  bool ok = failure.empty();
+  if (arrive) {
+    std::printf("all in the world after %.0f ms; the bot had answered everyone after %.0f ms; world CPU %.2f s\n",
+                allEntered == Clock::time_point{} ? -1.0 : ms(allEntered - connectStart),
+                lastReply == Clock::time_point{} ? -1.0 : ms(lastReply - connectStart),
+                worldCpuEnd - worldCpuAtConnect);
+    ok = ok && replies == sent && sent == crowd.size();
+  } else if (commands) {
+    std::printf("%d s, one /stats a second each: sent %llu, replies %llu, lost %llu, unexpected %llu\n", o.seconds,
+                static_cast<unsigned long long>(sent), static_cast<unsigned long long>(replies),
+                static_cast<unsigned long long>(sent - replies), static_cast<unsigned long long>(unexpected));
+    ok = ok && sent == replies;
+  } else {
+    uint64_t expected = chatSent * (crowd.size() - 1);
+    std::printf("%d s, one public line a second each: sent %llu, deliveries %llu of %llu\n", o.seconds,
+                static_cast<unsigned long long>(chatSent), static_cast<unsigned long long>(delivered),
+                static_cast<unsigned long long>(expected));
+    ok = ok && delivered == expected;
+  }
+  if (!arrive) {
+    std::printf("%s: median %.1f ms, p99 %.1f ms, max %.1f ms\n",
+                commands ? "chat line to whisper" : "chat line to delivery", latency.percentile(0.5),
+                latency.percentile(0.99), latency.percentile(1.0));
+    std::printf("CPU while sending: world %.0f %%, bot %.0f %% (of one core)\n", 100.0 * worldCpu / o.seconds,
+                100.0 * botCpu / o.seconds);
+  }
+  if (!failure.empty()) std::printf("%s\n", failure.c_str());
+  if (!ok) {
     std::printf("the logs are kept in %s\n", dir.string().c_str());
     return 1;
   }

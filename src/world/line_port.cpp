@@ -58,6 +58,18 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
     line += text;
     send(line);
   }
+  void tell(const Avatar& from, std::string_view text) override {
+    std::string line = from.name;
+    line += " tells you: ";
+    line += text;
+    send(line);
+  }
+  void echo(std::string_view text, const Avatar* to) override {
+    // A command is shown as the chat line it is; a tell names who heard it.
+    std::string line = to ? "You tell " + to->name + ": " : name_ + ": ";
+    line += text;
+    send(line);
+  }
   void worldMessage(std::string_view text) override {
     std::string line = "* ";
     line += text;

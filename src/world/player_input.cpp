@@ -8,8 +8,9 @@ namespace kelva::world {
 
 const char* const kHelpLine =
     "* Actions: .look (objects near you), .who (who is here), .click N (click object N), "
-    ".attack NAME (click an avatar), .move X Z (walk to X Z), .help, .quit. "
-    "Any other line is chat; game commands start with / (try /commands).";
+    ".attack NAME (click an avatar), .move X Z (walk to X Z), "
+    ".tell NAME TEXT (say TEXT to NAME alone), .help, .quit. "
+    "Any other line is chat; game commands start with / (try /commands) and only the bot hears them.";
 
 namespace {
 
@@ -67,6 +68,13 @@ PlayerAction parsePlayerLine(std::string_view line) {
   } else if (word == ".attack") {
     if (args.empty()) return misused("* Use: .attack NAME, with the name exactly as .who shows it");
     action.kind = PlayerActionKind::kAttack;
+    action.text = std::string(args);
+  } else if (word == ".tell") {
+    // The name may hold blanks, so where it ends is left to the world, which
+    // knows the names; here the line only needs a name and some words.
+    if (args.find_first_of(" \t") == std::string_view::npos)
+      return misused("* Use: .tell NAME TEXT, with the name exactly as .who shows it");
+    action.kind = PlayerActionKind::kTell;
     action.text = std::string(args);
   } else if (word == ".move") {
     std::size_t gap = args.find_first_of(" \t");

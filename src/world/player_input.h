@@ -1,11 +1,11 @@
 // What a player's line asks for.
 //
 // A line that starts with "." and a letter is a world action (".look",
-// ".who", ".click 12", ".attack Ann", ".move 1200 -300", ".help", ".quit");
-// action words are matched without regard to case. Every other line is chat,
-// passed to the bot and the players nearby exactly as typed: the game's own
-// commands start with "/" or a plain word, never with ".", so the two cannot
-// collide, and a chat line such as "..." or ". ok" stays chat.
+// ".who", ".click 12", ".attack Ann", ".move 1200 -300", ".tell Kelvabot hi",
+// ".help", ".quit"); action words are matched without regard to case. Every
+// other line is chat, passed on exactly as typed: the game's own commands
+// start with "/" or a plain word, never with ".", so the two cannot collide,
+// and a chat line such as "..." or ". ok" stays chat.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,7 @@ enum class PlayerActionKind {
   kClick,
   kAttack,
   kMove,
+  kTell,
   kHelp,
   kQuit,
   kUnknown,  // an action word the world does not know: `text` holds it
@@ -30,7 +31,7 @@ enum class PlayerActionKind {
 
 struct PlayerAction {
   PlayerActionKind kind = PlayerActionKind::kNothing;
-  std::string text;     // chat: the line; attack: the name
+  std::string text;     // chat: the line; attack: the name; tell: the name and the words
   int32_t number = 0;   // click: the object number
   int32_t x = 0;        // move: where to
   int32_t z = 0;

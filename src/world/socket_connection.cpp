@@ -17,6 +17,23 @@ Status openListener(tcp::acceptor& acceptor, const std::string& address, uint16_
   return Status::ok();
 }
 
+void ConnectionHub::noteOutput(std::shared_ptr<SocketConnection> connection) {
+  noted_.push_back(std::move(connection));
+  if (writePosted_) return;
+  writePosted_ = true;
+  asio::post(io, [this] { writeNoted(); });
+}
+
+void ConnectionHub::writeNoted() {
+  writePosted_ = false;
+  std::vector<std::shared_ptr<SocketConnection>> noted;
+  noted.swap(noted_);
+  for (const auto& c : noted) {
+    c->noted_ = false;
+    if (!c->closed_ && !c->writing_ && !c->pending_.empty()) c->writeMore();
+  }
+}
+
 SocketConnection::SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine,
                                    std::size_t outputLimit, const char* lineEnd)
     : hub_(hub), socket_(std::move(socket)), lines_(maxLine), outputLimit_(outputLimit), lineEnd_(lineEnd),
@@ -47,14 +64,17 @@ void SocketConnection::send(std::string_view line) {
   }
   pending_.append(line);
   pending_.append(lineEnd_);
-  if (!writing_) writeMore();
+  if (!writing_ && !noted_) {
+    noted_ = true;
+    hub_.noteOutput(shared_from_this());
+  }
 }
 
 void SocketConnection::closeAfterFlush(const std::string& reason) {
   if (closed_ || closing_) return;
   closing_ = true;
   closeReason_ = reason;
-  if (!writing_) {
+  if (!writing_ && pending_.empty()) {
     close(reason);
     return;
   }

@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/result.h"
 #include "net/line_buffer.h"
@@ -37,13 +38,22 @@ struct ConnectionHub {
 
   void log(const std::string& line) { log_ << "kelva-world: " << line << std::endl; }
 
+  // Output is written once per turn of the event loop: a connection sent
+  // lines is noted here, and one handler posted for the turn writes each
+  // noted connection's lines with one call, however many there are.
+  void noteOutput(std::shared_ptr<SocketConnection> connection);
+
   asio::io_context& io;
   ConnectionLimits limits;
   bool stopped = false;
   std::set<std::shared_ptr<SocketConnection>> connections;
 
  private:
+  void writeNoted();
+
   std::ostream& log_;
+  std::vector<std::shared_ptr<SocketConnection>> noted_;
+  bool writePosted_ = false;
 };
 
 // Opens a listening socket on `address`:`port`; the error names `what` port.
@@ -84,6 +94,8 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   ConnectionHub& hub_;
 
  private:
+  friend struct ConnectionHub;
+
   void readMore();
   void writeMore();
 
@@ -98,6 +110,7 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   std::string closeReason_;
   std::string peer_;
   bool writing_ = false;
+  bool noted_ = false;  // waits in the hub for this turn's write
   bool closing_ = false;
   bool closed_ = false;
 };

@@ -31,7 +31,8 @@ class WorldCore::Busy {
   WorldCore& core_;
 };
 
-WorldCore::WorldCore(WorldDefinition definition) : def_(std::move(definition)) {
+WorldCore::WorldCore(WorldDefinition definition)
+    : def_(std::move(definition)), squareSize_(std::max<int64_t>(def_.nearRange, 1)) {
   for (const WorldObject& o : def_.objects) world_.add(o);
 }
 
@@ -81,9 +82,44 @@ void WorldCore::settle() {
   std::vector<int32_t> leaving;
   leaving.swap(leaving_);
   for (int32_t session : leaving) {
-    players_.erase(session);
+    if (auto it = players_.find(session); it != players_.end()) {
+      unfile(it->second);
+      players_.erase(it);
+    }
     bots_.erase(session);
   }
+}
+
+WorldCore::Square WorldCore::squareOf(int32_t x, int32_t z) const {
+  // Rounding down, so that -1 and 0 lie in different squares.
+  auto down = [&](int64_t v) { return v >= 0 ? v / squareSize_ : -((-v + squareSize_ - 1) / squareSize_); };
+  return {down(x), down(z)};
+}
+
+void WorldCore::file(Entry& player) {
+  player.square = squareOf(player.avatar.x, player.avatar.z);
+  grid_[player.square].push_back(&player);
+}
+
+void WorldCore::unfile(Entry& player) {
+  auto it = grid_.find(player.square);
+  if (it == grid_.end()) return;
+  std::vector<Entry*>& filed = it->second;
+  auto at = std::find(filed.begin(), filed.end(), &player);
+  if (at != filed.end()) {
+    *at = filed.back();
+    filed.pop_back();
+  }
+  if (filed.empty()) grid_.erase(it);
+}
+
+void WorldCore::moveTo(Entry& player, int32_t x, int32_t y, int32_t z) {
+  player.avatar.x = x;
+  player.avatar.y = y;
+  player.avatar.z = z;
+  if (squareOf(x, z) == player.square) return;
+  unfile(player);
+  file(player);
 }
 
 void WorldCore::toBots(net::EventKind kind, const std::function<void(AvatarLink&)>& tell) {
@@ -92,8 +128,7 @@ void WorldCore::toBots(net::EventKind kind, const std::function<void(AvatarLink&
 }
 
 void WorldCore::toPlayersNear(int32_t x, int32_t z, int32_t except, const std::function<void(AvatarLink&)>& tell) {
-  for (auto& [session, p] : players_)
-    if (!p.gone && session != except && near(x, z, p.avatar.x, p.avatar.z)) tell(*p.link);
+  forEachPlayerNear(x, z, except, [&](const Avatar& a) { tell(*find(players_, a.session)->link); });
 }
 
 void WorldCore::toAllPlayers(const std::function<void(AvatarLink&)>& tell) {
@@ -104,8 +139,20 @@ void WorldCore::toAllPlayers(const std::function<void(AvatarLink&)>& tell) {
 void WorldCore::forEachPlayerNear(int32_t x, int32_t z, int32_t except,
                                   const std::function<void(const Avatar&)>& visit) {
   Busy busy(*this);
-  for (auto& [session, p] : players_)
-    if (!p.gone && session != except && near(x, z, p.avatar.x, p.avatar.z)) visit(p.avatar);
+  const Square centre = squareOf(x, z);
+  for (int64_t dx = -1; dx <= 1; ++dx) {
+    for (int64_t dz = -1; dz <= 1; ++dz) {
+      auto it = grid_.find({centre.x + dx, centre.z + dz});
+      if (it == grid_.end()) continue;
+      // By index: nobody is filed or unfiled while the core is busy, but a
+      // visit may still make the table grow elsewhere.
+      const std::vector<Entry*>& filed = it->second;
+      for (std::size_t i = 0; i < filed.size(); ++i) {
+        const Entry& p = *filed[i];
+        if (!p.gone && p.avatar.session != except && near(x, z, p.avatar.x, p.avatar.z)) visit(p.avatar);
+      }
+    }
+  }
 }
 
 void WorldCore::forEachAvatarSeenFrom(int32_t x, int32_t z, int32_t except,
@@ -129,6 +176,7 @@ int32_t WorldCore::enter(std::shared_ptr<AvatarLink> link, const std::string& sh
   entry.link = std::move(link);
   const int32_t session = entry.avatar.session;
   Entry& player = players_.emplace(session, std::move(entry)).first->second;
+  file(player);
   // Copies: the player's own link may leave while it is told.
   const Avatar me = player.avatar;
   std::shared_ptr<AvatarLink> self = player.link;
@@ -165,8 +213,16 @@ void WorldCore::playerAction(int32_t session, const PlayerAction& action) {
     case PlayerActionKind::kNothing:
       return;
     case PlayerActionKind::kChat:
-      toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.chat(me, action.text); });
+      // A line starting with "/" is a command to the game: the bots hear it
+      // and the speaker sees it, the crowd is spared it.
+      if (action.text[0] == '/')
+        self->echo(action.text, nullptr);
+      else
+        toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.chat(me, action.text); });
       toBots(net::EventKind::kChat, [&](AvatarLink& l) { l.chat(me, action.text); });
+      return;
+    case PlayerActionKind::kTell:
+      tell(player, action.text);
       return;
     case PlayerActionKind::kLook:
       look(player);
@@ -219,8 +275,7 @@ void WorldCore::playerAction(int32_t session, const PlayerAction& action) {
     }
     case PlayerActionKind::kMove: {
       toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarLeft(me, Departure::kWalkedAway); });
-      player.avatar.x = action.x;
-      player.avatar.z = action.z;
+      moveTo(player, action.x, me.y, action.z);
       self->worldMessage("You are at " + position(me) + ".");
       toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarArrived(me, Arrival::kCameNear); });
       return;
@@ -262,6 +317,49 @@ void WorldCore::look(Entry& player) {
                       (o.description.empty() ? std::string() : ": " + o.description));
   }
   if (seen.size() > kShown) self.worldMessage("  ... and " + std::to_string(seen.size() - kShown) + " more.");
+}
+
+void WorldCore::tell(Entry& player, const std::string& nameAndWords) {
+  // The name is the longest one in the world that the line starts with,
+  // followed by a blank: names may hold blanks themselves ("Old Tom").
+  // Distance does not matter: a tell reaches anyone in the world.
+  const Avatar& me = player.avatar;
+  Entry* to = nullptr;
+  std::size_t nameLength = 0;
+  for (auto* table : {&players_, &bots_}) {
+    for (auto& [session, e] : *table) {
+      const std::string& name = e.avatar.name;
+      if (e.gone || name.size() <= nameLength || name.size() >= nameAndWords.size()) continue;
+      const char after = nameAndWords[name.size()];
+      if ((after == ' ' || after == '\t') && nameAndWords.compare(0, name.size(), name) == 0) {
+        to = &e;
+        nameLength = name.size();
+      }
+    }
+  }
+  std::string_view words = nameAndWords;
+  if (to) words.remove_prefix(nameLength);
+  while (!words.empty() && (words.front() == ' ' || words.front() == '\t')) words.remove_prefix(1);
+  if (!to || words.empty()) {
+    std::string_view name = nameAndWords;
+    name = name.substr(0, name.find_first_of(" \t"));
+    player.link->worldMessage("There is nobody called " + std::string(name) +
+                              " in the world (names as .who shows them).");
+    return;
+  }
+  if (to == &player) {
+    player.link->worldMessage("You cannot tell yourself.");
+    return;
+  }
+  const Avatar target = to->avatar;
+  player.link->echo(words, &target);
+  if (target.isBot()) {
+    // The bot hears a tell exactly as a chat line, so the game handles it
+    // the same way; only no other player hears it.
+    if (!to->eventsOff.count(static_cast<int32_t>(net::EventKind::kChat))) to->link->chat(me, words);
+  } else {
+    to->link->tell(me, words);
+  }
 }
 
 void WorldCore::who(Entry& player) {
@@ -360,9 +458,7 @@ void WorldCore::teleport(int32_t botSession, int32_t session, int32_t x, int32_t
   std::shared_ptr<AvatarLink> self = player->link;
   Avatar& me = player->avatar;
   toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarLeft(me, Departure::kVanished); });
-  me.x = x;
-  me.y = y;
-  me.z = z;
+  moveTo(*player, x, y, z);
   self->worldMessage("You are moved to " + position(me) + ".");
   toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarArrived(me, Arrival::kAppeared); });
 }

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,13 @@ class AvatarLink {
   virtual void chat(const Avatar& /*speaker*/, std::string_view /*text*/) {}
   // The bot whispered to this avatar.
   virtual void whisper(const Avatar& /*from*/, std::string_view /*text*/) {}
+  // A player said this to this player alone with .tell (a bot hears a tell
+  // as chat(), exactly like a chat line).
+  virtual void tell(const Avatar& /*from*/, std::string_view /*text*/) {}
+  // The speaker's own line, heard by the speaker alone: a game command (a
+  // chat line starting with "/", which only the bots hear; `to` is null) or
+  // a .tell to `to`.
+  virtual void echo(std::string_view /*text*/, const Avatar* /*to*/) {}
   // A message of the world to this avatar alone (no leading "* ").
   virtual void worldMessage(std::string_view /*text*/) {}
   // Bots only: a player clicked an object or an avatar.
@@ -160,8 +168,22 @@ class WorldCore {
   bool near(int32_t ax, int32_t az, int32_t bx, int32_t bz) const;
 
  private:
+  // Players are filed in a grid of squares as wide as the near range, so the
+  // players near a point are all in the nine squares around it.
+  struct Square {
+    int64_t x = 0;
+    int64_t z = 0;
+    bool operator==(const Square&) const = default;
+  };
+  struct SquareHash {
+    std::size_t operator()(const Square& s) const {
+      return std::hash<int64_t>()(s.x * 1000003 + s.z);
+    }
+  };
+
   struct Entry {
     Avatar avatar;
+    Square square;  // players only
     std::shared_ptr<AvatarLink> link;
     bool gone = false;  // left during a call; taken out when the call ends
     // Bots only.
@@ -179,6 +201,11 @@ class WorldCore {
   void toAllPlayers(const std::function<void(AvatarLink&)>& tell);
   void objectEvents(const std::vector<ObjectEvent>& events);
   bool botsPresent() const;
+  Square squareOf(int32_t x, int32_t z) const;
+  void file(Entry& player);
+  void unfile(Entry& player);
+  void moveTo(Entry& player, int32_t x, int32_t y, int32_t z);
+  void tell(Entry& player, const std::string& nameAndWords);
   void look(Entry& player);
   void who(Entry& player);
 
@@ -187,6 +214,8 @@ class WorldCore {
   int32_t nextSession_ = 1;
   std::map<int32_t, Entry> players_;  // in the world, by session
   std::map<int32_t, Entry> bots_;     // logged in, by session
+  int64_t squareSize_ = 1;
+  std::unordered_map<Square, std::vector<Entry*>, SquareHash> grid_;
   int busy_ = 0;
   std::vector<int32_t> leaving_;
 };

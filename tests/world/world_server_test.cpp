@@ -86,7 +86,7 @@ TEST_F(WorldServerTest, RegisteredNamesNeedTheirPasswordAndNoNameIsInTwice) {
   EXPECT_TRUE(again.waitForContaining("already in the world"));
 }
 
-TEST_F(WorldServerTest, ChatReachesNearbyPlayersButNotFarOnesNorTheSpeaker) {
+TEST_F(WorldServerTest, ChatReachesNearbyPlayersAndCommandsOnlyTheBotAndTheSpeaker) {
   LineClient bot(server.botPort());
   ASSERT_EQ(logInBot(bot)["rc"], 0);
   LineClient ann(server.playerPort());
@@ -102,9 +102,20 @@ TEST_F(WorldServerTest, ChatReachesNearbyPlayersButNotFarOnesNorTheSpeaker) {
   auto chat = nextEvent(bot, "chat");
   ASSERT_TRUE(chat);
   EXPECT_EQ((*chat)["ChatMessage"], "/stats  ");
-  EXPECT_TRUE(bob.waitForLine("Ann: /stats  "));
+  EXPECT_TRUE(ann.waitForLine("Ann: /stats  "));
+  ann.send("hello all");
+  // The first line Bob hears from Ann is her chat, not her command.
+  EXPECT_EQ(bob.waitFor([](const std::string& l) { return l.rfind("Ann:", 0) == 0; }), "Ann: hello all");
   EXPECT_FALSE(cat.waitForContaining("Ann:", std::chrono::milliseconds(300)));
-  EXPECT_FALSE(ann.waitForContaining("Ann: /stats", std::chrono::milliseconds(300)));
+  EXPECT_FALSE(ann.waitForContaining("Ann: hello", std::chrono::milliseconds(300)));
+  // A tell reaches the bot as chat, and no player but the speaker sees it.
+  bob.send(".tell Kelvabot bmessage: hi");
+  auto told = bot.waitForContaining("bmessage");
+  ASSERT_TRUE(told);
+  EXPECT_EQ(json::parse(*told)["ChatMessage"], "bmessage: hi");
+  EXPECT_EQ(json::parse(*told)["event"], "chat");
+  EXPECT_TRUE(bob.waitForLine("You tell Kelvabot: bmessage: hi"));
+  EXPECT_FALSE(ann.waitForContaining("bmessage", std::chrono::milliseconds(300)));
   // The bot's say reaches everyone, far or near.
   bot.send(R"({"call":"Say","text":"Complete"})");
   EXPECT_TRUE(cat.waitForLine("Kelvabot: Complete"));
