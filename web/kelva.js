@@ -299,7 +299,7 @@
   const objectNodes = new Map();   // number -> Group
   const avatarNodes = new Map();   // session -> Group
   const clickable = [];            // the groups a ray may hit
-  const cameraOffset = new THREE.Vector3(0, 17, 23);
+  const cameraOffset = new THREE.Vector3(0, 19, 25);
   let zoom = 1;
 
   function webglProblem() {
@@ -617,9 +617,11 @@
     renderer.domElement.style.cursor = html ? 'pointer' : 'crosshair';
     tooltip.hidden = !html;
     if (html) {
+      // Beside the pointer, on whichever side has room.
       const r = view.getBoundingClientRect();
-      tooltip.style.left = (e.clientX - r.left + 14) + 'px';
-      tooltip.style.top = (e.clientY - r.top + 14) + 'px';
+      const x = e.clientX - r.left, y = e.clientY - r.top;
+      tooltip.style.left = (x + 300 < r.width ? x + 14 : Math.max(0, x - 14 - tooltip.offsetWidth)) + 'px';
+      tooltip.style.top = (y + 90 < r.height ? y + 14 : Math.max(0, y - 14 - tooltip.offsetHeight)) + 'px';
     }
   }
 
@@ -669,6 +671,24 @@
     return screenOfPoint(box.getCenter(new THREE.Vector3()));
   }
 
+  // Avatars standing on the same spot (everyone enters at the same place)
+  // are drawn a step apart, each on its own side, so no figure or name tag
+  // hides another; the world's positions are not touched.
+  function spreadCrowds() {
+    const nodes = [...avatarNodes.values()];
+    for (const n of nodes) {
+      const t = n.userData.target;
+      n.userData.shown = n.userData.shown || t.clone();
+      n.userData.shown.copy(t);
+      if (nodes.length > 60) continue;
+      if (nodes.some((o) => o !== n && o.userData.target.distanceTo(t) < 0.9)) {
+        const a = n.userData.avatar * 2.39996;   // the golden angle: neighbours land apart
+        n.userData.shown.x += Math.cos(a) * 0.9;
+        n.userData.shown.z += Math.sin(a) * 0.9;
+      }
+    }
+  }
+
   // ---------------------------------------------------------------- the loop
   const cameraTarget = new THREE.Vector3();
   function snapTo(x, z) {
@@ -682,8 +702,9 @@
     last = now;
     walk(dt);
     if (kelva.me) flushMove(now);
+    spreadCrowds();
     for (const node of avatarNodes.values()) {
-      const t = node.userData.target;
+      const t = node.userData.shown;
       const d = t.distanceTo(node.position);
       if (d > 0.01) {
         // Walk towards where the world says the avatar is, facing the way it goes.

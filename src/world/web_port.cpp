@@ -135,6 +135,12 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
 
   void whisper(const Avatar& from, std::string_view text) override { send(web::whisper(from.name, text)); }
 
+  void tell(const Avatar& from, std::string_view text) override { send(web::tell(from.name, text)); }
+
+  void echo(std::string_view text, const Avatar* to) override {
+    send(web::echo(text, to ? std::string_view(to->name) : std::string_view()));
+  }
+
   void worldMessage(std::string_view text) override {
     send(web::worldText(text));
     // The world tells a player it moved them ("You are at ...", "You are
@@ -380,7 +386,9 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
         break;
       case WebRequest::Kind::kTell:
         if (!lineFits(r.text)) return;
-        action = parsePlayerLine(".tell " + r.name + " " + r.text);
+        // The core finds the avatar as .tell does: the name, a blank, the words.
+        action.kind = PlayerActionKind::kTell;
+        action.text = r.name + " " + r.text;
         break;
       case WebRequest::Kind::kClick:
         action.kind = PlayerActionKind::kClick;
@@ -402,6 +410,10 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
         return;
     }
     core_.playerAction(session_, action);
+    // The page shows the player's own public chat too, as the world took
+    // it; commands and tells come back through echo().
+    if (action.kind == PlayerActionKind::kChat && !action.text.starts_with('/') && !closed_)
+      send(web::chat(session_, name_, action.text));
   }
 
   // The same checks as a typed line on the line port.

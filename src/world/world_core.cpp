@@ -160,8 +160,7 @@ void WorldCore::forEachAvatarSeenFrom(int32_t x, int32_t z, int32_t except,
   Busy busy(*this);
   for (auto& [session, b] : bots_)
     if (!b.gone) visit(b.avatar);
-  for (auto& [session, p] : players_)
-    if (!p.gone && session != except && near(x, z, p.avatar.x, p.avatar.z)) visit(p.avatar);
+  forEachPlayerNear(x, z, except, visit);
 }
 
 int32_t WorldCore::enter(std::shared_ptr<AvatarLink> link, const std::string& shownName, AvatarKind kind) {

@@ -161,7 +161,7 @@ class WorldCore {
   void forEachPlayerNear(int32_t x, int32_t z, int32_t except, const std::function<void(const Avatar&)>& visit);
   // Every avatar a player standing at (x, z) sees: the players within the
   // near range (not `except`) and every bot, which the whole world hears
-  // arrive and leave; bots first, then players, each in ascending session.
+  // arrive and leave; bots first (in ascending session), then the players.
   void forEachAvatarSeenFrom(int32_t x, int32_t z, int32_t except, const std::function<void(const Avatar&)>& visit);
 
   // Whether two points on the ground are within the world's near range.
