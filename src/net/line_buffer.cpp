@@ -5,7 +5,14 @@ namespace kelva::net {
 bool LineBuffer::feed(std::string_view bytes, const std::function<bool(std::string_view)>& onLine,
                       const std::function<bool()>& onOverlong) {
   while (!bytes.empty()) {
-    std::size_t end = bytes.find('\n');
+    if (afterCarriageReturn_) {
+      afterCarriageReturn_ = false;
+      if (bytes.front() == '\n') {
+        bytes.remove_prefix(1);
+        continue;
+      }
+    }
+    std::size_t end = ends_ == LineEnds::kAny ? bytes.find_first_of("\r\n") : bytes.find('\n');
     std::string_view piece = bytes.substr(0, end);
     if (!discarding_) {
       // A CR may end the piece only when the LF follows; a CR arriving alone
@@ -20,6 +27,7 @@ bool LineBuffer::feed(std::string_view bytes, const std::function<bool(std::stri
       }
     }
     if (end == std::string_view::npos) return true;
+    afterCarriageReturn_ = bytes[end] == '\r';
     bytes.remove_prefix(end + 1);
     if (discarding_) {
       discarding_ = false;

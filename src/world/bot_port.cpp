@@ -32,7 +32,8 @@ net::WorldEvent cellObjectEvent(net::EventKind kind, const ObjectEvent& ev) {
 class BotConnection : public SocketConnection, public AvatarLink {
  public:
   BotConnection(BotPort& port, tcp::socket socket)
-      : SocketConnection(port.hub_, std::move(socket), net::kMaxBotLine, port.hub_.limits.botOutputLimit, "\n"),
+      : SocketConnection(port.hub_, std::move(socket), net::kMaxBotLine, port.hub_.limits.botOutputBeforeLogIn,
+                         "\n"),
         core_(port.core_) {}
 
   std::string describe() const override {
@@ -102,6 +103,12 @@ class BotConnection : public SocketConnection, public AvatarLink {
     refuse("a line longer than " + std::to_string(net::kMaxBotLine) + " bytes was dropped");
   }
   void onClosed() override { leaveWorld(); }
+  void onStart() override { watchDeadlines(Safeguards::botTimeouts(hub_.limits)); }
+  void onDeadline(ConnectionTimeouts::Due due) override {
+    if (due != ConnectionTimeouts::Due::kLogInTooLate) return;
+    sayGoodbye("no StartBot within " + spokenDuration(std::chrono::seconds(hub_.limits.botLogInSeconds)));
+    closeAfterFlush("no StartBot in time");
+  }
 
  private:
   void refuse(const std::string& message) {
@@ -116,8 +123,42 @@ class BotConnection : public SocketConnection, public AvatarLink {
     core_.leave(session);
   }
 
+  // StartBot goes through the throttle first: refused unchecked while this
+  // address or this citizen waits after too many wrong passwords (code 5),
+  // or checked after a short wait when only the citizen is throttled and
+  // this address never failed.
   void startBot(const net::BotCall& call) {
+    if (session_ != 0) {
+      logIn(call);  // refused with 4, as before
+      return;
+    }
+    const std::string account = "citizen " + std::to_string(call.citizen);
+    LoginThrottle::Decision d = hub_.guards.throttle.admit(source(), account, std::chrono::steady_clock::now());
+    switch (d.verdict) {
+      case LoginThrottle::Verdict::kCheckNow:
+        logIn(call);
+        return;
+      case LoginThrottle::Verdict::kCheckLater:
+        pauseFor(d.wait, [this, call] { logIn(call); });
+        return;
+      case LoginThrottle::Verdict::kRefused: {
+        auto wait = std::chrono::ceil<std::chrono::seconds>(d.wait);
+        send(net::encodeNotice({std::string("too many wrong passwords ") +
+                                (d.because == LoginThrottle::Because::kAddress ? "from your address"
+                                                                               : "for " + account) +
+                                "; try again in " + spokenDuration(wait)}));
+        hub_.guards.logOnce("throttled bot " + source(),
+                            describe() + ": StartBot refused unchecked, too many wrong passwords");
+        send(net::encodeReply({net::CallKind::kStartBot, call.id, kThrottled, 0}));
+        return;
+      }
+    }
+  }
+
+  void logIn(const net::BotCall& call) {
     net::Reply reply{net::CallKind::kStartBot, call.id, 0, 0};
+    const std::string account = "citizen " + std::to_string(call.citizen);
+    const auto now = std::chrono::steady_clock::now();
     if (session_ != 0) {
       reply.value = 4;
     } else {
@@ -125,13 +166,19 @@ class BotConnection : public SocketConnection, public AvatarLink {
           core_.startBot(std::static_pointer_cast<BotConnection>(shared_from_this()), call);
       reply.value = login.code;
       reply.session = login.session;
+      if (login.code == 1) hub_.guards.throttle.failed(source(), account, now);
+      if (login.code == 0) hub_.guards.throttle.succeeded(source(), account, now);
     }
     if (reply.value != 0) {
-      hub_.log(describe() + ": login refused with code " + std::to_string(reply.value) + " (citizen " +
-               std::to_string(call.citizen) + ")");
+      hub_.guards.logOnce("refused bot " + std::to_string(reply.value) + " " + source(),
+                          describe() + ": login refused with code " + std::to_string(reply.value) + " (citizen " +
+                              std::to_string(call.citizen) + ")");
       send(net::encodeReply(reply));
       return;
     }
+    // A logged-in bot may fall behind by as much as a real bot's traffic.
+    loggedIn();
+    setOutputLimit(hub_.limits.botOutputLimit);
     session_ = reply.session;
     citizen_ = call.citizen;
     name_ = call.botName;
@@ -211,39 +258,33 @@ class BotConnection : public SocketConnection, public AvatarLink {
     }
   }
 
+  // StartBot's code for an attempt refused unchecked by the log-in throttle.
+  static constexpr int32_t kThrottled = 5;
+
   WorldCore& core_;
   int32_t session_ = 0;  // 0 until StartBot succeeds, and again after Destroy
   int32_t citizen_ = 0;
   std::string name_;
 };
 
-BotPort::BotPort(ConnectionHub& hub, WorldCore& core) : hub_(hub), core_(core), acceptor_(hub.io) {}
+BotPort::BotPort(ConnectionHub& hub, WorldCore& core) : hub_(hub), core_(core), listener_(hub, "bot") {}
 
 Status BotPort::open(const std::string& address, uint16_t port) {
-  Status s = openListener(acceptor_, address, port, "bot");
-  if (s.isOk()) acceptMore();
-  return s;
+  return listener_.open(address, port, [this](tcp::socket socket) { accepted(std::move(socket)); });
 }
 
-uint16_t BotPort::port() const { return acceptor_.local_endpoint().port(); }
-
-void BotPort::closeListener() {
-  ErrorCode ignored;
-  acceptor_.close(ignored);
-}
-
-void BotPort::acceptMore() {
-  acceptor_.async_accept([this](const ErrorCode& ec, tcp::socket socket) {
-    if (hub_.stopped) return;
-    if (ec) {
-      hub_.log("accepting a bot failed: " + ec.message());
-    } else {
-      auto c = std::make_shared<BotConnection>(*this, std::move(socket));
-      hub_.log("bot connection from " + c->peer());
-      c->start();
-    }
-    acceptMore();
-  });
+void BotPort::accepted(tcp::socket socket) {
+  auto c = std::make_shared<BotConnection>(*this, std::move(socket));
+  ConnectionCaps::Admission a = hub_.guards.bots.admit(c->source(), "bot connections");
+  if (!a.ticket) {
+    hub_.guards.logOnce("refused bot " + a.cap + " " + c->source(),
+                        "bot connection from " + c->peer() + " refused: " + a.refusal);
+    c->turnAway(net::encodeNotice({"refused: " + a.refusal}), a.refusal);
+    return;
+  }
+  c->holdPlace(std::move(*a.ticket));
+  hub_.guards.logOnce("connection bot " + c->source(), "bot connection from " + c->peer());
+  c->start();
 }
 
 }  // namespace kelva::world

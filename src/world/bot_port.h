@@ -2,11 +2,17 @@
 // speak the bot protocol (net/bot_protocol.h, docs/bot_protocol.md). The port
 // turns each call into the core's calls and the core's events into protocol
 // events; replies to calls are written here.
+//
+// Until a connection has logged in it counts among the bot connections not
+// logged in (capped in all and per address), must log in within the log-in
+// deadline and may leave only a little output unsent; StartBot's passwords go
+// through the world's log-in throttle.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "world/accept_loop.h"
 #include "world/socket_connection.h"
 #include "world/world_core.h"
 
@@ -18,15 +24,15 @@ class BotPort {
   BotPort(ConnectionHub& hub, WorldCore& core);
 
   Status open(const std::string& address, uint16_t port);
-  uint16_t port() const;
-  void closeListener();
+  uint16_t port() const { return listener_.port(); }
+  void closeListener() { listener_.close(); }
 
  private:
-  void acceptMore();
+  void accepted(tcp::socket socket);
 
   ConnectionHub& hub_;
   WorldCore& core_;
-  tcp::acceptor acceptor_;
+  AcceptLoop listener_;
 
   friend class BotConnection;
 };

@@ -22,6 +22,30 @@ struct ConnectionLimits {
   double playerLineBurst = 30.0;
   // A connection that has not chosen a name after this long is closed.
   int nameTimeoutSeconds = 120;
+
+  // Player connections (of every player port together) from one source
+  // address; 0: no cap.
+  std::size_t maxPlayersPerAddress = 20;
+  // A player who sends no line for this long is dropped, warned a minute
+  // before; 0: never.
+  std::chrono::seconds idleTimeout{std::chrono::minutes(30)};
+  // Bot connections that have not logged in yet: in all, and from one
+  // address; each must log in within `botLogInSeconds`. Until it has, a bot
+  // connection may leave only a little output unsent: it has asked for
+  // nothing worth more.
+  std::size_t maxBotsNotLoggedIn = 16;
+  std::size_t maxBotsNotLoggedInPerAddress = 4;
+  int botLogInSeconds = 10;
+  std::size_t botOutputBeforeLogIn = 64 * 1024;
+  // TCP keep-alive on every socket: the first probe after this long without
+  // traffic, then one every `interval`, and the peer is dead after `probes`
+  // unanswered ones (60 + 4 x 15 s: a cut connection is noticed within about
+  // two minutes). Unacknowledged output gives up after as long.
+  struct KeepAlive {
+    int idleSeconds = 60;
+    int intervalSeconds = 15;
+    int probes = 4;
+  } keepAlive;
 };
 
 // Whether a client's unsent output may grow by `adding` bytes. A client past

@@ -1,6 +1,7 @@
 #include "world/line_port.h"
 
 #include "world/player_login.h"
+#include "world/player_texts.h"
 
 namespace kelva::world {
 
@@ -8,8 +9,8 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
  public:
   PlayerConnection(LinePort& port, tcp::socket socket)
       : SocketConnection(port.hub_, std::move(socket), port.hub_.limits.maxPlayerLine,
-                         port.hub_.limits.playerOutputLimit, "\r\n"),
-        port_(port), core_(port.core_), nameTimer_(port.hub_.io),
+                         port.hub_.limits.playerOutputLimit, "\r\n", net::LineEnds::kAny),
+        core_(port.core_), login_(port.hub_.guards.throttle, source()),
         flood_(port.hub_.limits.playerLinesPerSecond, port.hub_.limits.playerLineBurst) {}
 
   void sayGoodbye(const std::string& why) override { send("* Goodbye: " + why + "."); }
@@ -20,32 +21,8 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
   }
 
   // What the world says, as the player reads it.
-  void avatarArrived(const Avatar& who, Arrival how) override {
-    switch (how) {
-      case Arrival::kEntered:
-        send("* " + who.name + (who.isBot() ? " enters the world." : " arrives."));
-        return;
-      case Arrival::kCameNear:
-        send("* " + who.name + " comes near.");
-        return;
-      case Arrival::kAppeared:
-        send("* " + who.name + " appears.");
-        return;
-    }
-  }
-  void avatarLeft(const Avatar& who, Departure how) override {
-    switch (how) {
-      case Departure::kLeft:
-        send("* " + who.name + (who.isBot() ? " leaves the world." : " leaves."));
-        return;
-      case Departure::kWalkedAway:
-        send("* " + who.name + " walks away.");
-        return;
-      case Departure::kVanished:
-        send("* " + who.name + " vanishes.");
-        return;
-    }
-  }
+  void avatarArrived(const Avatar& who, Arrival how) override { send("* " + arrivalText(who, how)); }
+  void avatarLeft(const Avatar& who, Departure how) override { send("* " + departureText(who, how)); }
   void chat(const Avatar& speaker, std::string_view text) override {
     std::string line = speaker.name;
     line += ": ";
@@ -75,21 +52,29 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
     line += text;
     send(line);
   }
-  void dismiss(Dismissal) override { closeAfterFlush("the player left"); }
+  void dismiss(Dismissal why) override {
+    if (why == Dismissal::kLoggedInElsewhere) {
+      send("* You logged in from elsewhere; this connection is closed. Goodbye.");
+      closeAfterFlush(name_ + " logged in again from elsewhere");
+      return;
+    }
+    closeAfterFlush("the player left");
+  }
 
  protected:
   void onStart() override {
-    counted_ = true;
-    ++port_.connections_;
     send("* Welcome to " + core_.definition().name + ".");
     send("* What is your name?");
-    nameTimer_.expires_after(std::chrono::seconds(hub_.limits.nameTimeoutSeconds));
-    nameTimer_.async_wait([self = selfPointer()](const ErrorCode& ec) {
-      if (!ec && self->session_ == 0 && self->isOpen()) {
-        self->send("* No name was given in time. Goodbye.");
-        self->closeAfterFlush("no name given in time");
-      }
-    });
+    watchDeadlines(Safeguards::playerTimeouts(hub_.limits));
+  }
+
+  void onDeadline(ConnectionTimeouts::Due due) override {
+    using Due = ConnectionTimeouts::Due;
+    const auto idle = std::chrono::duration_cast<std::chrono::seconds>(hub_.limits.idleTimeout);
+    if (due == Due::kNothing) return;
+    send("* " + deadlineText(due, idle));
+    if (due == Due::kLogInTooLate) closeAfterFlush("no name given in time");
+    if (due == Due::kIdleTooLong) closeAfterFlush("idle for " + spokenDuration(idle));
   }
 
   void onLine(std::string_view line) override {
@@ -120,8 +105,6 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
   }
 
   void onClosed() override {
-    nameTimer_.cancel();
-    if (counted_) --port_.connections_;
     if (session_ != 0) core_.leave(session_);
   }
 
@@ -130,40 +113,37 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
     return std::static_pointer_cast<PlayerConnection>(shared_from_this());
   }
 
-  void login(std::string_view line) {
+  void login(std::string_view line) { answer(login_.offer(core_, line)); }
+
+  void answer(const PlayerLogin::Outcome& o) {
     using Step = PlayerLogin::Step;
-    PlayerLogin::Outcome o = login_.offer(core_, line);
+    if (o.step == Step::kWrongPassword || o.step == Step::kTooManyWrong) logWrongPassword(o.name);
+    if (std::string text = loginText(o); !text.empty()) send("* " + text);
     switch (o.step) {
-      case Step::kNameRefused:
-        send("* That name cannot be used: " + o.problem + ". What is your name?");
-        return;
-      case Step::kPasswordAsked:
-        send("* " + o.name + " is a registered name. Password?");
-        return;
-      case Step::kNameInUse:
-        send("* " + o.name + " is already in the world. What is your name?");
-        return;
-      case Step::kWrongPassword:
-        hub_.log("wrong password for " + o.name + " from " + peer());
-        send("* Wrong password. What is your name?");
-        return;
       case Step::kTooManyWrong:
-        hub_.log("wrong password for " + o.name + " from " + peer());
-        send("* Wrong password. Goodbye.");
         closeAfterFlush("three wrong passwords");
         return;
       case Step::kGuest:
-        send("* " + o.typed + " is not registered: you are the guest " + o.name + ".");
         enter(o.name, AvatarKind::kGuest);
         return;
       case Step::kRegistered:
+        if (o.takesOver) core_.takeOver(o.name);
         enter(o.name, AvatarKind::kRegistered);
+        return;
+      case Step::kCheckLater:
+        pauseFor(o.wait, [this] { answer(login_.checkHeld(core_)); });
+        return;
+      default:
         return;
     }
   }
 
+  void logWrongPassword(const std::string& name) {
+    hub_.guards.logOnce("wrong password " + name + " " + source(), "wrong password for " + name + " from " + peer());
+  }
+
   void enter(const std::string& shownName, AvatarKind kind) {
-    nameTimer_.cancel();
+    loggedIn();
     name_ = shownName;
     session_ = core_.enter(selfPointer(), shownName, kind);
     // A client that could not take even its welcome was closed while it
@@ -172,47 +152,34 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
     hub_.log(describe() + " entered from " + peer());
   }
 
-  LinePort& port_;
   WorldCore& core_;
-  asio::steady_timer nameTimer_;
   PlayerLogin login_;
   FloodBucket flood_;
   int32_t session_ = 0;  // 0 until the player has entered the world
   std::string name_;
-  bool counted_ = false;  // a connection turned away as the world is full was never counted
 };
 
-LinePort::LinePort(ConnectionHub& hub, WorldCore& core, std::size_t maxPlayers)
-    : hub_(hub), core_(core), maxPlayers_(maxPlayers), acceptor_(hub.io) {}
+LinePort::LinePort(ConnectionHub& hub, WorldCore& core) : hub_(hub), core_(core), listener_(hub, "player") {}
 
 Status LinePort::open(const std::string& address, uint16_t port) {
-  Status s = openListener(acceptor_, address, port, "player");
-  if (s.isOk()) acceptMore();
-  return s;
+  return listener_.open(address, port, [this](tcp::socket socket) { accepted(std::move(socket)); });
 }
 
-uint16_t LinePort::port() const { return acceptor_.local_endpoint().port(); }
-
-void LinePort::closeListener() {
-  ErrorCode ignored;
-  acceptor_.close(ignored);
-}
-
-void LinePort::acceptMore() {
-  acceptor_.async_accept([this](const ErrorCode& ec, tcp::socket socket) {
-    if (hub_.stopped) return;
-    if (ec) {
-      hub_.log("accepting a player failed: " + ec.message());
-    } else if (connections_ >= maxPlayers_) {
-      auto c = std::make_shared<PlayerConnection>(*this, std::move(socket));
-      c->turnAway("* The world is full; please try again later.", "the world is full");
-    } else {
-      auto c = std::make_shared<PlayerConnection>(*this, std::move(socket));
-      hub_.log("player connection from " + c->peer());
-      c->start();
-    }
-    acceptMore();
-  });
+void LinePort::accepted(tcp::socket socket) {
+  auto c = std::make_shared<PlayerConnection>(*this, std::move(socket));
+  ConnectionCaps::Admission a = hub_.guards.players.admit(c->source(), "players");
+  if (!a.ticket) {
+    hub_.guards.logOnce("refused player " + a.cap + " " + c->source(),
+                        "player connection from " + c->peer() + " refused: " + a.refusal);
+    // The line players have always read when the world is full.
+    c->turnAway(a.cap == "total" ? std::string("* The world is full; please try again later.")
+                                 : "* Sorry, " + a.refusal + ". Goodbye.",
+                a.refusal);
+    return;
+  }
+  c->holdPlace(std::move(*a.ticket));
+  hub_.guards.logOnce("connection player " + c->source(), "player connection from " + c->peer());
+  c->start();
 }
 
 }  // namespace kelva::world

@@ -2,13 +2,18 @@
 // welcomes a connection, takes its name through `PlayerLogin`, then turns
 // each line into a world action for the core, and the core's events into
 // the text lines players read ("* Ann arrives.", "Ann: hello",
-// "Kelva whispers: ...").
+// "Kelva whispers: ..."). CR, LF and CR LF each end a line.
+//
+// Connections count in the players' caps (in all, per address); a
+// connection that does not choose a name in time, or a player who types
+// nothing for the idle time, is told and let go.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "world/accept_loop.h"
 #include "world/socket_connection.h"
 #include "world/world_core.h"
 
@@ -17,20 +22,18 @@ namespace kelva::world {
 class LinePort {
  public:
   // `hub` and `core` must outlive the port.
-  LinePort(ConnectionHub& hub, WorldCore& core, std::size_t maxPlayers);
+  LinePort(ConnectionHub& hub, WorldCore& core);
 
   Status open(const std::string& address, uint16_t port);
-  uint16_t port() const;
-  void closeListener();
+  uint16_t port() const { return listener_.port(); }
+  void closeListener() { listener_.close(); }
 
  private:
-  void acceptMore();
+  void accepted(tcp::socket socket);
 
   ConnectionHub& hub_;
   WorldCore& core_;
-  std::size_t maxPlayers_;
-  std::size_t connections_ = 0;
-  tcp::acceptor acceptor_;
+  AcceptLoop listener_;
 
   friend class PlayerConnection;
 };

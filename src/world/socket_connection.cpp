@@ -1,5 +1,7 @@
 #include "world/socket_connection.h"
 
+#include "world/keep_alive.h"
+
 namespace kelva::world {
 
 Status openListener(tcp::acceptor& acceptor, const std::string& address, uint16_t port, const char* what) {
@@ -35,13 +37,88 @@ void ConnectionHub::writeNoted() {
 }
 
 SocketConnection::SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine,
-                                   std::size_t outputLimit, const char* lineEnd)
-    : hub_(hub), socket_(std::move(socket)), lines_(maxLine), outputLimit_(outputLimit), lineEnd_(lineEnd),
-      closeTimer_(hub.io) {
+                                   std::size_t outputLimit, const char* lineEnd, net::LineEnds lineEnds)
+    : hub_(hub), socket_(std::move(socket)), lines_(maxLine, lineEnds), outputLimit_(outputLimit),
+      lineEnd_(lineEnd), closeTimer_(hub.io), deadlineTimer_(hub.io), pauseTimer_(hub.io) {
   ErrorCode ec;
   socket_.set_option(tcp::no_delay(true), ec);
   auto endpoint = socket_.remote_endpoint(ec);
   peer_ = ec ? std::string("?") : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+  source_ = ec ? std::string("?") : sourceKey(endpoint.address().to_string());
+  if (std::string problem = applyKeepAlive(socket_.native_handle(), hub_.limits.keepAlive); !problem.empty())
+    hub_.guards.logOnce("keep-alive", "keep-alive for " + peer_ + ": " + problem);
+}
+
+void SocketConnection::watchDeadlines(const TimeoutLimits& limits) {
+  timeouts_.emplace(limits, std::chrono::steady_clock::now());
+  armDeadline();
+}
+
+void SocketConnection::loggedIn() {
+  ticket_.loggedIn();
+  if (timeouts_) {
+    timeouts_->loggedIn(std::chrono::steady_clock::now());
+    armDeadline();
+  }
+}
+
+// One timer per connection, set to the next moment a deadline may pass; a
+// line that comes meanwhile only moves the deadline, and the timer, when it
+// fires early, sets itself again.
+void SocketConnection::armDeadline() {
+  if (closed_ || !timeouts_) return;
+  std::optional<std::chrono::steady_clock::time_point> next = timeouts_->next();
+  if (!next) {
+    deadlineTimer_.cancel();
+    return;
+  }
+  deadlineTimer_.expires_at(*next);
+  deadlineTimer_.async_wait([self = shared_from_this()](const ErrorCode& ec) {
+    if (ec || !self->isOpen()) return;
+    ConnectionTimeouts::Due due = self->timeouts_->check(std::chrono::steady_clock::now());
+    if (due != ConnectionTimeouts::Due::kNothing) self->onDeadline(due);
+    self->armDeadline();
+  });
+}
+
+void SocketConnection::pauseFor(std::chrono::milliseconds wait, std::function<void()> then) {
+  paused_ = true;
+  pauseTimer_.expires_after(wait);
+  pauseTimer_.async_wait([self = shared_from_this(), then = std::move(then)](const ErrorCode& ec) {
+    if (ec || !self->isOpen()) return;
+    then();
+    self->resume();
+  });
+}
+
+void SocketConnection::resume() {
+  paused_ = false;
+  heldBytes_ = 0;
+  while (!heldLines_.empty() && isOpen() && !paused_) {
+    std::string line = std::move(heldLines_.front());
+    heldLines_.pop_front();
+    takeLine(line);
+  }
+  if (readPending_ && isOpen() && !paused_) {
+    readPending_ = false;
+    readMore();
+  }
+}
+
+void SocketConnection::takeLine(std::string_view line) {
+  if (paused_) {
+    // The client goes on while its log-in is checked; what it sends waits,
+    // within the bound of one line.
+    heldBytes_ += line.size() + 1;
+    if (heldBytes_ > lines_.maxLength() + 1) {
+      close("it sent too much while its log-in was checked");
+      return;
+    }
+    heldLines_.emplace_back(line);
+    return;
+  }
+  if (timeouts_) timeouts_->activity(std::chrono::steady_clock::now());
+  onLine(line);
 }
 
 void SocketConnection::start() {
@@ -89,10 +166,15 @@ void SocketConnection::close(const std::string& reason) {
   closed_ = true;
   ErrorCode ignored;
   closeTimer_.cancel();
+  deadlineTimer_.cancel();
+  pauseTimer_.cancel();
   socket_.shutdown(tcp::socket::shutdown_both, ignored);
   socket_.close(ignored);
-  hub_.log(describe() + " disconnected: " + reason);
+  // A flood of connections from one address is one line a second, with a count.
+  hub_.guards.logOnce("closed " + (ticket_.isLoggedIn() ? describe() : source_) + ": " + reason,
+                      describe() + " disconnected: " + reason);
   auto self = shared_from_this();  // the hub's copy may be the last one
+  ticket_.release();
   onClosed();
   hub_.connections.erase(self);
 }
@@ -109,14 +191,18 @@ void SocketConnection::readMore() {
     self->lines_.feed(
         std::string_view(self->readBuffer_.data(), n),
         [&](std::string_view line) {
-          self->onLine(line);
+          self->takeLine(line);
           return self->isOpen();
         },
         [&] {
           self->onOverlong();
           return self->isOpen();
         });
-    if (self->isOpen()) self->readMore();
+    if (!self->isOpen()) return;
+    if (self->paused_)
+      self->readPending_ = true;
+    else
+      self->readMore();
   });
 }
 

@@ -4,16 +4,25 @@
 // telling its port.
 //
 // Also what every port's connections share (`ConnectionHub`): the event
-// loop, the world's log, the limits and the set of open connections, which
-// owns them.
+// loop, the world's log, the limits, the safeguards (log-in throttle,
+// connection caps, the log of repeated events) and the set of open
+// connections, which owns them.
+//
+// Every socket has TCP keep-alive. A connection may hold a place in the
+// caps (given back when it closes) and may watch its deadlines (log-in,
+// idle); its port says what to do when one passes.
 //
 // Everything here runs on the thread that runs the io_context.
 #pragma once
 
 #include <array>
 #include <boost/asio.hpp>
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -23,6 +32,7 @@
 #include "data/result.h"
 #include "net/line_buffer.h"
 #include "world/connection_limits.h"
+#include "world/safeguards.h"
 
 namespace kelva::world {
 
@@ -33,8 +43,10 @@ using ErrorCode = boost::system::error_code;
 class SocketConnection;
 
 struct ConnectionHub {
-  ConnectionHub(asio::io_context& context, std::ostream& logStream, ConnectionLimits connectionLimits)
-      : io(context), limits(connectionLimits), log_(logStream) {}
+  ConnectionHub(asio::io_context& context, std::ostream& logStream, ConnectionLimits connectionLimits,
+                std::size_t maxPlayers)
+      : io(context), limits(connectionLimits),
+        guards(connectionLimits, maxPlayers, [this](const std::string& line) { log(line); }), log_(logStream) {}
 
   void log(const std::string& line) { log_ << "kelva-world: " << line << std::endl; }
 
@@ -45,6 +57,7 @@ struct ConnectionHub {
 
   asio::io_context& io;
   ConnectionLimits limits;
+  Safeguards guards;
   bool stopped = false;
   std::set<std::shared_ptr<SocketConnection>> connections;
 
@@ -62,7 +75,7 @@ Status openListener(tcp::acceptor& acceptor, const std::string& address, uint16_
 class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
  public:
   SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine, std::size_t outputLimit,
-                   const char* lineEnd);
+                   const char* lineEnd, net::LineEnds lineEnds = net::LineEnds::kLineFeed);
   virtual ~SocketConnection() = default;
 
   // Registers the connection with the hub and starts reading.
@@ -81,6 +94,20 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   bool isOpen() const { return !closed_ && !closing_; }
   bool isClosed() const { return closed_; }
   const std::string& peer() const { return peer_; }
+  // The address the caps and the throttle count this connection under.
+  const std::string& source() const { return source_; }
+
+  // The connection's place in its caps, held until it closes.
+  void holdPlace(CapTicket ticket) { ticket_ = std::move(ticket); }
+  // Starts watching the log-in deadline (and, once logged in, the idle time).
+  void watchDeadlines(const TimeoutLimits& limits);
+  // The connection logged in: it leaves the count of those that have not, and
+  // its idle time starts.
+  void loggedIn();
+  void setOutputLimit(std::size_t limit) { outputLimit_ = limit; }
+  // Reads no further line until `wait` has passed, then runs `then` (unless
+  // the connection closed meanwhile) and goes on with the lines that came.
+  void pauseFor(std::chrono::milliseconds wait, std::function<void()> then);
   virtual std::string describe() const = 0;
   // Tells the client, in its own language, why the world lets it go.
   virtual void sayGoodbye(const std::string& why) = 0;
@@ -90,6 +117,8 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   virtual void onLine(std::string_view line) = 0;
   virtual void onOverlong() = 0;
   virtual void onClosed() = 0;
+  // A deadline passed (see `watchDeadlines`).
+  virtual void onDeadline(ConnectionTimeouts::Due /*due*/) {}
 
   ConnectionHub& hub_;
 
@@ -98,6 +127,9 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
 
   void readMore();
   void writeMore();
+  void takeLine(std::string_view line);
+  void armDeadline();
+  void resume();
 
   tcp::socket socket_;
   net::LineBuffer lines_;
@@ -109,6 +141,15 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   std::string inFlight_;
   std::string closeReason_;
   std::string peer_;
+  std::string source_;
+  CapTicket ticket_;
+  std::optional<ConnectionTimeouts> timeouts_;
+  asio::steady_timer deadlineTimer_;
+  asio::steady_timer pauseTimer_;
+  bool paused_ = false;
+  bool readPending_ = false;  // reading stopped while paused
+  std::deque<std::string> heldLines_;
+  std::size_t heldBytes_ = 0;
   bool writing_ = false;
   bool noted_ = false;  // waits in the hub for this turn's write
   bool closing_ = false;

@@ -9,8 +9,10 @@
 #include <map>
 #include <optional>
 
+#include "world/keep_alive.h"
 #include "world/player_input.h"
 #include "world/player_login.h"
+#include "world/player_texts.h"
 #include "world/web_message.h"
 
 namespace kelva::world {
@@ -24,8 +26,15 @@ namespace {
 // The largest request the port reads: a page load's headers are far below it.
 constexpr std::size_t kMaxRequest = 8 * 1024;
 // A browser that sends no complete request for this long is let go.
-constexpr auto kRequestTimeout = std::chrono::seconds(30);
+constexpr auto kRequestTimeout = std::chrono::seconds(15);
 constexpr std::string_view kServerName = "kelva-world";
+
+// The address the caps and the password throttle count a connection under.
+std::string sourceOf(const tcp::socket& socket) {
+  ErrorCode ec;
+  auto endpoint = socket.remote_endpoint(ec);
+  return ec ? std::string("?") : sourceKey(endpoint.address().to_string());
+}
 
 }  // namespace
 
@@ -34,16 +43,35 @@ constexpr std::string_view kServerName = "kelva-world";
 class WebConnection : public AvatarLink, public std::enable_shared_from_this<WebConnection> {
  public:
   WebConnection(WebPort& port, tcp::socket socket)
-      : port_(port), hub_(port.hub_), core_(port.core_), http_(std::move(socket)), nameTimer_(hub_.io),
-        closeTimer_(hub_.io), goneFlush_(hub_.io),
+      : port_(port), hub_(port.hub_), core_(port.core_), http_(std::move(socket)), deadlineTimer_(hub_.io),
+        closeTimer_(hub_.io), goneFlush_(hub_.io), pauseTimer_(hub_.io),
+        login_(hub_.guards.throttle, sourceOf(http_.socket())),
         flood_(hub_.limits.playerLinesPerSecond, hub_.limits.playerLineBurst) {
     ErrorCode ec;
     auto endpoint = http_.socket().remote_endpoint(ec);
     peer_ = ec ? std::string("?") : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+    source_ = sourceOf(http_.socket());
     http_.socket().set_option(tcp::no_delay(true), ec);
+    if (std::string problem = applyKeepAlive(http_.socket().native_handle(), hub_.limits.keepAlive); !problem.empty())
+      hub_.guards.logOnce("keep-alive", "keep-alive for " + peer_ + ": " + problem);
   }
 
+  const std::string& source() const { return source_; }
+  const std::string& peer() const { return peer_; }
+  void holdPlace(CapTicket ticket) { ticket_ = std::move(ticket); }
+
   void start() { readRequest(); }
+
+  // A connection the world cannot take: told why in a plain answer, and let
+  // go without reading anything from it.
+  void turnAway(const std::string& why) {
+    auto answer = std::make_shared<std::string>(
+        "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+        std::to_string(why.size() + 1) + "\r\nConnection: close\r\n\r\n" + why + "\n");
+    http_.expires_after(std::chrono::seconds(5));
+    boost::asio::async_write(http_, boost::asio::buffer(*answer),
+                             [self = shared_from_this(), answer](ErrorCode, std::size_t) { self->close("turned away"); });
+  }
 
   std::string describe() const {
     if (session_ != 0) return "web player " + name_ + " (session " + std::to_string(session_) + ")";
@@ -70,9 +98,10 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
   void close(const std::string& reason) {
     if (closed_) return;
     closed_ = true;
-    nameTimer_.cancel();
+    deadlineTimer_.cancel();
     closeTimer_.cancel();
     goneFlush_.cancel();
+    pauseTimer_.cancel();
     ErrorCode ignored;
     tcp::socket& socket = ws_ ? beast::get_lowest_layer(*ws_).socket() : http_.socket();
     socket.shutdown(tcp::socket::shutdown_both, ignored);
@@ -89,18 +118,7 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     // page hears it as one move, so the figure walks instead of blinking.
     bool moved = pendingGone_.erase(who.session) > 0;
     sendAvatar(who);
-    if (moved) return;
-    switch (how) {
-      case Arrival::kEntered:
-        send(web::worldText(who.name + (who.isBot() ? " enters the world." : " arrives.")));
-        break;
-      case Arrival::kCameNear:
-        send(web::worldText(who.name + " comes near."));
-        break;
-      case Arrival::kAppeared:
-        send(web::worldText(who.name + " appears."));
-        break;
-    }
+    if (!moved) send(web::worldText(arrivalText(who, how)));
   }
 
   void avatarLeft(const Avatar& who, Departure how) override {
@@ -108,12 +126,12 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
       pendingGone_.erase(who.session);
       seenAvatars_.erase(who.session);
       send(web::avatarGone(who.session));
-      send(web::worldText(who.name + (who.isBot() ? " leaves the world." : " leaves.")));
+      send(web::worldText(departureText(who, how)));
       return;
     }
     // Held back until the core's call is over: if the same avatar comes
     // near again in it, it only moved.
-    pendingGone_[who.session] = {who.name, how};
+    pendingGone_[who.session] = {who, how};
     goneFlush_.expires_after(std::chrono::seconds(0));
     goneFlush_.async_wait([self = shared_from_this()](ErrorCode ec) {
       if (!ec) self->flushGone();
@@ -148,7 +166,20 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     followOwnPosition();
   }
 
-  void dismiss(Dismissal) override { closeAfterFlush("the player left"); }
+  void dismiss(Dismissal why) override {
+    if (why == Dismissal::kLoggedInElsewhere) {
+      send(web::worldText("You logged in from elsewhere; this connection is closed. Goodbye."));
+      closeAfterFlush(name_ + " logged in again from elsewhere");
+      return;
+    }
+    closeAfterFlush("the player left");
+  }
+
+  // The world is closing.
+  void sayGoodbye(const std::string& why) {
+    send(web::worldText("Goodbye: " + why + "."));
+    closeAfterFlush(why);
+  }
 
  private:
   // --- HTTP ------------------------------------------------------------------
@@ -267,19 +298,37 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
       }
       self->hub_.log("web player connection from " + self->peer_);
       self->send(web::welcome(self->core_.definition().name));
-      self->startNameTimer();
+      self->timeouts_.emplace(Safeguards::playerTimeouts(self->hub_.limits), std::chrono::steady_clock::now());
+      self->armDeadline();
       self->readMessage();
     });
   }
 
-  void startNameTimer() {
-    nameTimer_.expires_after(std::chrono::seconds(hub_.limits.nameTimeoutSeconds));
-    nameTimer_.async_wait([self = shared_from_this()](ErrorCode ec) {
-      if (!ec && self->session_ == 0 && !self->closed_) {
-        self->send(web::refused("No name was given in time. Goodbye."));
-        self->closeAfterFlush("no name given in time");
-      }
+  // One timer, set to the next moment a deadline may pass (the log-in, or
+  // once in the world the idle time); a message meanwhile only moves it.
+  void armDeadline() {
+    if (closed_ || !timeouts_) return;
+    std::optional<std::chrono::steady_clock::time_point> next = timeouts_->next();
+    if (!next) {
+      deadlineTimer_.cancel();
+      return;
+    }
+    deadlineTimer_.expires_at(*next);
+    deadlineTimer_.async_wait([self = shared_from_this()](const ErrorCode& ec) {
+      if (ec || self->closed_ || self->closing_) return;
+      self->onDeadline(self->timeouts_->check(std::chrono::steady_clock::now()));
+      self->armDeadline();
     });
+  }
+
+  void onDeadline(ConnectionTimeouts::Due due) {
+    using Due = ConnectionTimeouts::Due;
+    if (due == Due::kNothing) return;
+    const auto idle = std::chrono::duration_cast<std::chrono::seconds>(hub_.limits.idleTimeout);
+    const std::string text = deadlineText(due, idle);
+    send(session_ == 0 ? web::refused(text) : web::worldText(text));
+    if (due == Due::kLogInTooLate) closeAfterFlush("no name given in time");
+    if (due == Due::kIdleTooLong) closeAfterFlush("idle for " + spokenDuration(idle));
   }
 
   void readMessage() {
@@ -301,7 +350,8 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
         self->handle(message);
       }
       self->incoming_.consume(self->incoming_.size());
-      if (!self->closed_ && !self->closing_) self->readMessage();
+      // While a password waits for its check, nothing more is read.
+      if (!self->closed_ && !self->closing_ && !self->paused_) self->readMessage();
     });
   }
 
@@ -356,6 +406,10 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
       return;
     }
     const WebRequest& r = parsed.value();
+    if (timeouts_ && session_ != 0) {
+      timeouts_->activity(std::chrono::steady_clock::now());
+      armDeadline();
+    }
     if (session_ == 0) {
       if (r.kind != WebRequest::Kind::kLogin) {
         refuse("log in first: send {\"type\":\"login\",\"name\":...}");
@@ -440,44 +494,66 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     if (o.step == PlayerLogin::Step::kPasswordAsked) {
       if (!r.password) {
         login_.forgetName();
-        send(web::password(o.name, o.name + " is a registered name. Password?"));
+        send(web::password(o.name, loginText(o)));
         return;
       }
       o = login_.offer(core_, *r.password);
     }
+    answer(o);
+  }
+
+  void answer(const PlayerLogin::Outcome& o) {
+    using Step = PlayerLogin::Step;
+    if (o.step == Step::kWrongPassword || o.step == Step::kTooManyWrong)
+      hub_.guards.logOnce("wrong password " + o.name + " " + source_,
+                          "wrong password for " + o.name + " from " + peer_ + " (web)");
+    const std::string text = loginText(o);
     switch (o.step) {
-      case PlayerLogin::Step::kNameRefused:
-        send(web::refused("That name cannot be used: " + o.problem + ". What is your name?"));
-        return;
-      case PlayerLogin::Step::kPasswordAsked:
-        return;
-      case PlayerLogin::Step::kNameInUse:
-        send(web::refused(o.name + " is already in the world. What is your name?"));
-        return;
-      case PlayerLogin::Step::kWrongPassword:
-        hub_.log("wrong password for " + o.name + " from " + peer_ + " (web)");
-        send(web::refused("Wrong password. What is your name?"));
-        return;
-      case PlayerLogin::Step::kTooManyWrong:
-        hub_.log("wrong password for " + o.name + " from " + peer_ + " (web)");
-        send(web::refused("Wrong password. Goodbye."));
-        closeAfterFlush("three wrong passwords");
-        return;
-      case PlayerLogin::Step::kGuest:
-        send(web::worldText(o.typed + " is not registered: you are the guest " + o.name + "."));
+      case Step::kGuest:
+        send(web::worldText(text));
         enter(o.name, AvatarKind::kGuest);
         return;
-      case PlayerLogin::Step::kRegistered:
+      case Step::kRegistered:
+        if (o.takesOver) core_.takeOver(o.name);
         enter(o.name, AvatarKind::kRegistered);
+        return;
+      case Step::kCheckLater:
+        // Reading stops until the check; the answer then goes on reading.
+        send(web::worldText(text));
+        paused_ = true;
+        pauseTimer_.expires_after(o.wait);
+        pauseTimer_.async_wait([self = shared_from_this()](const ErrorCode& ec) {
+          if (ec || self->closed_ || self->closing_) return;
+          self->paused_ = false;
+          self->answer(self->login_.checkHeld(self->core_));
+          if (!self->closed_ && !self->closing_) self->readMessage();
+        });
+        return;
+      case Step::kTooManyWrong:
+        send(web::refused(text));
+        closeAfterFlush("three wrong passwords");
+        return;
+      default:
+        send(web::refused(text));
         return;
     }
   }
 
   void enter(const std::string& shownName, AvatarKind kind) {
-    nameTimer_.cancel();
+    ticket_.loggedIn();
+    if (timeouts_) {
+      timeouts_->loggedIn(std::chrono::steady_clock::now());
+      armDeadline();
+    }
     name_ = shownName;
     session_ = core_.enter(shared_from_this(), shownName, kind);
     hub_.log(describe() + " entered from " + peer_);
+    // A browser that could not take even its welcome was closed while it
+    // entered, before it knew its session.
+    if (closed_) {
+      core_.leave(session_);
+      return;
+    }
     if (const Avatar* me = core_.avatar(session_)) send(web::entered(shownName, session_, me->x, me->y, me->z));
     followOwnPosition();
   }
@@ -502,7 +578,7 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     for (const auto& [session, gone] : pendingGone_) {
       seenAvatars_.erase(session);
       send(web::avatarGone(session));
-      send(web::worldText(gone.name + (gone.how == Departure::kVanished ? " vanishes." : " walks away.")));
+      send(web::worldText(departureText(gone.who, gone.how)));
     }
     pendingGone_.clear();
   }
@@ -545,7 +621,7 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
   }
 
   struct Gone {
-    std::string name;
+    Avatar who;
     Departure how;
   };
 
@@ -558,9 +634,14 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
   beast::flat_buffer incoming_;
   std::optional<http::request_parser<http::string_body>> parser_;
   http::request<http::string_body> request_;
-  boost::asio::steady_timer nameTimer_;
+  boost::asio::steady_timer deadlineTimer_;
   boost::asio::steady_timer closeTimer_;
   boost::asio::steady_timer goneFlush_;
+  boost::asio::steady_timer pauseTimer_;
+  std::optional<ConnectionTimeouts> timeouts_;
+  CapTicket ticket_;
+  bool paused_ = false;
+  std::string source_;
   std::deque<std::string> outgoing_;
   std::size_t unsent_ = 0;
   bool writing_ = false;
@@ -582,44 +663,32 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
   std::map<int32_t, Gone> pendingGone_;
 };
 
-WebPort::WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots, std::size_t maxConnections)
-    : hub_(hub), core_(core), roots_(std::move(roots)), maxConnections_(maxConnections), acceptor_(hub.io) {}
+WebPort::WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots)
+    : hub_(hub), core_(core), roots_(std::move(roots)), listener_(hub, "web") {}
 
 WebPort::~WebPort() = default;
 
 Status WebPort::open(const std::string& address, uint16_t port) {
-  Status s = openListener(acceptor_, address, port, "web");
-  if (s.isOk()) acceptMore();
-  return s;
+  return listener_.open(address, port, [this](tcp::socket socket) { accepted(std::move(socket)); });
 }
-
-uint16_t WebPort::port() const { return acceptor_.local_endpoint().port(); }
 
 void WebPort::close() {
-  ErrorCode ignored;
-  acceptor_.close(ignored);
-  for (const auto& c : std::set(connections_)) c->close("the world is shutting down");
+  listener_.close();
+  for (const auto& c : std::set(connections_)) c->sayGoodbye("the world is closing");
 }
 
-void WebPort::acceptMore() {
-  acceptor_.async_accept([this](ErrorCode ec, tcp::socket socket) {
-    if (hub_.stopped) return;
-    if (ec) {
-      hub_.log("accepting a web connection failed: " + ec.message());
-    } else if (connections_.size() >= maxConnections_) {
-      // Too many browsers at once: a plain refusal, without reading.
-      ErrorCode ignored;
-      static constexpr std::string_view kBusy =
-          "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 20\r\nConnection: close\r\n\r\nThe world is full.\r\n";
-      boost::asio::write(socket, boost::asio::buffer(kBusy), ignored);
-      socket.close(ignored);
-    } else {
-      auto c = std::make_shared<WebConnection>(*this, std::move(socket));
-      connections_.insert(c);
-      c->start();
-    }
-    acceptMore();
-  });
+void WebPort::accepted(tcp::socket socket) {
+  auto c = std::make_shared<WebConnection>(*this, std::move(socket));
+  ConnectionCaps::Admission a = hub_.guards.players.admit(c->source(), "players");
+  if (!a.ticket) {
+    hub_.guards.logOnce("refused web " + a.cap + " " + c->source(),
+                        "web connection from " + c->peer() + " refused: " + a.refusal);
+    c->turnAway("Sorry, " + a.refusal + ".");
+    return;
+  }
+  c->holdPlace(std::move(*a.ticket));
+  connections_.insert(c);
+  c->start();
 }
 
 std::string defaultWebAssets() {

@@ -3,7 +3,9 @@
 //
 // A web player is a player like any other: it chooses a name through
 // `PlayerLogin`, its lines go through the same checks and flood allowance as
-// the line port's, and it acts through the same calls of the core. The port
+// the line port's, and it acts through the same calls of the core. Its
+// connections count in the same caps and have the same deadlines, password
+// throttle and keep-alive as the line port's (the hub's safeguards). The port
 // turns the core's events into the JSON messages the page reads: who and
 // what is near, chat, whispers and the world's own messages.
 //
@@ -17,6 +19,7 @@
 #include <set>
 #include <string>
 
+#include "world/accept_loop.h"
 #include "world/socket_connection.h"
 #include "world/web_files.h"
 #include "world/world_core.h"
@@ -27,25 +30,24 @@ class WebConnection;
 
 class WebPort {
  public:
-  // `hub` and `core` must outlive the port. `maxConnections` bounds the
-  // browsers connected at once (page loads and players together).
-  WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots, std::size_t maxConnections);
+  // `hub` and `core` must outlive the port. Every browser connection, a page
+  // load as much as a player, counts in the players' caps.
+  WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots);
   ~WebPort();
 
   Status open(const std::string& address, uint16_t port);
-  uint16_t port() const;
+  uint16_t port() const { return listener_.port(); }
   // Stops taking connections, says goodbye to every web player and closes
   // every connection.
   void close();
 
  private:
-  void acceptMore();
+  void accepted(tcp::socket socket);
 
   ConnectionHub& hub_;
   WorldCore& core_;
   WebRoots roots_;
-  std::size_t maxConnections_;
-  tcp::acceptor acceptor_;
+  AcceptLoop listener_;
   std::set<std::shared_ptr<WebConnection>> connections_;
 
   friend class WebConnection;

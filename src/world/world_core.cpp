@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "world/login_throttle.h"
+
 namespace kelva::world {
 
 namespace {
@@ -42,10 +44,32 @@ const PlayerAccount* WorldCore::account(const std::string& name) const {
   return nullptr;
 }
 
-bool WorldCore::nameInUse(const std::string& name) const {
+bool WorldCore::nameInUse(const std::string& name) const { return avatarNamed(name) != nullptr; }
+
+const Avatar* WorldCore::avatarNamed(const std::string& name) const {
   for (const auto* table : {&players_, &bots_})
     for (const auto& [session, e] : *table)
-      if (!e.gone && e.avatar.name == name) return true;
+      if (!e.gone && e.avatar.name == name) return &e.avatar;
+  return nullptr;
+}
+
+std::size_t WorldCore::guestCount() const {
+  std::size_t n = 0;
+  for (const auto& [session, p] : players_)
+    if (!p.gone && p.avatar.kind == AvatarKind::kGuest) ++n;
+  return n;
+}
+
+bool WorldCore::takeOver(const std::string& name) {
+  Busy busy(*this);
+  for (auto& [session, p] : players_) {
+    if (p.gone || p.avatar.kind != AvatarKind::kRegistered || p.avatar.name != name) continue;
+    const int32_t old = session;
+    std::shared_ptr<AvatarLink> link = p.link;
+    link->dismiss(Dismissal::kLoggedInElsewhere);
+    leave(old);  // at once, whether or not the dismissed link closed yet
+    return true;
+  }
   return false;
 }
 
@@ -381,7 +405,7 @@ WorldCore::BotLogin WorldCore::startBot(std::shared_ptr<AvatarLink> link, const 
   Busy busy(*this);
   const BotAccount* account = nullptr;
   for (const BotAccount& a : def_.bots)
-    if (a.citizen == call.citizen && a.password == call.password) account = &a;
+    if (a.citizen == call.citizen && sameSecret(call.password, a.password)) account = &a;
   if (!account) return {1, 0};
   if (call.world != def_.name) return {2, 0};
   if (!nameProblem(call.botName).empty()) return {3, 0};

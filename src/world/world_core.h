@@ -53,7 +53,7 @@ enum class Departure { kLeft, kWalkedAway, kVanished };
 // Why the world lets a connection go.
 enum class Dismissal {
   kQuit,              // the player typed .quit
-  kLoggedInElsewhere  // the same bot citizen logged in on another connection
+  kLoggedInElsewhere  // the same bot citizen, or registered player, logged in on another connection
 };
 
 // What the world tells one avatar's connection. Every event has a default
@@ -109,6 +109,15 @@ class WorldCore {
   const PlayerAccount* account(const std::string& name) const;
   // Whether an avatar (player or bot) of exactly that shown name is in the world.
   bool nameInUse(const std::string& name) const;
+  // The avatar (player or bot) of exactly that shown name, or null.
+  const Avatar* avatarNamed(const std::string& name) const;
+  // Guests in the world now.
+  std::size_t guestCount() const;
+  // The registered player `name` logged in again on another connection with
+  // the right password: the one in the world is dismissed (kLoggedInElsewhere)
+  // and leaves at once, so the name is free. False when no registered player
+  // of that name is in the world.
+  bool takeOver(const std::string& name);
 
   // Players. `enter` puts a player in at the entry point under `shownName`
   // (which must not be in use) and returns the session; the link stays owned

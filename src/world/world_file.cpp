@@ -49,6 +49,13 @@ class Section {
     out = v->get<std::string>();
     return true;
   }
+  bool boolean(const char* key, bool& out) {
+    const json* v = field(key, false);
+    if (!v) return error_.empty();
+    if (!v->is_boolean()) return fail(std::string(key) + " must be true or false");
+    out = v->get<bool>();
+    return true;
+  }
   const json* array(const char* key, bool required) {
     const json* v = field(key, required);
     if (v && !v->is_array()) {
@@ -76,6 +83,7 @@ class Section {
     return true;
   }
   const std::string& error() const { return error_; }
+  bool has(const char* key) const { return object_.contains(key); }
 
  private:
   const json* field(const char* key, bool required) {
@@ -178,6 +186,15 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
   if (top.error().empty() && def.nearRange < 0) top.fail("nearRange must not be negative");
   top.long32("queryCellsPerAnswer", def.queryCellsPerAnswer, false);
   if (top.error().empty() && def.queryCellsPerAnswer < 0) top.fail("queryCellsPerAnswer must not be negative");
+  top.boolean("guests", def.guests);
+  int32_t maxGuests = -1;
+  top.long32("maxGuests", maxGuests, false);
+  if (top.error().empty() && top.has("maxGuests")) {
+    if (maxGuests < 0)
+      top.fail("maxGuests must not be negative");
+    else
+      def.maxGuests = static_cast<std::size_t>(maxGuests);
+  }
 
   const json* bots = top.array("bots", true);
   const json* players = top.array("players", false);

@@ -6,7 +6,9 @@
 // as long as the server runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +42,10 @@ struct WorldDefinition {
   // The most cells one answer to a bot's query holds; 0 answers every query
   // in one round.
   int32_t queryCellsPerAnswer = 100;
+  // Whether unregistered names may enter as guests, and how many at once
+  // (no cap beyond the world's player cap when unset).
+  bool guests = true;
+  std::optional<std::size_t> maxGuests;
   std::vector<BotAccount> bots;
   std::vector<PlayerAccount> players;
   std::vector<WorldObject> objects;

@@ -1,6 +1,7 @@
 #include "world/world_server.h"
 
 #include "world/bot_port.h"
+#include "world/descriptor_budget.h"
 #include "world/line_port.h"
 #include "world/web_port.h"
 #include "world/world_core.h"
@@ -10,12 +11,13 @@ namespace kelva::world {
 class WorldServer::Impl {
  public:
   Impl(asio::io_context& io, WorldDefinition def, ServerOptions options, std::ostream& log)
-      : options_(std::move(options)), hub_(io, log, options_.limits), core_(std::move(def)),
-        players_(hub_, core_, options_.maxPlayers), bots_(hub_, core_),
-        web_(hub_, core_, {options_.webRoot.empty() ? defaultWebAssets() : options_.webRoot, kThreeJsFolder},
-             options_.maxPlayers) {}
+      : options_(std::move(options)), hub_(io, log, options_.limits, options_.maxPlayers), core_(std::move(def)),
+        players_(hub_, core_), bots_(hub_, core_),
+        web_(hub_, core_, {options_.webRoot.empty() ? defaultWebAssets() : options_.webRoot, kThreeJsFolder}),
+        housekeeping_(io) {}
 
   Status start() {
+    planCapacity();
     if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
     if (Status s = bots_.open(options_.bindAddress, options_.botPort); !s.isOk()) return s;
     if (options_.webPort) {
@@ -25,12 +27,39 @@ class WorldServer::Impl {
              " objects: players on " + options_.bindAddress + ":" + std::to_string(players_.port()) +
              ", bots on " + options_.bindAddress + ":" + std::to_string(bots_.port()) +
              (options_.webPort ? ", browsers on " + options_.bindAddress + ":" + std::to_string(web_.port()) : ""));
+    hub_.log(capacity_);
+    tick();
     return Status::ok();
+  }
+
+  // Raises the limit on open files and fits the player cap to it, so the
+  // world refuses a player it cannot hold instead of running out of
+  // descriptors when it is busiest.
+  void planCapacity() {
+    DescriptorLimit fds = raiseDescriptorLimit();
+    if (!fds.problem.empty()) hub_.log(fds.problem);
+    const std::size_t others = options_.limits.maxBotsNotLoggedIn + core_.definition().bots.size();
+    CapacityPlan plan = world::planCapacity(fds.soft, options_.maxPlayers, others);
+    if (!plan.message.empty()) hub_.log(plan.message);
+    hub_.guards.setCaps(options_.limits, plan.maxPlayers);
+    capacity_ = "The world holds up to " + std::to_string(plan.maxPlayers) + " players (" +
+                std::to_string(options_.limits.maxPlayersPerAddress) + " per address; open files allowed: " +
+                std::to_string(fds.soft) + ")";
+  }
+
+  // Once a second: counts of repeated log lines, and throttles gone quiet.
+  void tick() {
+    hub_.guards.housekeeping();
+    housekeeping_.expires_after(std::chrono::seconds(1));
+    housekeeping_.async_wait([this](const ErrorCode& ec) {
+      if (!ec && !hub_.stopped) tick();
+    });
   }
 
   void stop() {
     if (hub_.stopped) return;
     hub_.stopped = true;
+    housekeeping_.cancel();
     players_.closeListener();
     bots_.closeListener();
     web_.close();
@@ -48,6 +77,8 @@ class WorldServer::Impl {
   LinePort players_;
   BotPort bots_;
   WebPort web_;
+  asio::steady_timer housekeeping_;
+  std::string capacity_;
 };
 
 WorldServer::WorldServer(asio::io_context& io, WorldDefinition world, ServerOptions options, std::ostream& log)
@@ -59,6 +90,7 @@ Status WorldServer::start() { return impl_->start(); }
 uint16_t WorldServer::playerPort() const { return impl_->players_.port(); }
 uint16_t WorldServer::botPort() const { return impl_->bots_.port(); }
 uint16_t WorldServer::webPort() const { return impl_->options_.webPort ? impl_->web_.port() : 0; }
+const std::string& WorldServer::capacity() const { return impl_->capacity_; }
 void WorldServer::stop() { impl_->stop(); }
 
 }  // namespace kelva::world

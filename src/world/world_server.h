@@ -41,6 +41,7 @@ struct ServerOptions {
   std::optional<uint16_t> webPort = 7780;
   // The page's files; empty: defaultWebAssets() (web_port.h).
   std::string webRoot;
+  // Lowered at start when the limit on open files cannot hold as many.
   std::size_t maxPlayers = 1000;
   ConnectionLimits limits;
 };
@@ -61,6 +62,8 @@ class WorldServer {
   uint16_t botPort() const;
   // 0 when the world has no web port.
   uint16_t webPort() const;
+  // After start: how many players the world holds, as a sentence for the operator.
+  const std::string& capacity() const;
   // Says goodbye to everyone and closes the ports and every connection. Call
   // it on the io_context's thread.
   void stop();

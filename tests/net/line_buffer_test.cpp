@@ -47,6 +47,16 @@ TEST(LineBuffer, OverlongLineIsDroppedOnceAndTheNextLineStillArrives) {
   EXPECT_EQ(buffer.pending(), 0u);
 }
 
+TEST(LineBuffer, OnThePlayerPortCrLfAndCrLfEachEndOneLine) {
+  LineBuffer buffer(5, LineEnds::kAny);
+  // A lone CR ends its line at once, without waiting for what follows; the LF
+  // of a CR LF split across reads does not make an empty line.
+  Fed fed = feedAll(buffer, {"one\r", "\ntwo\rthree\n", "\r\nfour\r\r", "\n", "123456\r", "\nok\r"});
+  EXPECT_EQ(fed.lines, (std::vector<std::string>{"one", "two", "three", "", "four", "", "ok"}));
+  EXPECT_EQ(fed.overlong, 1);
+  EXPECT_EQ(buffer.pending(), 0u);
+}
+
 TEST(LineBuffer, ACallbackThatStopsEndsTheFeed) {
   LineBuffer buffer(100);
   std::vector<std::string> lines;

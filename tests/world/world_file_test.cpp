@@ -30,6 +30,13 @@ TEST(WorldFile, LoadsEveryPartWithDefaultsForTheOptionalOnes) {
   EXPECT_EQ(d.objects[0].owner, 42);
   EXPECT_EQ(d.objects[0].action, "create color red");
   EXPECT_EQ(d.objects[1].description, "");
+  EXPECT_TRUE(d.guests);
+  EXPECT_EQ(d.maxGuests, std::nullopt);
+
+  Result<WorldDefinition> closed = parseWorldFile(R"({"name": "K", "bots": [], "guests": false, "maxGuests": 0})", "w");
+  ASSERT_TRUE(closed.isOk()) << closed.status().message();
+  EXPECT_FALSE(closed.value().guests);
+  EXPECT_EQ(closed.value().maxGuests, 0u);
 }
 
 TEST(WorldFile, MistakesAreNamedWithWhereTheyAre) {
@@ -52,6 +59,8 @@ TEST(WorldFile, MistakesAreNamedWithWhereTheyAre) {
        "listed twice"},
       {R"({"name": "K", "bots": [], "objects": [)" + kObj + "," + kObj + "]}", "listed twice"},
       {R"({"name": "K", "bots": [], "objects": [{"number": 0, "model": "m", "x": 0, "z": 0}]})", "1 or more"},
+      {R"({"name": "K", "bots": [], "guests": "no"})", "guests must be true or false"},
+      {R"({"name": "K", "bots": [], "maxGuests": -1})", "maxGuests must not be negative"},
       // A registered name in double quotes would look like a guest.
       {R"({"name": "K", "bots": [], "players": [{"name": "\"Ann\"", "password": ""}]})", "cannot begin with"},
   };

@@ -2,7 +2,10 @@
 //
 //   kelva-world WORLD_FILE [--player-port N] [--bot-port N] [--web-port N]
 //               [--web-root DIR] [--bind ADDRESS] [--max-players N]
+//               [--max-per-address N] [--idle-timeout S] [--login-timeout S]
+//               [--keepalive IDLE,INTERVAL,PROBES]
 #include <boost/asio.hpp>
+#include <charconv>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -24,7 +27,14 @@ const char* const kUsage =
     "  --web-root DIR    the page's files; default the web/ folder kelva-world was built from\n"
     "  --bind ADDRESS    address to listen on; default 127.0.0.1 (this machine only);\n"
     "                    0.0.0.0 lets players on your network in\n"
-    "  --max-players N   most player connections at once; default 1000\n"
+    "  --max-players N   most player connections at once; default 1000 (lowered to what\n"
+    "                    the limit on open files can hold)\n"
+    "  --max-per-address N  most player connections from one address; default 20, 0 = no cap\n"
+    "  --idle-timeout S  a player who types nothing for S seconds is disconnected (warned\n"
+    "                    a minute before); default 1800, 0 = never\n"
+    "  --login-timeout S a bot connection must log in within S seconds; default 10\n"
+    "  --keepalive I,N,P TCP keep-alive: first probe after I seconds without traffic, then\n"
+    "                    every N seconds, dead after P probes; default 60,15,4\n"
     "  --help            this text\n";
 
 bool parsePort(std::string_view text, uint16_t& port) {
@@ -36,6 +46,28 @@ bool parsePort(std::string_view text, uint16_t& port) {
   }
   if (v > 65535) return false;
   port = static_cast<uint16_t>(v);
+  return true;
+}
+
+// A whole number from `min` to `max`, and nothing else.
+bool parseWhole(std::string_view text, long min, long max, long& out) {
+  long v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || v < min || v > max) return false;
+  out = v;
+  return true;
+}
+
+bool parseKeepAlive(std::string_view text, kelva::world::ConnectionLimits::KeepAlive& k) {
+  long v[3];
+  for (long& part : v) {
+    std::size_t comma = text.find(',');
+    if (!parseWhole(text.substr(0, comma), 1, 3600, part)) return false;
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    if (&part != &v[2] && comma == std::string_view::npos) return false;
+  }
+  if (!text.empty()) return false;
+  k = {static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2])};
   return true;
 }
 
@@ -84,6 +116,32 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.maxPlayers = n;
+    } else if (arg == "--max-per-address") {
+      long n = 0;
+      if (!parseWhole(value(), 0, 1000000, n)) {
+        std::cerr << "kelva-world: --max-per-address needs a number from 0 to 1000000\n";
+        return 2;
+      }
+      options.limits.maxPlayersPerAddress = static_cast<std::size_t>(n);
+    } else if (arg == "--idle-timeout") {
+      long n = 0;
+      if (!parseWhole(value(), 0, 7 * 24 * 3600, n)) {
+        std::cerr << "kelva-world: --idle-timeout needs a number of seconds from 0 to 604800\n";
+        return 2;
+      }
+      options.limits.idleTimeout = std::chrono::seconds(n);
+    } else if (arg == "--login-timeout") {
+      long n = 0;
+      if (!parseWhole(value(), 1, 3600, n)) {
+        std::cerr << "kelva-world: --login-timeout needs a number of seconds from 1 to 3600\n";
+        return 2;
+      }
+      options.limits.botLogInSeconds = static_cast<int>(n);
+    } else if (arg == "--keepalive") {
+      if (!parseKeepAlive(value(), options.limits.keepAlive)) {
+        std::cerr << "kelva-world: --keepalive needs IDLE,INTERVAL,PROBES, three numbers from 1 to 3600\n";
+        return 2;
+      }
     } else if (!arg.empty() && arg[0] == '-') {
       std::cerr << "kelva-world: unknown option " << arg << "\n" << kUsage;
       return 2;
@@ -118,6 +176,7 @@ int main(int argc, char** argv) {
             << "Players connect with: nc " << options.bindAddress << " " << server.playerPort() << "\n"
             << "Players in a browser open: http://" << options.bindAddress << ":" << server.webPort() << "/\n"
             << "Bots log in on: " << options.bindAddress << ":" << server.botPort() << "\n"
+            << server.capacity() << ".\n"
             << std::flush;
 
   boost::asio::signal_set signals(io, SIGINT, SIGTERM);

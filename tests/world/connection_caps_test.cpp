@@ -1,0 +1,64 @@
+#include "world/connection_caps.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace kelva::world {
+namespace {
+
+TEST(ConnectionCaps, EachCapRefusesWithItsReasonAndAPlaceFreesWhenItsTicketGoes) {
+  ConnectionCaps caps({/*total=*/5, /*perAddress=*/3, /*notLoggedIn=*/4, /*notLoggedInPerAddress=*/2});
+  std::vector<CapTicket> held;
+  auto admit = [&](const std::string& address) {
+    ConnectionCaps::Admission a = caps.admit(address, "players");
+    if (a.ticket) held.push_back(std::move(*a.ticket));
+    return a;
+  };
+  ASSERT_TRUE(admit("a").ticket);
+  ASSERT_TRUE(admit("a").ticket);
+  ConnectionCaps::Admission third = admit("a");
+  EXPECT_FALSE(third.ticket);
+  EXPECT_EQ(third.cap, "not logged in per address");
+  EXPECT_EQ(third.refusal, "too many players from your address are logging in at once (2 at most)");
+
+  held[0].loggedIn();
+  held[1].loggedIn();
+  ASSERT_TRUE(admit("a").ticket);
+  ConnectionCaps::Admission fourth = admit("a");
+  EXPECT_EQ(fourth.cap, "per address");
+  EXPECT_EQ(fourth.refusal, "there are too many connections from your address (3 players at most)");
+
+  ASSERT_TRUE(admit("b").ticket);
+  ASSERT_TRUE(admit("c").ticket);
+  ASSERT_TRUE(admit("d").ticket == std::nullopt);  // five in all
+  EXPECT_EQ(caps.admit("d", "players").refusal, "the world is full (5 players)");
+
+  // A ticket that goes gives its place back; logged-in or not, counts match.
+  held.erase(held.begin());
+  EXPECT_EQ(caps.total(), 4u);
+  EXPECT_EQ(caps.notLoggedIn(), 3u);
+  EXPECT_EQ(caps.fromAddress("a"), 2u);
+  held.clear();
+  EXPECT_EQ(caps.total(), 0u);
+  EXPECT_EQ(caps.notLoggedIn(), 0u);
+  EXPECT_EQ(caps.addresses(), 0u);
+}
+
+TEST(ConnectionCaps, NotLoggedInTotalCapCountsEveryAddress) {
+  ConnectionCaps caps({0, 0, 3, 0});
+  std::vector<CapTicket> held;
+  for (int i = 0; i < 3; ++i) held.push_back(std::move(*caps.admit("10.0.0." + std::to_string(i), "bots").ticket));
+  ConnectionCaps::Admission a = caps.admit("10.0.0.9", "bot connections");
+  EXPECT_EQ(a.cap, "not logged in");
+  // A moved ticket counts once and gives its place back once.
+  CapTicket moved = std::move(held[0]);
+  moved.loggedIn();
+  held.clear();
+  EXPECT_EQ(caps.total(), 1u);
+  EXPECT_EQ(caps.notLoggedIn(), 0u);
+  EXPECT_TRUE(caps.admit("10.0.0.9", "bots").ticket);
+}
+
+}  // namespace
+}  // namespace kelva::world
