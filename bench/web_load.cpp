@@ -39,6 +39,8 @@ using kelva::bench::Histogram;
 using kelva::bench::loadAverage;
 using kelva::testing::ChildProcess;
 
+constexpr std::string_view kNoCharacter = "You do not have a character.";
+
 struct Totals {
   int entered = 0;
   uint64_t sent = 0;
@@ -76,7 +78,9 @@ class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
 
   bool entered() const { return entered_; }
   bool waiting() const { return !waiting_.empty(); }
+  std::size_t unanswered() const { return waiting_.size(); }
   void stop() {
+    closed_ = true;  // the run is over: no failure
     timer_.cancel();
     beast::error_code ignored;
     beast::get_lowest_layer(ws_).socket().close(ignored);
@@ -110,8 +114,11 @@ class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
     if (type == "entered" && !entered_) {
       entered_ = true;
       ++totals_.entered;
-    } else if (type == "whisper" && m.value("text", "").rfind("stats: ", 0) == 0 && !waiting_.empty()) {
-      // The first of the two lines /stats answers with.
+    } else if (type == "whisper" && !waiting_.empty() &&
+               (m.value("text", "").rfind("stats: ", 0) == 0 || m.value("text", "") == kNoCharacter)) {
+      // The first of the two lines /stats answers with, or the answer to a
+      // player whose character lies past roster slot 100 (the game looks
+      // players up in slots 0 to 100 only) that there is none.
       ++totals_.replies;
       totals_.latency.add(std::chrono::duration<double, std::milli>(Clock::now() - waiting_.front()).count());
       waiting_.pop_front();
@@ -197,6 +204,20 @@ int main(int argc, char** argv) {
   }
 
   asio::io_context io;
+  // The bot makes characters only once it has started up: a first player
+  // asks /stats until it is answered, and only then the crowd comes.
+  Totals probeTotals;
+  auto probe = std::make_shared<WebPlayer>(io, webPort, "probe", probeTotals);
+  probe->start();
+  const Clock::time_point probeDeadline = Clock::now() + std::chrono::seconds(30);
+  probe->play(Clock::now() + std::chrono::milliseconds(500), probeDeadline);
+  while (probeTotals.replies == 0 && Clock::now() < probeDeadline) io.run_for(std::chrono::milliseconds(50));
+  probe->stop();
+  if (probeTotals.replies == 0) {
+    std::cerr << "the bot never answered /stats:\n" << bot.errorText();
+    return 1;
+  }
+
   Totals totals;
   std::vector<std::shared_ptr<WebPlayer>> crowd;
   for (int i = 0; i < players; ++i) {
@@ -234,14 +255,18 @@ int main(int argc, char** argv) {
   io.run_for(std::chrono::milliseconds(100));
 
   const uint64_t lost = totals.sent - totals.replies;
+  const auto shortchanged =
+      std::count_if(crowd.begin(), crowd.end(), [](const auto& p) { return p->unanswered() > 0; });
   std::printf("web players: %d, %d s, /stats once a second each\n", players, seconds);
   std::printf("sent %llu, answered %llu, lost %llu, disconnected %llu\n",
               static_cast<unsigned long long>(totals.sent), static_cast<unsigned long long>(totals.replies),
               static_cast<unsigned long long>(lost), static_cast<unsigned long long>(totals.disconnected));
+  if (lost > 0) std::printf("players with an unanswered /stats: %ld\n", static_cast<long>(shortchanged));
   std::printf("chat message to whisper: median %.1f ms, p99 %.1f ms, max %.1f ms\n",
               totals.latency.percentile(0.5), totals.latency.percentile(0.99), totals.latency.percentile(1.0));
   std::printf("world CPU %.0f %%, bot CPU %.0f %%, load average %.2f at start\n", 100.0 * worldCpu / seconds,
               100.0 * botCpu / seconds, load0);
-  fs::remove_all(dir);
+  if (lost == 0 && totals.disconnected == 0) fs::remove_all(dir);
+  else std::printf("the processes' output is kept in %s\n", dir.c_str());
   return lost == 0 && totals.disconnected == 0 ? 0 : 1;
 }
