@@ -33,6 +33,8 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support import expected_conditions as EC
+from selenium.webdriver.support.ui import WebDriverWait
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PATIENCE = 20.0  # seconds; the machine may be busy
@@ -168,14 +170,14 @@ class Browser:
 
     def login(self, name, password=""):
         d = self.driver
-        self.wait("window.kelva.state === 'login'")
-        field = d.find_element(By.ID, "login-name")
-        field.clear()
-        field.send_keys(name)
-        pw = d.find_element(By.ID, "login-password")
-        pw.clear()
-        if password:
-            pw.send_keys(password)
+        self.wait("window.kelva.state === 'login' && !document.getElementById('login').hidden")
+        # On a busy machine the dialog may still be settling: wait until the
+        # fields take keys.
+        for field_id, text in (("login-name", name), ("login-password", password)):
+            field = WebDriverWait(d, PATIENCE).until(EC.element_to_be_clickable((By.ID, field_id)))
+            field.clear()
+            if text:
+                field.send_keys(text)
         d.find_element(By.ID, "login-button").click()
 
     def say(self, text):
