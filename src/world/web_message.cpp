@@ -113,115 +113,65 @@ Result<WebRequest> parseWebMessage(std::string_view message) {
 
 namespace web {
 namespace {
-std::string dump(const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); }
-json typed(const char* type) { return json{{"type", type}}; }
+// One message: its type and its fields, in that order of writing.
+std::string message(const char* type, json fields) {
+  fields["type"] = type;
+  return fields.dump(-1, ' ', false, json::error_handler_t::replace);
+}
 }  // namespace
 
-std::string welcome(std::string_view worldName) {
-  json j = typed("welcome");
-  j["world"] = worldName;
-  return dump(j);
-}
+std::string welcome(std::string_view worldName) { return message("welcome", {{"world", worldName}}); }
 
 std::string password(std::string_view name, std::string_view text) {
-  json j = typed("password");
-  j["name"] = name;
-  j["text"] = text;
-  return dump(j);
+  return message("password", {{"name", name}, {"text", text}});
 }
 
-std::string refused(std::string_view text) {
-  json j = typed("refused");
-  j["text"] = text;
-  return dump(j);
-}
+std::string refused(std::string_view text) { return message("refused", {{"text", text}}); }
 
 std::string entered(std::string_view name, int32_t session, int32_t x, int32_t y, int32_t z) {
-  json j = typed("entered");
-  j["name"] = name;
-  j["session"] = session;
-  j["x"] = x;
-  j["y"] = y;
-  j["z"] = z;
-  return dump(j);
+  return message("entered", {{"name", name}, {"session", session}, {"x", x}, {"y", y}, {"z", z}});
 }
 
 std::string avatar(int32_t session, std::string_view name, bool bot, int32_t x, int32_t y, int32_t z) {
-  json j = typed("avatar");
-  j["session"] = session;
-  j["name"] = name;
-  j["bot"] = bot;
-  j["x"] = x;
-  j["y"] = y;
-  j["z"] = z;
-  return dump(j);
+  return message("avatar", {{"session", session}, {"name", name}, {"bot", bot}, {"x", x}, {"y", y}, {"z", z}});
 }
 
-std::string avatarGone(int32_t session) {
-  json j = typed("avatar-gone");
-  j["session"] = session;
-  return dump(j);
-}
+std::string avatarGone(int32_t session) { return message("avatar-gone", {{"session", session}}); }
 
 std::string object(int32_t number, std::string_view model, std::string_view description, int32_t x, int32_t y,
                    int32_t z, int32_t yaw) {
-  json j = typed("object");
-  j["number"] = number;
-  j["model"] = model;
-  j["description"] = description;
-  j["x"] = x;
-  j["y"] = y;
-  j["z"] = z;
-  j["yaw"] = yaw;
-  return dump(j);
+  return message("object", {{"number", number},
+                            {"model", model},
+                            {"description", description},
+                            {"x", x},
+                            {"y", y},
+                            {"z", z},
+                            {"yaw", yaw}});
 }
 
-std::string objectGone(int32_t number) {
-  json j = typed("object-gone");
-  j["number"] = number;
-  return dump(j);
-}
+std::string objectGone(int32_t number) { return message("object-gone", {{"number", number}}); }
 
 std::string chat(int32_t session, std::string_view name, std::string_view text) {
-  json j = typed("chat");
-  j["session"] = session;
-  j["name"] = name;
-  j["text"] = text;
-  return dump(j);
+  return message("chat", {{"session", session}, {"name", name}, {"text", text}});
 }
 
 std::string whisper(std::string_view name, std::string_view text) {
-  json j = typed("whisper");
-  j["name"] = name;
-  j["text"] = text;
-  return dump(j);
+  return message("whisper", {{"name", name}, {"text", text}});
 }
 
 std::string tell(std::string_view name, std::string_view text) {
-  json j = typed("tell");
-  j["name"] = name;
-  j["text"] = text;
-  return dump(j);
+  return message("tell", {{"name", name}, {"text", text}});
 }
 
 std::string echo(std::string_view text, std::string_view to) {
-  json j = typed("echo");
-  j["text"] = text;
-  if (!to.empty()) j["to"] = to;
-  return dump(j);
+  json fields = {{"text", text}};
+  if (!to.empty()) fields["to"] = to;
+  return message("echo", std::move(fields));
 }
 
-std::string worldText(std::string_view text) {
-  json j = typed("world");
-  j["text"] = text;
-  return dump(j);
-}
+std::string worldText(std::string_view text) { return message("world", {{"text", text}}); }
 
-std::string error(std::string_view text) {
-  json j = typed("error");
-  j["text"] = text;
-  return dump(j);
-}
+std::string error(std::string_view text) { return message("error", {{"text", text}}); }
 
 }  // namespace web
 }  // namespace kelva::world
