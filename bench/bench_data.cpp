@@ -84,6 +84,7 @@ void BenchFolder::write(const std::string& name, const std::string& bytes) const
 
 Bot::Bot(FileSystem& files, const std::string& dataDir) : world([this](const std::string&) { ++transcriptLines; }) {
   form = std::make_unique<Form1>(world, files, console, console, dataDir);
+  router = std::make_unique<app::EventRouter>(*form);
   world.StartBot(1, "pw", "Bench", "kelvabot", "Bench", 0, 0, 0, 0, 0);
 }
 

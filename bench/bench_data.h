@@ -8,10 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "app/form1.h"
-#include "console/console_model.h"
+#include "app/event_router.h"
 #include "data/file_system.h"
 #include "session/sim_world.h"
+#include "state/console_model.h"
+#include "state/form1.h"
 
 namespace kelva::bench {
 
@@ -60,6 +61,7 @@ struct Bot {
   SimWorld world;
   SilentConsole console;
   std::unique_ptr<Form1> form;
+  std::unique_ptr<app::EventRouter> router;
 };
 
 }  // namespace kelva::bench

@@ -69,7 +69,7 @@ void BM_BattleTick20Slots(benchmark::State& state) {
     state.SkipWithError("the battle table did not fill");
     return;
   }
-  for (auto _ : state) form.timer1Tick();
+  for (auto _ : state) game.bot.router->timer1Tick();
   if (occupied() != 20) state.SkipWithError("a fight ended during the run; the ticks were not all full");
 }
 BENCHMARK(BM_BattleTick20Slots)->Unit(benchmark::kMicrosecond);

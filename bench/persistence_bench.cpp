@@ -16,8 +16,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_data.h"
-#include "data/persistence.h"
 #include "data/stats_file.h"
+#include "persist/persistence.h"
 
 namespace kelva::bench {
 namespace {

@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/form1.h"
 #include "data/catalog_file.h"
 #include "data/objects_file.h"
 #include "data/stats_file.h"
 #include "fuzz/fuzz_input.h"
+#include "state/form1.h"
 #include "support/game_fixture.h"
 
 namespace kelva::fuzz {
@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int32_t session = static_cast<int32_t>(in.below(4));
     switch (in.below(10)) {
       case 0:
-        g.form->timer1Tick();
+        g.router->timer1Tick();
         break;
       case 1:
         g.clickObject(speaker, session, static_cast<int32_t>(in.below(9)));

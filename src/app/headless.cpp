@@ -9,13 +9,15 @@
 #include <iostream>
 #include <memory>
 
-#include "app/form1.h"
+#include "app/event_router.h"
+#include "app/explained_dialogs.h"
 #include "app/realtime_loop.h"
 #include "app/script_runner.h"
 #include "app/shutdown_signals.h"
 #include "console/console_actions.h"
 #include "session/sim_world.h"
 #include "session/startup.h"
+#include "state/form1.h"
 
 namespace kelva::app {
 
@@ -28,6 +30,17 @@ using namespace std::chrono_literals;
 class InputLines {
  public:
   explicit InputLines(int fd) : fd_(fd) {}
+
+  // Lines that come before the descriptor's; an unfinished last line counts.
+  void preload(const std::string& text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t nl = text.find('\n', start);
+      if (nl == std::string::npos) nl = text.size();
+      push(text.substr(start, nl - start));
+      start = nl + 1;
+    }
+  }
 
   // Reads what the descriptor has now; called when the loop says it is
   // readable, so the read does not block.
@@ -148,18 +161,20 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
                 const LineSink& out) {
   RealtimeLoop loop;
   InputLines input(settings.inputFd);
+  input.preload(settings.preloadedInput);
   std::unique_ptr<ShutdownSignals> signals;
   if (settings.handleSignals) signals = std::make_unique<ShutdownSignals>();
   bool stopRequested = false;
 
   TranscriptConsole console([&out](const std::string& line) { out(line); });
   auto form = std::make_unique<Form1>(world, files, console, console, settings.dataDir);
+  EventRouter router(*form);
   if (settings.onFormReady) settings.onFormReady(*form);
 
   // Timer1 and Timer2 run from the start, while the prompts wait too.
-  const auto timer1 = loop.timers().add(500ms, [&] { form->timer1Tick(); });
-  const auto timer2 = loop.timers().add(settings.timer2Interval, [&] { form->timer2Tick(); });
-  const auto timawwait = loop.timers().add(250ms, [&] { form->timawwaitTick(); });
+  const auto timer1 = loop.timers().add(500ms, [&] { router.timer1Tick(); });
+  const auto timer2 = loop.timers().add(settings.timer2Interval, [&] { router.timer2Tick(); });
+  const auto timawwait = loop.timers().add(250ms, [&] { router.timawwaitTick(); });
   loop.startTimer(timer1);
   loop.startTimer(timer2);
   loop.watch(settings.inputFd, [&] { input.readMore(); });
@@ -169,7 +184,8 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
     });
   }
 
-  TerminalDialogs dialogs(loop, input, stopRequested, out);
+  TerminalDialogs terminal(loop, input, stopRequested, out);
+  ExplainedDialogs dialogs(terminal, settings.loginCodeMeaning);
   const session::StartupResult started = session::formLoad(*form, dialogs, settings.seed);
   switch (started.outcome) {
     case session::StartupOutcome::kRunning:

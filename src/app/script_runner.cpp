@@ -3,10 +3,11 @@
 #include <istream>
 #include <ostream>
 
-#include "app/form1.h"
+#include "app/event_router.h"
 #include "console/console_actions.h"
 #include "data/numbers.h"
 #include "session/startup.h"
+#include "state/form1.h"
 
 namespace kelva::app {
 
@@ -294,7 +295,8 @@ ScriptRunner::ScriptRunner(FileSystem& files, ScriptSettings settings, std::ostr
       settings_(std::move(settings)),
       world_([this](const std::string& line) { print(line); }),
       console_([this](const std::string& line) { print(line); }),
-      form_(std::make_unique<Form1>(world_, files, console_, console_, settings_.dataDir)) {}
+      form_(std::make_unique<Form1>(world_, files, console_, console_, settings_.dataDir)),
+      router_(std::make_unique<EventRouter>(*form_)) {}
 
 ScriptRunner::~ScriptRunner() = default;
 
@@ -408,19 +410,19 @@ std::optional<int> ScriptRunner::execute(const ScriptLine& line, int lineNumber)
     case ScriptCommand::kClickObject:
     case ScriptCommand::kClickAvatar:
       queueEvent(line);
-      form.timawwaitTick();
+      router_->timawwaitTick();
       return std::nullopt;
     case ScriptCommand::kQueue:
       if (!queueEvent(*line.queued)) return malformed(lineNumber, "queue takes only event lines");
       return std::nullopt;
     case ScriptCommand::kPump:
-      for (int32_t i = 0; i < line.count; ++i) form.timawwaitTick();
+      for (int32_t i = 0; i < line.count; ++i) router_->timawwaitTick();
       return std::nullopt;
     case ScriptCommand::kTimer1:
-      for (int32_t i = 0; i < line.count; ++i) form.timer1Tick();
+      for (int32_t i = 0; i < line.count; ++i) router_->timer1Tick();
       return std::nullopt;
     case ScriptCommand::kTimer2:
-      for (int32_t i = 0; i < line.count; ++i) form.timer2Tick();
+      for (int32_t i = 0; i < line.count; ++i) router_->timer2Tick();
       return std::nullopt;
     case ScriptCommand::kAdmin:
       form.console.Text1[static_cast<std::size_t>(line.number)] = line.name;

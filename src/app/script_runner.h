@@ -21,16 +21,18 @@
 #include <string_view>
 #include <vector>
 
-#include "console/console_model.h"
 #include "data/file_system.h"
 #include "data/result.h"
 #include "session/sim_world.h"
+#include "state/console_model.h"
 
 namespace kelva {
 class Form1;
 }
 
 namespace kelva::app {
+
+class EventRouter;
 
 inline constexpr int kScriptOk = 0;
 inline constexpr int kScriptLoginRefused = 1;
@@ -146,6 +148,7 @@ class ScriptRunner {
   SimWorld world_;
   TranscriptConsole console_;
   std::unique_ptr<Form1> form_;
+  std::unique_ptr<EventRouter> router_;
   bool loginSeen_ = false;
 };
 

@@ -5,10 +5,12 @@
 // The adding commands trust their input, as the administrators' help text
 // warns. A malformed line (a missing comma, a word where a number belongs, a
 // number too large for its field, a full table) raises GameError part-way;
-// the dispatcher ends the line quietly. Every field is cut before anything is
-// stored, but numbers are converted only when they are compared or stored, in
-// the stated order, so a failure half-way keeps what was stored before it in
-// memory while the file keeps its last saved state.
+// the dispatcher ends the line quietly. An item or skill name holding "!",
+// which the players' lists in the stats file cannot carry, is malformed too
+// and stores nothing. Every field is cut before anything is stored, but
+// numbers are converted only when they are compared or stored, in the stated
+// order, so a failure half-way keeps what was stored before it in memory
+// while the file keeps its last saved state.
 #include "chat/catalog_commands.h"
 
 #include <array>
@@ -16,11 +18,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/data_lines.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::chat {
 
@@ -298,6 +300,9 @@ void cmdObjadd(Form1& form, const ChatLine& chat) {
 
   ObjaddFields fields;
   role->cut(rest, fields);
+  if (nameBreaksPlayerLists(role->word, fields.name)) {
+    throw GameError(GameErrorKind::kTypeMismatch, "an item or skill name holds \"!\"");
+  }
 
   // The last definition of this object number is replaced in place;
   // otherwise the definition is new. The number is converted only when a

@@ -13,7 +13,6 @@
 #include <iostream>
 #include <string_view>
 
-#include "app/form1.h"
 #include "chat/catalog_commands.h"
 #include "chat/chat_line.h"
 #include "chat/info_commands.h"
@@ -22,6 +21,7 @@
 #include "chat/upkeep_commands.h"
 #include "data/checked.h"
 #include "data/numbers.h"
+#include "state/form1.h"
 
 namespace kelva::chat {
 
@@ -145,7 +145,9 @@ void onChat(Form1& form) {
     if (!matches(row, chat)) continue;
     // An administrator command from anyone else ends the line: no other row
     // is tried and nothing is said.
-    if (row.access == Access::kAdministrators && !chat.isAdmin) return;
+    const bool adminOnly = row.access == Access::kAdministrators;
+    if (adminOnly && !chat.isAdmin) return;
+    if (adminOnly) form.activityLog->record("administrator " + chat.speaker + ": " + chat.line);
     run(form, row, chat);
     return;
   }

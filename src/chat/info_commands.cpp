@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
 #include "data/player_record.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::chat {
 
@@ -33,7 +33,7 @@ constexpr std::array<std::string_view, 13> kPlayerHelp{{
     "/stats            Shows are current stats.",
     "/drink hppotion   Uses one of you hppotions.",
     "/pvp              Enables or Disables Person vs Person.",
-    "/home             Teleports you to GZ(AW 3.1 only).",
+    "/home             Teleports you to GZ (the world's origin).",
     "/run              Run from battle.",
     "/reset            Resets your stats.",
     "/abandon clan     Removes you from your current clan.",

@@ -1,14 +1,16 @@
 // Levelling, paid healing and the clan bonuses.
 //
-// Every change to a record is worked out on a copy and stored only when all
-// of its 32-bit steps succeeded: an overflow raises GameError and leaves the
-// character exactly as it was.
+// A 32-bit overflow raises GameError. A level-up or a clan bonus change that
+// fails part-way keeps what it changed before the failure: the battle rounds
+// that call them abandon, they do not undo. A purchase or a clan join that
+// must change nothing when it fails wraps its whole change itself. A heal
+// changes the character only once all its sums are known.
 #include "combat/growth.h"
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::combat {
 
@@ -58,16 +60,15 @@ void removeClanBonuses(PlayerRecord& p) {
 bool levelup(Form1& form, int32_t session, const std::string& name) {
   const int16_t pos = userpos(form.roster, name);
   if (pos == kNoPlayer) return false;
-  PlayerRecord& stored = at(form.roster, pos);
+  PlayerRecord& p = at(form.roster, pos);
 
-  const int32_t cost = mulLong(stored.level, 100);
-  if (subLong(stored.exp, cost) < 0) {
+  const int32_t cost = mulLong(p.level, 100);
+  if (subLong(p.exp, cost) < 0) {
     form.sdk.Whisper(session, "You do not have enough exp to gain a level. You need " +
-                                  num(subLong(cost, stored.exp)) + " more exp to gain a level.");
+                                  num(subLong(cost, p.exp)) + " more exp to gain a level.");
     return false;
   }
 
-  PlayerRecord p = stored;
   removeClanBonuses(p);
   p.exp = subLong(p.exp, cost);
   p.maxHp = addLong(p.maxHp, 5);
@@ -79,10 +80,10 @@ bool levelup(Form1& form, int32_t session, const std::string& name) {
   if (p.level % 50 == 0) p.maxCharisma = addLong(p.maxCharisma, 5);
   if (p.maxMp != 0) p.maxMp = addLong(p.maxMp, 5);
   applyClanBonuses(p);
-  stored = p;
 
-  form.sdk.Whisper(session, "You are now level " + num(stored.level) + ".");
+  form.sdk.Whisper(session, "You are now level " + num(p.level) + ".");
   savestats(form);
+  form.activityLog->record(name + " reached level " + num(p.level));
   return true;
 }
 
@@ -109,16 +110,14 @@ void heal(Form1& form, int32_t session, const std::string& name, int32_t cost, i
   p.hp = healed;
   form.sdk.Whisper(session, "Your hp has been healed for " + num(cost) + "gp.");
   savestats(form);
+  form.activityLog->record(name + " was healed for " + num(cost) + "gp");
 }
 
 // kNoPlayer (what userpos gives for an unknown name) is ignored like an
 // unknown name; any other index outside the roster is a caller error.
 void clanastats(Form1& form, int ploc) {
   if (ploc == kNoPlayer) return;
-  PlayerRecord& stored = at(form.roster, ploc);
-  PlayerRecord p = stored;
-  applyClanBonuses(p);
-  stored = p;
+  applyClanBonuses(at(form.roster, ploc));
 }
 
 void clandstats(Form1& form, int ploc) {

@@ -2,23 +2,24 @@
 // any other turn the monster does; victory pays the monster's gold and
 // experience, death costs a part of both.
 //
-// Each step of the exchange stands on its own: a step that fails (a 32-bit
-// overflow, a roster index outside the table, a session text that is not a
-// number) is skipped and the exchange goes on with the next step. A value a
-// failed step should have produced is missing, and the steps that need it
-// are skipped as well.
+// Each numbered step of the exchange stands on its own: when a statement of
+// a step fails (a 32-bit overflow, a roster index outside the table, a
+// session text that is not a number) the rest of that step is skipped and the
+// exchange goes on with the next step. Nothing done before the failure is
+// undone. A value a failed step should have produced is missing, and the
+// steps that need it are skipped as well.
 #include "combat/monster_round.h"
 
 #include <cmath>
 #include <optional>
 #include <string>
 
-#include "app/form1.h"
 #include "combat/battle_table.h"
 #include "combat/growth.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::combat {
 
@@ -55,9 +56,13 @@ void Sbattle(Form1& form, int i) {
     // When the hit test itself fails the strike goes ahead; its own steps
     // then fail or succeed on their own.
     bool missed = false;
-    step([&] { missed = subLong(player().speed, toLong(roll.value())) < s.edex; });
+    step([&] {
+      if (subLong(player().speed, toLong(roll.value())) < s.edex) {
+        whisper("You miss the " + s.ename + ".");
+        missed = true;
+      }
+    });
     if (missed) {
-      step([&] { whisper("You miss the " + s.ename + "."); });
       s.turn = static_cast<int16_t>(s.turn ^ 1);
       return;
     }
@@ -72,37 +77,47 @@ void Sbattle(Form1& form, int i) {
     }
 
     // Victory: the reward, as many level-ups as it pays for, then the slot
-    // is freed. The turn is left as it is; the next fight resets it.
-    step([&] { player().gold = addLong(player().gold, s.egp); });
-    step([&] { player().exp = addLong(player().exp, s.eexp); });
+    // is freed. The turn is left as it is; the next fight resets it. Gold and
+    // experience are paid in one step: when the gold overflows, the
+    // experience is not paid either.
+    step([&] {
+      player().gold = addLong(player().gold, s.egp);
+      player().exp = addLong(player().exp, s.eexp);
+    });
     step([&] {
       whisper("You have beaten the " + s.ename + " and has gained " + num(s.egp) + "gp and " + num(s.eexp) +
               "exp.");
     });
+    // `need` keeps the last value worked out: a level-up that fails part-way
+    // ends the loop, and the next step still tells the player that value.
     std::optional<int32_t> need;
     step([&] {
       auto stillNeeded = [&] { return subLong(mulLong(player().level, 100), player().exp); };
-      int32_t n = stillNeeded();
+      need = stillNeeded();
       // levelup finds the player by name; when it cannot raise the level
       // (the name is gone, or is someone else's now) the loop stops.
-      while (n <= 0 && levelup(form, strictLong(s.session1), s.name1)) n = stillNeeded();
-      need = n;
+      while (*need <= 0 && levelup(form, strictLong(s.session1), s.name1)) need = stillNeeded();
     });
     step([&] { whisper("You need " + num(need.value()) + " more experience to level up."); });
-    step([&] { savestats(form); });
-    step([&] { removebattle(form, i); });
+    form.activityLog->record(s.name1 + " beat the " + s.ename + ": " + num(s.egp) + "gp, " + num(s.eexp) + "exp");
+    step([&] {
+      savestats(form);
+      removebattle(form, i);
+    });
     return;
   }
 
-  // The monster never misses; only armour stops its damage.
-  std::optional<int32_t> damage;
-  step([&] { damage = subLong(strikeDamage(form.rng, s.estr), player().ac); });
-  if (damage.has_value() && *damage <= 0) {
-    step([&] { whisper(s.ename + " could not damage you."); });
-  } else if (damage.has_value()) {
-    step([&] { player().hp = subLong(player().hp, *damage); });
-    step([&] { whisper(s.ename + " hits you with " + num(*damage) + " damage."); });
-  }
+  // The monster never misses; only armour stops its damage. When the hit
+  // points cannot take the blow, the blow is not announced either.
+  step([&] {
+    const int32_t damage = subLong(strikeDamage(form.rng, s.estr), player().ac);
+    if (damage <= 0) {
+      whisper(s.ename + " could not damage you.");
+    } else {
+      player().hp = subLong(player().hp, damage);
+      whisper(s.ename + " hits you with " + num(damage) + " damage.");
+    }
+  });
   bool died = false;
   step([&] { died = player().hp <= 0; });
   if (!died) {
@@ -122,13 +137,18 @@ void Sbattle(Form1& form, int i) {
     lostExp = e;
     lostGold = g;
   });
-  step([&] { player().exp = subLong(player().exp, lostExp.value()); });
-  step([&] { player().gold = subLong(player().gold, lostGold.value()); });
+  step([&] {
+    player().exp = subLong(player().exp, lostExp.value());
+    player().gold = subLong(player().gold, lostGold.value());
+  });
   step([&] {
     whisper("You have lost " + num(lostExp.value()) + " experience and " + num(lostGold.value()) + " gp.");
   });
-  step([&] { savestats(form); });
-  step([&] { removebattle(form, i); });
+  form.activityLog->record(s.name1 + " was killed by the " + s.ename);
+  step([&] {
+    savestats(form);
+    removebattle(form, i);
+  });
 }
 
 }  // namespace kelva::combat

@@ -4,19 +4,20 @@
 // experience to the winner, who may then fall foul of the King's rule.
 //
 // A step that fails (a 32-bit overflow, a roster index outside the table, a
-// session text that is not a number) abandons the rest of the round; the
-// same round is fought again at the next tick.
+// session text that is not a number) abandons the rest of the round; what
+// the round changed before the failure stays changed, and the same round is
+// fought again at the next tick.
 #include "combat/pvp_round.h"
 
 #include <cmath>
 #include <string>
 
-#include "app/form1.h"
 #include "combat/battle_table.h"
 #include "combat/growth.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::combat {
 
@@ -97,27 +98,22 @@ class Round {
       whisper(winner, kKingsVerdict);
       whisper(winner, "You were killed by order of the King.");
       w.hp = 0;
+      form_.activityLog->record(winner.name + " was killed by order of the King");
     }
     savestats(form_);
+    form_.activityLog->record(winner.name + " beat and killed " + loser.name + " in a fight");
     removebattle(form_, slot_);
   }
 
-  // The four changes are made in the game's order (which matters when both
-  // sides are the same character) but stored all or nothing: an overflow
-  // leaves both records as they were, and the round is abandoned.
+  // The four changes are made in the game's order, which matters when both
+  // sides are the same character. An overflow abandons the round but keeps
+  // what was already moved: a winner whose experience is full gains the
+  // gold again each time the round is fought.
   static void transferShares(PlayerRecord& w, PlayerRecord& l, int32_t lostGold, int32_t lostExp) {
-    const PlayerRecord winnerBefore = w;
-    const PlayerRecord loserBefore = l;
-    try {
-      w.gold = addLong(w.gold, lostGold);
-      w.exp = addLong(w.exp, lostExp);
-      l.gold = subLong(l.gold, lostGold);
-      l.exp = subLong(l.exp, lostExp);
-    } catch (const GameError&) {
-      l = loserBefore;
-      w = winnerBefore;
-      throw;
-    }
+    w.gold = addLong(w.gold, lostGold);
+    w.exp = addLong(w.exp, lostExp);
+    l.gold = subLong(l.gold, lostGold);
+    l.exp = subLong(l.exp, lostExp);
   }
 
   Form1& form_;

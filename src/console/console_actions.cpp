@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
 #include "data/player_record.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::console {
 
@@ -67,11 +67,13 @@ void pressCommand1(Form1& form) {
   // public gift line never promises what was not given.
   if (!fitsLongWhenRounded(e) || !fitsLongWhenRounded(g)) return;
 
-  form.sdk.Say("A special gift of " + shortestDecimal(e - record.exp) + "exp and " +
-               shortestDecimal(g - record.gold) + "gp was given to " + name + ".");
+  const std::string gift = "A special gift of " + shortestDecimal(e - record.exp) + "exp and " +
+                           shortestDecimal(g - record.gold) + "gp was given to " + name + ".";
+  form.sdk.Say(gift);
   record.exp = roundToLong(e);
   record.gold = roundToLong(g);
   savestats(form);
+  form.activityLog->record("console: " + gift);
 }
 
 }  // namespace kelva::console

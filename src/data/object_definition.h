@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kelva {
 
@@ -27,5 +28,12 @@ struct ObjectDefinition {
 inline constexpr int kObjectDefinitionsSize = 5001;
 
 using ObjectDefinitions = std::array<ObjectDefinition, kObjectDefinitionsSize>;
+
+// The name of an item or a skill ends up in players' item and skill lists,
+// which the stats file closes with "!": such a name holding "!" would make
+// the stats file unreadable, so a definition with one is malformed.
+inline bool nameBreaksPlayerLists(std::string_view role, std::string_view name) {
+  return (role == "item" || role == "skill") && name.find('!') != std::string_view::npos;
+}
 
 }  // namespace kelva

@@ -62,6 +62,9 @@ Result<std::vector<ObjectDefinition>> parseObjectsFile(std::string_view bytes, c
       return Status::error(where + kNames[k] + " \"" + std::string(v[k]) + "\": " +
                            (err.kind() == GameErrorKind::kOverflow ? "out of range" : "not a number"));
     }
+    if (nameBreaksPlayerLists(d.role, d.name)) {
+      return Status::error(where + "name \"" + d.name + "\": an item or skill name must not hold \"!\"");
+    }
     definitions.push_back(std::move(d));
   }
   return definitions;

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "data/result.h"
-#include "session/world_sdk.h"
+#include "state/world_sdk.h"
 
 namespace kelva::net {
 

@@ -1,6 +1,6 @@
 #include "objects/click.h"
 
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelva::objects {
 

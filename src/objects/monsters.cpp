@@ -1,8 +1,8 @@
 #include "objects/monsters.h"
 
-#include "app/form1.h"
 #include "combat/battle_table.h"
 #include "data/checked.h"
+#include "state/form1.h"
 
 namespace kelva::objects {
 

@@ -5,7 +5,6 @@
 #include <iostream>
 #include <string_view>
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/numbers.h"
 #include "objects/clans.h"
@@ -13,6 +12,7 @@
 #include "objects/monsters.h"
 #include "objects/shops.h"
 #include "objects/shrooms.h"
+#include "state/form1.h"
 
 namespace kelva::objects {
 

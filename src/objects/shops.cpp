@@ -3,11 +3,11 @@
 #include <cmath>
 #include <string>
 
-#include "app/form1.h"
 #include "combat/growth.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "state/form1.h"
 
 namespace kelva::objects {
 
@@ -43,13 +43,15 @@ constexpr PieceKind kWeapon{kWeaponKind,
                             "You do not have any weapon to sell.",
                             "You sold your weapon for "};
 
-// The first catalogue entry with this id and kind, or nullptr. An empty slot
-// (no name) is no piece at all: a shop or a sale that would land on one is
-// refused instead of selling or buying back nothing for nothing.
+// The first catalogue entry with this id and kind, or nullptr. Only the id
+// and the kind count: an entry added with an empty name is sold and bought
+// back like any other, as /equipment and armorid find it too. When no entry
+// matches at all, the shop or buyer refuses rather than trade nothing for
+// nothing.
 const CatalogEntry* findPiece(const Form1& form, int64_t id, int16_t kind) {
   for (int k = 0; k <= form.lastCatalogIndex; ++k) {
     const CatalogEntry& e = at(form.catalog, k);
-    if (!e.name.empty() && e.id == id && e.kind == kind) return &e;
+    if (e.id == id && e.kind == kind) return &e;
   }
   return nullptr;
 }
@@ -75,6 +77,7 @@ void sellItem(Form1& form, const ObjectClick& click, const ObjectDefinition& def
   savestats(form);
   answer(form, click, bought);
   if (after == AfterAnswer::kSaveAgain) savestats(form);
+  form.activityLog->record(click.clicker + " bought " + item + " for " + num(def.param) + "gp");
 }
 
 void buyPiece(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p, const PieceKind& piece) {
@@ -107,6 +110,7 @@ void buyPiece(Form1& form, const ObjectClick& click, const ObjectDefinition& def
   });
   answer(form, click, "You bought a " + entry.name + ".");
   savestats(form);
+  form.activityLog->record(click.clicker + " bought " + entry.name + " for " + num(entry.cost) + "gp");
 }
 
 void sellPiece(Form1& form, const ObjectClick& click, int16_t p, const PieceKind& piece) {
@@ -132,6 +136,7 @@ void sellPiece(Form1& form, const ObjectClick& click, int16_t p, const PieceKind
   });
   savestats(form);
   answer(form, click, piece.soldFor + num(refund) + "gp.");
+  form.activityLog->record(click.clicker + " sold " + entry.name + " for " + num(refund) + "gp");
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/form1.h"
 #include "data/checked.h"
 #include "data/numbers.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "persist/shroom_change.h"
+#include "state/form1.h"
 
 namespace kelva::objects {
 

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "app/form1.h"
+#include "state/form1.h"
 
 namespace kelva::session {
 

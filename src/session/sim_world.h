@@ -34,7 +34,7 @@
 #include <utility>
 #include <vector>
 
-#include "session/world_sdk.h"
+#include "state/world_sdk.h"
 
 namespace kelva {
 

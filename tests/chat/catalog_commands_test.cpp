@@ -107,7 +107,9 @@ TEST_F(CatalogCommands, ObjaddWithMalformedFieldsFailsSilently) {
   g.givenObject({"", 0, 0, 0, 0, 0, "heal", 5, 4711, "", 0});
   const ObjectDefinition before = g.form->objectDefinitions[0];
   for (const char* line : {"objadd heal,20,4711,5", "objadd heal,lots,4711", "objadd sellarmor",
-                           "objadd Heal,20,4711", "objadd heal20,4711"}) {
+                           "objadd Heal,20,4711", "objadd heal20,4711",
+                           // Item and skill names end up in the players' lists, which "!" closes.
+                           "objadd item,Elixir!Rare,5,4712", "objadd skill,Fire!,1,5,none,4711"}) {
     EXPECT_EQ(say(line), Lines{}) << line;
   }
   EXPECT_EQ(g.form->objectDefinitions[0], before);

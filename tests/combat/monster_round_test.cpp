@@ -117,12 +117,19 @@ TEST(MonsterRound, MonsterDamageIsHalfToFullStrengthLessArmour) {
   EXPECT_EQ(g.player("Ann").hp, hp);
 }
 
+// Ann, too fast to miss, strikes the Troll down at the first tick; the lines
+// the round sent. The slot is then free again.
+Calls winAtOnce(GameFixture& g, const Monster& m) {
+  fight(g, m);
+  Sbattle(*g.form, 0);
+  EXPECT_EQ(g.form->battles[0].name1, "");
+  return g.takeCalls();
+}
+
 TEST(MonsterRound, VictoryPaysLevelsUpAsFarAsItCanAndFreesTheSlot) {
   GameFixture g;
   g.givenPlayer("Ann").withSpeed(100).withExp(250).withGold(5);
-  BattleSlot& s = fight(g, {.ehp = 5, .eexp = 100, .egp = 30});
-  Sbattle(*g.form, 0);
-  const Calls calls = g.takeCalls();
+  const Calls calls = winAtOnce(g, {.ehp = 5, .eexp = 100, .egp = 30});
   ASSERT_EQ(calls.size(), 5u);
   EXPECT_EQ(calls[2], "whisper 7 You are now level 2.");
   EXPECT_EQ(calls[3], "whisper 7 You are now level 3.");
@@ -130,23 +137,47 @@ TEST(MonsterRound, VictoryPaysLevelsUpAsFarAsItCanAndFreesTheSlot) {
   EXPECT_EQ(g.player("Ann").level, 3);
   EXPECT_EQ(g.player("Ann").exp, 50);
   EXPECT_EQ(g.player("Ann").gold, 35);
-  EXPECT_EQ(s.name1, "");
   EXPECT_NE(g.statsFile().find("Ann,3,"), std::string::npos);
 }
 
-TEST(MonsterRound, AnOverflowingRewardIsSkippedAndTheFightStillEnds) {
+TEST(MonsterRound, AnOverflowingRewardSkipsTheWholeRewardAndTheFightStillEnds) {
   GameFixture g;
   g.givenPlayer("Ann").withSpeed(100).withGold(INT32_MAX - 10);
-  BattleSlot& s = fight(g, {.ehp = 1, .eexp = 40, .egp = 11});
-  Sbattle(*g.form, 0);
-  const Calls calls = g.takeCalls();
+  const Calls calls = winAtOnce(g, {.ehp = 1, .eexp = 40, .egp = 11});
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[1], "whisper 7 You have beaten the Troll and has gained 11gp and 40exp.");
-  EXPECT_EQ(calls[2], "whisper 7 You need 60 more experience to level up.");
+  EXPECT_EQ(calls[2], "whisper 7 You need 100 more experience to level up.");
   EXPECT_EQ(g.player("Ann").gold, INT32_MAX - 10);
-  EXPECT_EQ(g.player("Ann").exp, 40);
-  EXPECT_EQ(s.name1, "");
+  EXPECT_EQ(g.player("Ann").exp, 0);
   EXPECT_NE(g.statsFile(), "");
+}
+
+TEST(MonsterRound, AFailedLevelUpKeepsItsChangesAndTheNeedIsStillWhispered) {
+  GameFixture g;
+  g.givenPlayer("Ann").withSpeed(100).withExp(250).withMaxHp(INT32_MAX - 2);
+  const Calls calls = winAtOnce(g, {.ehp = 1, .eexp = 100});
+  ASSERT_EQ(calls.size(), 3u);
+  // The level-up spent 100 experience before the hit points overflowed; the
+  // loop stops there and the need it last worked out is told.
+  EXPECT_EQ(calls[2], "whisper 7 You need -250 more experience to level up.");
+  EXPECT_EQ(g.player("Ann").exp, 250);
+  EXPECT_EQ(g.player("Ann").level, 1);
+  EXPECT_NE(g.statsFile().find("Ann,1,"), std::string::npos);
+}
+
+TEST(MonsterRound, AStrikeTheHitPointsCannotTakeIsNotAnnounced) {
+  GameFixture g;
+  g.givenPlayer("Ann").withHp(INT32_MIN + 1).withGold(40);
+  BattleSlot& s = fight(g, {.estr = 10});
+  s.turn = 1;
+  Sbattle(*g.form, 0);
+  // The subtraction overflows, so the strike's line is skipped with it; the
+  // death test that follows still runs.
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You have been killed by Troll.",
+                                  "whisper 7 You have lost 0 experience and 2 gp."}));
+  EXPECT_EQ(g.player("Ann").hp, 0);
+  EXPECT_EQ(g.player("Ann").gold, 38);
+  EXPECT_EQ(s.name1, "");
 }
 
 TEST(MonsterRound, ABadRosterIndexSkipsThePlayersStepsOnly) {

@@ -78,17 +78,20 @@ TEST(PvpRound, EventsPendingAtTheTickRunBetweenTheTwoBlows) {
   EXPECT_EQ(d.g.world.pending.size(), 1u);
 }
 
-TEST(PvpRound, AnOverflowingShareAbandonsTheRoundUntilTheNextTick) {
+TEST(PvpRound, AnOverflowingShareAbandonsTheRoundButKeepsWhatWasMoved) {
   Duel d;
   d.att.withStrength(1000).withGold(5).withExp(INT32_MAX - 3);
   d.def.withHp(1).withGold(100).withExp(100);
   d.open();
-  for (int tick = 0; tick < 2; ++tick) {
+  // The winner's gold comes in before the experience overflows; the round is
+  // fought again at each tick, and each time the gold comes in again.
+  for (int tick = 1; tick <= 2; ++tick) {
     SPvP(*d.g.form, 0);
     const Calls calls = d.g.takeCalls();
     ASSERT_EQ(calls.size(), 2u);  // the blow, then nothing
-    EXPECT_EQ(d.g.player("Att").gold, 5);
+    EXPECT_EQ(d.g.player("Att").gold, 5 + 5 * tick);
     EXPECT_EQ(d.g.player("Att").exp, INT32_MAX - 3);
+    EXPECT_EQ(d.g.player("Def").hp, 0);
     EXPECT_EQ(d.g.player("Def").gold, 100);
     EXPECT_EQ(d.g.player("Def").exp, 100);
     EXPECT_EQ(combat::battleing(*d.g.form, "Def"), 0);

@@ -84,6 +84,18 @@ TEST(ObjectsFile, WritesTheFieldsInFileOrderAndReadsOnlyWholeLines) {
   EXPECT_FALSE(parseObjectsFile("0,5,15,10,20,Rat,battle,3\r\n", "o").isOk());
 }
 
+TEST(ObjectsFile, AnItemOrSkillNameHoldingABangIsAMalformedLine) {
+  // A monster or a clan may carry one: only item and skill names reach the
+  // players' lists.
+  const std::string good = "0,5,15,10,20,Bang!,battle,3,1234,,0\r\n1,0,0,0,0,Red!,clan,0,1235,evil,0\r\n";
+  ASSERT_TRUE(parseObjectsFile(good, "o").isOk());
+  for (const char* bad : {"2,0,0,0,0,Elixir!Rare,item,0,1236,,0\r\n", "1,0,0,5,0,Fire!,skill,0,1236,none,0\r\n"}) {
+    auto loaded = parseObjectsFile(good + bad, "o");
+    ASSERT_FALSE(loaded.isOk()) << bad;
+    EXPECT_NE(loaded.status().message().find("o line 3: name"), std::string::npos) << loaded.status().message();
+  }
+}
+
 TEST(ObjectsFile, ObjectNumberZeroDisappearsAtTheNextSave) {
   auto defs = std::make_unique<ObjectDefinitions>();
   (*defs)[0] = ObjectDefinition{"", 0, 0, 0, 0, 0, "heal", 20, 0, "", 0};

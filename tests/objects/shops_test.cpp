@@ -81,21 +81,35 @@ TEST(Shops, PiecesMissingFromTheCatalogueAreNotForSale) {
   GameFixture g;
   auto ann = g.givenPlayer("Ann").withGold(50);
   g.givenCatalogEntry(weapon("Sword", 3, 1, 5, 1));
-  g.givenCatalogEntry(CatalogEntry{});  // an empty slot with id 0, kind weapon
-  g.givenObject(shop("armor", 3));      // id 3 is only a weapon
-  g.form->objectDefinitions[0].objectNumber = 41;
-  g.givenObject(shop("weapon", 0));
-  g.clickObject("Ann", 7, 41);
-  g.clickObject("Ann", 7, 40);
+  g.givenObject(shop("armor", 3));  // id 3 is only a weapon
   ann.record().armorId = 9;
   g.givenObject(shop("sellarmor", 0)).objectNumber = 42;
+  g.clickObject("Ann", 7, 40);
   g.clickObject("Ann", 7, 42);
-  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 That item is not for sale.", "whisper 7 That item is not for sale.",
-                                  "whisper 7 That item is not for sale."}));
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 That item is not for sale.", "whisper 7 That item is not for sale."}));
   EXPECT_EQ(g.player("Ann").gold, 50);
   EXPECT_EQ(g.player("Ann").armorId, 9);
-  EXPECT_EQ(g.player("Ann").weaponId, 0);
   EXPECT_EQ(g.statsFile(), "");
+}
+
+TEST(Shops, AnEntryWithAnEmptyNameIsBoughtAndSoldLikeAnyOther) {
+  GameFixture g;
+  g.givenPlayer("Ann").withGold(150);
+  g.givenCatalogEntry(weapon("", 12, 999, 7, 0));  // a weapon: only the armour's id counts below
+  g.givenCatalogEntry(armour("", 12, 100, 5, 1));
+  g.givenCatalogEntry(armour("Later", 12, 1, 1, 1));  // the first match is sold
+  g.givenObject(shop("armor", 12));
+  g.givenObject(shop("sellarmor", 0)).objectNumber = 41;
+  g.clickObject("Ann", 7, 40);
+  EXPECT_EQ(g.player("Ann").armorId, 12);
+  EXPECT_EQ(g.player("Ann").ac, 5);
+  EXPECT_EQ(g.player("Ann").gold, 50);
+  g.clickObject("Ann", 7, 41);
+  EXPECT_EQ(g.takeCalls(), (Calls{"whisper 7 You bought a .", "whisper 7 You sold your armor for 80gp."}));
+  EXPECT_EQ(g.player("Ann").armorId, 0);
+  EXPECT_EQ(g.player("Ann").ac, 0);
+  EXPECT_EQ(g.player("Ann").speed, 10);
+  EXPECT_EQ(g.player("Ann").gold, 130);
 }
 
 }  // namespace

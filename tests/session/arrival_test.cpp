@@ -11,7 +11,7 @@ class ArrivalTest : public ::testing::Test, public GameFixture {
  protected:
   void arrive(const std::string& name) {
     world.AvatarName = name;
-    form->onAvatarAdd();
+    router->onAvatarAdd();
   }
 };
 

@@ -27,11 +27,11 @@ class ObjectCacheTest : public ::testing::Test, public GameFixture {
   }
   void add(int32_t cellX, int32_t cellZ, int32_t sequence, int32_t number, const std::string& model) {
     setObject(cellX, cellZ, sequence, number, model);
-    form->onObjectAdd();
+    router->onObjectAdd();
   }
   void remove(int32_t cellX, int32_t cellZ, int32_t sequence, int32_t number, const std::string& model) {
     setObject(cellX, cellZ, sequence, number, model);
-    form->onObjectDelete();
+    router->onObjectDelete();
   }
   std::vector<int32_t> cachedNumbers() const {
     std::vector<int32_t> out;
@@ -49,7 +49,7 @@ TEST_F(ObjectCacheTest, AnAddedShroomIsCachedWithAllItsAttributes) {
   EXPECT_EQ(form->cellSequence[0][1], 6);
   // A shroom reported by a query is cached without the home test.
   setObject(500, 500, 3, 8, "shroom.rwx");
-  form->onCellObject();
+  router->onCellObject();
   EXPECT_EQ(cachedNumbers(), (std::vector<int32_t>{77, 8}));
 }
 
@@ -70,7 +70,7 @@ TEST_F(ObjectCacheTest, EventsTwoSectorsAwayChangeNothing) {
   add(24, 8, 9, 1, "shroom.rwx");   // sector (3, 1)
   add(8, -1, 9, 2, "shroom.rwx");   // sector (1, -1)
   setObject(-1, 8, 9, 3, "shroom.rwx");  // sector (-1, 1)
-  form->onCellBegin();
+  router->onCellBegin();
   EXPECT_EQ(form->lastShroomIndex, -1);
   EXPECT_EQ(form->cellSequence, CellSequenceTable{});
   // The corners of the nine sectors count.
@@ -106,7 +106,7 @@ TEST_F(ObjectCacheTest, AFullCacheTakesNoMoreShroomsAndSaysSoOnce) {
   add(0, 0, 1, 1, "shroom.rwx");
   add(0, 0, 2, 2, "shroom.rwx");
   setObject(0, 0, 3, 3, "shroom.rwx");
-  form->onCellObject();
+  router->onCellObject();
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(form->lastShroomIndex, kShroomCacheUsable - 1);
   EXPECT_EQ(form->shroomCache[kShroomCacheUsable - 1].number, 1);

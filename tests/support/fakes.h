@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "console/console_model.h"
 #include "data/file_system.h"
-#include "session/world_sdk.h"
+#include "state/console_model.h"
+#include "state/world_sdk.h"
 
 namespace kelva::testing {
 

@@ -5,7 +5,8 @@
 namespace kelva::testing {
 
 GameFixture::GameFixture(std::string dataDir)
-    : form(std::make_unique<Form1>(world, files, view, view, std::move(dataDir))) {
+    : form(std::make_unique<Form1>(world, files, view, view, std::move(dataDir))),
+      router(std::make_unique<app::EventRouter>(*form)) {
   form->rng.seed(1);
 }
 
@@ -54,14 +55,14 @@ void GameFixture::chat(const std::string& name, int32_t session, const std::stri
   world.AvatarName = name;
   world.ChatSession = session;
   world.ChatMessage = text;
-  form->onChat();
+  router->onChat();
 }
 
 void GameFixture::clickObject(const std::string& name, int32_t session, int32_t number) {
   world.AvatarName = name;
   world.AvatarSession = session;
   world.ObjectNumber = number;
-  form->onObjectClick();
+  router->onObjectClick();
 }
 
 void GameFixture::clickAvatar(const std::string& name, int32_t session, const std::string& clicked,
@@ -70,7 +71,7 @@ void GameFixture::clickAvatar(const std::string& name, int32_t session, const st
   world.AvatarSession = session;
   world.ClickedName = clicked;
   world.ClickedSession = clickedSession;
-  form->onAvatarClick();
+  router->onAvatarClick();
 }
 
 std::vector<std::string> GameFixture::takeCalls() {

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/event_router.h"
+#include "state/form1.h"
 #include "support/fakes.h"
 
 namespace kelva::testing {
@@ -48,6 +49,8 @@ class GameFixture {
   MemoryFileSystem files;
   RecordingView view;
   std::unique_ptr<Form1> form;
+  // Hands the world's events and the timer ticks to the game, as the bot does.
+  std::unique_ptr<app::EventRouter> router;
 
   // Adds a new character (starting values) at the next roster slot.
   PlayerBuilder givenPlayer(const std::string& name);

@@ -16,9 +16,10 @@
 #include <exception>
 #include <iostream>
 
-#include "app/form1.h"
+#include "app/event_router.h"
 #include "console/console_actions.h"
 #include "session/startup.h"
+#include "state/form1.h"
 
 namespace kelva::console {
 
@@ -115,8 +116,9 @@ ConsoleWindow::ConsoleWindow(const std::string& dataDir, QWidget* parent) : QWid
 
 ConsoleWindow::~ConsoleWindow() = default;
 
-void ConsoleWindow::attach(Form1& form) {
+void ConsoleWindow::attach(Form1& form, app::EventRouter& router) {
   form_ = &form;
+  router_ = &router;
   ConsoleModel& model = form.console;
 
   for (std::size_t i = 0; i < text1_.size(); ++i) {
@@ -136,9 +138,9 @@ void ConsoleWindow::attach(Form1& form) {
   connect(command1_, &QPushButton::clicked, this,
           [this] { operatorAction("Change", [&] { pressCommand1(*form_); }); });
 
-  connect(timer1_, &QTimer::timeout, this, [this] { form_->timer1Tick(); });
-  connect(timer2_, &QTimer::timeout, this, [this] { form_->timer2Tick(); });
-  connect(timawwait_, &QTimer::timeout, this, [this] { form_->timawwaitTick(); });
+  connect(timer1_, &QTimer::timeout, this, [this] { router_->timer1Tick(); });
+  connect(timer2_, &QTimer::timeout, this, [this] { router_->timer2Tick(); });
+  connect(timawwait_, &QTimer::timeout, this, [this] { router_->timawwaitTick(); });
 }
 
 void ConsoleWindow::startTimawwait() {

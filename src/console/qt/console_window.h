@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "console/console_model.h"
+#include "state/console_model.h"
 
 class QComboBox;
 class QLabel;
@@ -27,6 +27,9 @@ class QTimer;
 
 namespace kelva {
 class Form1;
+}
+namespace kelva::app {
+class EventRouter;
 }
 
 namespace kelva::console {
@@ -45,9 +48,9 @@ class ConsoleWindow : public QWidget, public ConsoleView, public Sound, public D
   explicit ConsoleWindow(const std::string& dataDir, QWidget* parent = nullptr);
   ~ConsoleWindow() override;
 
-  // Connects the controls and the timers to `form`, which must outlive the
-  // window's use of it. The form's console must show through this window.
-  void attach(Form1& form);
+  // Connects the controls to `form` and the timers to `router`, which must
+  // outlive the window's use of them. The form's console must show through this window.
+  void attach(Form1& form, app::EventRouter& router);
   // Starts the 250 ms event pump; start-up calls it once the bot is logged in.
   void startTimawwait();
 
@@ -79,6 +82,7 @@ class ConsoleWindow : public QWidget, public ConsoleView, public Sound, public D
 
  private:
   Form1* form_ = nullptr;
+  app::EventRouter* router_ = nullptr;
   bool loggedIn_ = false;
   bool shutDown_ = false;
   bool stopRequested_ = false;

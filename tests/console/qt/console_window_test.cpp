@@ -19,7 +19,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/form1.h"
+#include "app/event_router.h"
+#include "state/form1.h"
 #include "support/fakes.h"
 
 namespace kelva::testing {
@@ -32,8 +33,10 @@ using Lines = std::vector<std::string>;
 class ConsoleWindowTest : public ::testing::Test {
  protected:
   explicit ConsoleWindowTest(const std::string& soundDir = "/nonexistent")
-      : window(soundDir), form(std::make_unique<Form1>(world, files, window, window, "/data")) {
-    window.attach(*form);
+      : window(soundDir),
+        form(std::make_unique<Form1>(world, files, window, window, "/data")),
+        router(std::make_unique<app::EventRouter>(*form)) {
+    window.attach(*form, *router);
   }
 
   template <typename W>
@@ -66,6 +69,7 @@ class ConsoleWindowTest : public ::testing::Test {
   MemoryFileSystem files;
   ConsoleWindow window;
   std::unique_ptr<Form1> form;
+  std::unique_ptr<app::EventRouter> router;
 };
 
 TEST_F(ConsoleWindowTest, ControlsStandWhereTheConsoleHasThemWithTheirCaptions) {

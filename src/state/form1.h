@@ -3,9 +3,10 @@
 // Form1 owns every table of the game (the roster, the catalogue, the object
 // definitions, the battle table, the object-number watchers, the shroom cache
 // and its cell sequence numbers, the timer counters) and the console's
-// controls. It is the handler of the world's events and of the three timers;
-// each handler is a boundary: a failure that escapes the game's own
-// containment is logged to stderr there and the bot goes on.
+// controls, and holds the platform pieces the procedures reach the world,
+// the disk and the operator through. It is state only: the procedures of the
+// layers above act on it, and the program's event router hands them the
+// world's events and the timer ticks.
 //
 // Form1 is large (the shroom cache alone has 100000 slots): create it with
 // std::make_unique.
@@ -15,20 +16,21 @@
 #include <cstdint>
 #include <string>
 
-#include "combat/battle_slot.h"
-#include "combat/random.h"
-#include "console/console_model.h"
+#include "data/activity_log.h"
+#include "data/battle_slot.h"
 #include "data/catalog.h"
 #include "data/file_system.h"
 #include "data/object_definition.h"
 #include "data/player_record.h"
+#include "data/random.h"
+#include "data/shroom_entry.h"
 #include "data/stats_cache.h"
-#include "session/shroom_cache.h"
-#include "session/world_sdk.h"
+#include "state/console_model.h"
+#include "state/world_sdk.h"
 
 namespace kelva {
 
-class Form1 : public WorldEvents {
+class Form1 {
  public:
   // All collaborators must outlive the form. `dataDir` is the folder of the
   // three data files, the backups and the sound.
@@ -41,6 +43,9 @@ class Form1 : public WorldEvents {
   FileSystem& files;
   Sound& MM1;
   const std::string dataDir;
+  // Where the game's events are recorded for the operator; nowhere unless
+  // the program sets a log (it must outlive the form).
+  ActivityLog* activityLog = &noActivityLog();
 
   // Player data.
   Roster roster{};
@@ -76,22 +81,6 @@ class Form1 : public WorldEvents {
 
   // The operator console.
   ConsoleModel console;
-
-  // Timer handlers.
-  void timawwaitTick();
-  void timer1Tick();
-  void timer2Tick();
-
-  // Event handlers (WorldEvents).
-  void onAvatarAdd() override;
-  void onChat() override;
-  void onAvatarClick() override;
-  void onObjectClick() override;
-  void onCellBegin() override;
-  void onCellObject() override;
-  void onObjectAdd() override;
-  void onObjectDelete() override;
-  void onQueryComplete() override;
 };
 
 }  // namespace kelva

@@ -1,4 +1,4 @@
-#include "data/persistence.h"
+#include "persist/persistence.h"
 
 #include <gtest/gtest.h>
 

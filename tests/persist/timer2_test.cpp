@@ -1,4 +1,4 @@
-#include "data/timer2.h"
+#include "persist/timer2.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ ShroomEntry shroom(int32_t number, const std::string& model, const std::string& 
 }
 
 void tick(GameFixture& g, int times) {
-  for (int i = 0; i < times; ++i) data::timer2Tick(*g.form);
+  for (int i = 0; i < times; ++i) persist::timer2Tick(*g.form);
 }
 
 TEST(Regrowth, PickedShroomsComeBackSmallAndSmallOnesGrowFull) {

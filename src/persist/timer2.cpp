@@ -1,15 +1,16 @@
-#include "data/timer2.h"
+#include "persist/timer2.h"
 
 #include <exception>
 #include <iostream>
 #include <string>
 #include <string_view>
 
-#include "app/form1.h"
 #include "data/checked.h"
-#include "data/persistence.h"
+#include "persist/persistence.h"
+#include "persist/shroom_change.h"
+#include "state/form1.h"
 
-namespace kelva::data {
+namespace kelva::persist {
 
 namespace {
 
@@ -73,4 +74,4 @@ void timer2Tick(Form1& form) {
   }
 }
 
-}  // namespace kelva::data
+}  // namespace kelva::persist

@@ -5,8 +5,8 @@ namespace kelva {
 class Form1;
 }
 
-namespace kelva::data {
+namespace kelva::persist {
 
 void timer2Tick(Form1& form);
 
-}  // namespace kelva::data
+}  // namespace kelva::persist

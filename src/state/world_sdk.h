@@ -68,8 +68,9 @@ class WorldSdk {
   int16_t TeleportZ = 0;
   bool TeleportWarp = false;
 
-  // Where events go; set once by Form1.
+  // Where events go: the program's event router; nullptr drops them.
   void setEventHandler(WorldEvents* handler) { events_ = handler; }
+  WorldEvents* eventHandler() const { return events_; }
 
   // Calls.
   virtual void Init(int32_t version) = 0;

@@ -1,4 +1,4 @@
-#include "combat/random.h"
+#include "data/random.h"
 
 #include <ctime>
 

@@ -1,28 +1,13 @@
-// The shroom cache: every magic shroom object in the nine sectors around the
-// bot, learnt from the start-up query and kept up to date by the world's
-// object-add and object-delete events.
+// Changing a shroom's world object: the one way the bot alters a shroom, used
+// by the regrowth of Timer2 and by a player picking a shroom.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "session/world_sdk.h"
+#include "data/shroom_entry.h"
+#include "state/world_sdk.h"
 
 namespace kelva {
-
-struct ShroomEntry {
-  std::string model;
-  std::string action;
-  std::string description;
-  int32_t number = 0;
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t z = 0;
-  int32_t owner = 0;
-  int16_t yaw = 0;
-
-  bool operator==(const ShroomEntry&) const = default;
-};
 
 // Changes the world object of a cached shroom where it stands, to `model`
 // with `action`: the Old attributes name it, the others keep its place, yaw,
@@ -43,9 +28,5 @@ inline void changeShroomObject(WorldSdk& sdk, const ShroomEntry& shroom, const s
   sdk.ObjectAction = action;
   sdk.ObjectChange();
 }
-
-inline constexpr int kShroomCacheSize = 100000;
-// `lastShroomIndex` is a 16-bit integer, so at most this many shrooms are cached.
-inline constexpr int kShroomCacheUsable = 32768;
 
 }  // namespace kelva

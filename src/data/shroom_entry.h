@@ -1,0 +1,30 @@
+// One slot of the shroom cache: a magic shroom object in the nine sectors
+// around the bot, as the world last reported it. Form1 holds the cache; the
+// session's object-cache procedures fill it from the start-up query and keep
+// it up to date from the world's object-add and object-delete events.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelva {
+
+struct ShroomEntry {
+  std::string model;
+  std::string action;
+  std::string description;
+  int32_t number = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t z = 0;
+  int32_t owner = 0;
+  int16_t yaw = 0;
+
+  bool operator==(const ShroomEntry&) const = default;
+};
+
+inline constexpr int kShroomCacheSize = 100000;
+// `lastShroomIndex` is a 16-bit integer, so at most this many shrooms are cached.
+inline constexpr int kShroomCacheUsable = 32768;
+
+}  // namespace kelva
