@@ -97,6 +97,7 @@
   }
 
   function receive(msg) {
+    stir();
     switch (msg.type) {
       case 'welcome':
         kelva.world = msg.world;
@@ -681,10 +682,13 @@
       n.userData.shown = n.userData.shown || t.clone();
       n.userData.shown.copy(t);
       if (nodes.length > 60) continue;
-      if (nodes.some((o) => o !== n && o.userData.target.distanceTo(t) < 0.9)) {
-        const a = n.userData.avatar * 2.39996;   // the golden angle: neighbours land apart
-        n.userData.shown.x += Math.cos(a) * 0.9;
-        n.userData.shown.z += Math.sin(a) * 0.9;
+      if (nodes.some((o) => o !== n && o.userData.target.distanceTo(t) < 1.5)) {
+        // Each on its own ray (the golden angle apart) and a little further
+        // out the later it came, so that name tags do not cover each other.
+        const a = n.userData.avatar * 2.39996;
+        const r = 1.4 + 0.35 * Math.sqrt(n.userData.avatar % 16);
+        n.userData.shown.x += Math.cos(a) * r;
+        n.userData.shown.z += Math.sin(a) * r;
       }
     }
   }
@@ -696,8 +700,18 @@
     if (camera) camera.position.copy(cameraTarget).add(cameraOffset);
   }
 
+  // Drawing in software (no graphics card) is costly: the view draws at
+  // most 30 frames a second while things move, and four when all is still.
   let last = performance.now();
+  let lastDrawn = 0;
+  let lastActivity = performance.now();
+  const stir = () => { lastActivity = performance.now(); };
+  ['mousemove', 'mousedown', 'keydown', 'wheel', 'resize'].forEach((e) => window.addEventListener(e, stir, true));
   function frame(now) {
+    requestAnimationFrame(frame);
+    const still = now - lastActivity > 2000 && held.size === 0;
+    if (kelva.frames > 0 && now - lastDrawn < (still ? 250 : 33)) return;
+    lastDrawn = now;
     const dt = Math.min(0.1, (now - last) / 1000);
     last = now;
     walk(dt);
@@ -707,6 +721,7 @@
       const t = node.userData.shown;
       const d = t.distanceTo(node.position);
       if (d > 0.01) {
+        stir();
         // Walk towards where the world says the avatar is, facing the way it goes.
         const step = Math.min(d, Math.max(8, d * 4) * dt);
         node.rotation.y = Math.atan2(t.x - node.position.x, t.z - node.position.z);
@@ -729,7 +744,6 @@
     const me = kelva.me;
     $('where').textContent = me ? me.name + ' at ' + Math.round(me.x) + ', ' + Math.round(me.z) +
       ' (cell ' + Math.floor(me.x / 1000) + ', ' + Math.floor(me.z / 1000) + ')' : '';
-    requestAnimationFrame(frame);
   }
 
   // Without WebGL the page still plays: moves go out from the keys alone.

@@ -37,7 +37,7 @@ from selenium.webdriver.support import expected_conditions as EC
 from selenium.webdriver.support.ui import WebDriverWait
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-PATIENCE = 20.0  # seconds; the machine may be busy
+PATIENCE = 30.0  # seconds; the machine may be busy
 
 # Kaya is an administrator and a Ranger (good shrooms, room for magic
 # points); Rolf is a plain newcomer.
