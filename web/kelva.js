@@ -712,7 +712,8 @@
     const still = now - lastActivity > 2000 && held.size === 0;
     if (kelva.frames > 0 && now - lastDrawn < (still ? 250 : 33)) return;
     lastDrawn = now;
-    const dt = Math.min(0.1, (now - last) / 1000);
+    // Walking keeps to real time even when frames come slowly.
+    const dt = Math.min(0.5, (now - last) / 1000);
     last = now;
     walk(dt);
     if (kelva.me) flushMove(now);

@@ -353,7 +353,6 @@ def main():
 
         # Kaya picks the shroom (a good one; she is a Ranger): it vanishes from
         # both views and comes back when it regrows.
-        guest.state("window.kelva.send({type: 'move', x: 900, z: 600})")
         kaya.state("window.kelva.send({type: 'move', x: 900, z: 600})")
         kaya.wait("window.kelva.avatars[window.kelva.me.session].x === 900")
         time.sleep(1.0)
