@@ -31,9 +31,10 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   options.playerPort = playerPort.value_or(7777);
   auto server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
   Status opened = server->start();
-  if (!opened.isOk() && !playerPort) {
-    // 7777 and 7780 are only habits: when one is taken, any free ports do.
-    options.playerPort = 0;
+  if (!opened.isOk()) {
+    // 7777 and 7780 are only habits: when one is taken, any free ports do
+    // (a player port the operator asked for stays as asked).
+    if (!playerPort) options.playerPort = 0;
     options.webPort = 0;
     server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
     opened = server->start();
