@@ -40,11 +40,15 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/load_support.h"
 #include "world/child_process.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kelva::bench::cpuSeconds;
+using kelva::bench::Histogram;
+using kelva::bench::loadAverage;
 using kelva::testing::ChildProcess;
 
 const Clock::time_point kOrigin = Clock::now();
@@ -63,61 +67,6 @@ struct Player {
   std::deque<Clock::time_point> waiting;  // commands sent, not yet answered
   Clock::time_point nextSend;
 };
-
-// Latencies in tenths of a millisecond up to 20 s; a run may collect
-// millions of them.
-class Histogram {
- public:
-  void add(double ms) {
-    std::size_t i = static_cast<std::size_t>(std::max(0.0, ms) * 10.0);
-    ++counts_[std::min(i, counts_.size() - 1)];
-    ++total_;
-  }
-  uint64_t total() const { return total_; }
-  double percentile(double p) const {
-    if (total_ == 0) return 0;
-    uint64_t want = static_cast<uint64_t>(p * static_cast<double>(total_ - 1)) + 1;
-    uint64_t seen = 0;
-    for (std::size_t i = 0; i < counts_.size(); ++i) {
-      seen += counts_[i];
-      if (seen >= want) return static_cast<double>(i) / 10.0;
-    }
-    return static_cast<double>(counts_.size()) / 10.0;
-  }
-
- private:
-  std::vector<uint64_t> counts_ = std::vector<uint64_t>(200000);
-  uint64_t total_ = 0;
-};
-
-// A process's CPU time so far, in seconds, from /proc.
-double cpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::size_t close = text.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::vector<std::string> fields;
-  std::string field;
-  for (char c : text.substr(close + 2)) {
-    if (c == ' ') {
-      fields.push_back(field);
-      field.clear();
-    } else {
-      field.push_back(c);
-    }
-  }
-  // After the name: state is field 3, utime 14 and stime 15 (counting from 1).
-  if (fields.size() < 13) return 0;
-  double ticks = std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
-  return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-double loadAverage() {
-  std::ifstream in("/proc/loadavg");
-  double one = 0;
-  in >> one;
-  return one;
-}
 
 int connectTo(uint16_t port) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -20,6 +20,11 @@ kelva_packages=(
   netcat-openbsd
   clang
   libclang-rt-14-dev
+  # The browser client: three.js served by the world, and the browser test.
+  libjs-three
+  chromium
+  chromium-driver
+  python3-selenium
 )
 
 kelva_install_missing() {

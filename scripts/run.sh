@@ -36,7 +36,8 @@ fi
 data=$(cd "$data" && pwd)
 
 echo "== kelvabot hosts the demo world; the game is kept in $data =="
-echo "Players connect from other terminals with the nc line printed below;"
+echo "Players connect from other terminals with the nc line printed below, or"
+echo "open the browser address printed with it;"
 echo "Kaya (password kaya) is an administrator. Type close here, or press"
 echo "Ctrl-C, to make the bot say its countdown and stop."
 # The bot's seven start-up answers (the demo world's bot account), then Kaya

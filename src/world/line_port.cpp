@@ -1,6 +1,7 @@
 #include "world/line_port.h"
 
 #include "world/player_login.h"
+#include "world/player_texts.h"
 
 namespace kelva::world {
 
@@ -20,32 +21,8 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
   }
 
   // What the world says, as the player reads it.
-  void avatarArrived(const Avatar& who, Arrival how) override {
-    switch (how) {
-      case Arrival::kEntered:
-        send("* " + who.name + (who.isBot() ? " enters the world." : " arrives."));
-        return;
-      case Arrival::kCameNear:
-        send("* " + who.name + " comes near.");
-        return;
-      case Arrival::kAppeared:
-        send("* " + who.name + " appears.");
-        return;
-    }
-  }
-  void avatarLeft(const Avatar& who, Departure how) override {
-    switch (how) {
-      case Departure::kLeft:
-        send("* " + who.name + (who.isBot() ? " leaves the world." : " leaves."));
-        return;
-      case Departure::kWalkedAway:
-        send("* " + who.name + " walks away.");
-        return;
-      case Departure::kVanished:
-        send("* " + who.name + " vanishes.");
-        return;
-    }
-  }
+  void avatarArrived(const Avatar& who, Arrival how) override { send("* " + arrivalText(who, how)); }
+  void avatarLeft(const Avatar& who, Departure how) override { send("* " + departureText(who, how)); }
   void chat(const Avatar& speaker, std::string_view text) override {
     std::string line = speaker.name;
     line += ": ";
@@ -94,24 +71,10 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
   void onDeadline(ConnectionTimeouts::Due due) override {
     using Due = ConnectionTimeouts::Due;
     const auto idle = std::chrono::duration_cast<std::chrono::seconds>(hub_.limits.idleTimeout);
-    switch (due) {
-      case Due::kLogInTooLate:
-        send("* No name was given in time. Goodbye.");
-        closeAfterFlush("no name given in time");
-        return;
-      case Due::kIdleWarning: {
-        const std::chrono::seconds left = idleWarningLead(idle);
-        send("* You have typed nothing for " + spokenDuration(idle - left) + "; type something within " +
-             spokenDuration(left) + " or you will be disconnected.");
-        return;
-      }
-      case Due::kIdleTooLong:
-        send("* You typed nothing for " + spokenDuration(idle) + ". Goodbye.");
-        closeAfterFlush("idle for " + spokenDuration(idle));
-        return;
-      case Due::kNothing:
-        return;
-    }
+    if (due == Due::kNothing) return;
+    send("* " + deadlineText(due, idle));
+    if (due == Due::kLogInTooLate) closeAfterFlush("no name given in time");
+    if (due == Due::kIdleTooLong) closeAfterFlush("idle for " + spokenDuration(idle));
   }
 
   void onLine(std::string_view line) override {
@@ -154,56 +117,25 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
 
   void answer(const PlayerLogin::Outcome& o) {
     using Step = PlayerLogin::Step;
+    if (o.step == Step::kWrongPassword || o.step == Step::kTooManyWrong) logWrongPassword(o.name);
+    if (std::string text = loginText(o); !text.empty()) send("* " + text);
     switch (o.step) {
-      case Step::kNameRefused:
-        send("* That name cannot be used: " + o.problem + ". What is your name?");
-        return;
-      case Step::kPasswordAsked:
-        send("* " + o.name + " is a registered name. Password?");
-        return;
-      case Step::kNameInUse:
-        send("* " + o.name + " is already in the world. What is your name?");
-        return;
-      case Step::kWrongPassword:
-        logWrongPassword(o.name);
-        send("* Wrong password. What is your name?");
-        return;
       case Step::kTooManyWrong:
-        logWrongPassword(o.name);
-        send("* Wrong password. Goodbye.");
         closeAfterFlush("three wrong passwords");
         return;
       case Step::kGuest:
-        send("* " + o.typed + " is not registered: you are the guest " + o.name + ".");
         enter(o.name, AvatarKind::kGuest);
         return;
       case Step::kRegistered:
         if (o.takesOver) core_.takeOver(o.name);
         enter(o.name, AvatarKind::kRegistered);
         return;
-      case Step::kGuestsClosed:
-        send("* This world lets in registered players only. What is your name?");
-        return;
-      case Step::kGuestsFull:
-        send("* There is no room for more guests (" + o.problem +
-             " at most); a registered name may still enter. What is your name?");
-        return;
-      case Step::kThrottled:
-        send(std::string("* Too many wrong passwords ") +
-             (o.because == LoginThrottle::Because::kAddress ? "from your address" : "for " + o.name) +
-             "; try again in " + spokenWait(o.wait) + ". What is your name?");
-        return;
       case Step::kCheckLater:
-        send("* Too many wrong passwords for " + o.name + " lately; yours is checked in " + spokenWait(o.wait) +
-             ".");
         pauseFor(o.wait, [this] { answer(login_.checkHeld(core_)); });
         return;
+      default:
+        return;
     }
-  }
-
-  // A wait as the player reads it, rounded up to whole seconds.
-  static std::string spokenWait(std::chrono::milliseconds wait) {
-    return spokenDuration(std::chrono::ceil<std::chrono::seconds>(wait));
   }
 
   void logWrongPassword(const std::string& name) {

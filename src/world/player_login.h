@@ -63,6 +63,10 @@ class PlayerLogin {
   Outcome offer(const WorldCore& core, std::string_view line, TimePoint now = std::chrono::steady_clock::now());
   // After kCheckLater, once the wait is over: the held password's outcome.
   Outcome checkHeld(const WorldCore& core, TimePoint now = std::chrono::steady_clock::now());
+  // After kPasswordAsked: the next offer is a name again, not a password
+  // (a port whose clients send a name and its password together). The
+  // wrong passwords counted so far still count.
+  void forgetName() { askedPassword_ = false; }
 
  private:
   Outcome check(const WorldCore& core, std::string_view password, TimePoint now);

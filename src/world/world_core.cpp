@@ -187,6 +187,14 @@ void WorldCore::forEachPlayerNear(int32_t x, int32_t z, int32_t except,
   eachPlayerNear(x, z, except, [&](Entry& p) { visit(p.avatar); });
 }
 
+void WorldCore::forEachAvatarSeenFrom(int32_t x, int32_t z, int32_t except,
+                                      const std::function<void(const Avatar&)>& visit) {
+  Busy busy(*this);
+  for (auto& [session, b] : bots_)
+    if (!b.gone) visit(b.avatar);
+  forEachPlayerNear(x, z, except, visit);
+}
+
 int32_t WorldCore::enter(std::shared_ptr<AvatarLink> link, const std::string& shownName, AvatarKind kind) {
   Busy busy(*this);
   Entry entry;

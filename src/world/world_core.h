@@ -168,6 +168,10 @@ class WorldCore {
   // Every player within the world's near range of (x, z), not the one of
   // session `except`; `visit` is called in ascending session order.
   void forEachPlayerNear(int32_t x, int32_t z, int32_t except, const std::function<void(const Avatar&)>& visit);
+  // Every avatar a player standing at (x, z) sees: the players within the
+  // near range (not `except`) and every bot, which the whole world hears
+  // arrive and leave; bots first (in ascending session), then the players.
+  void forEachAvatarSeenFrom(int32_t x, int32_t z, int32_t except, const std::function<void(const Avatar&)>& visit);
 
   // Whether two points on the ground are within the world's near range.
   bool near(int32_t ax, int32_t az, int32_t bx, int32_t bz) const;

@@ -3,6 +3,7 @@
 #include "world/bot_port.h"
 #include "world/descriptor_budget.h"
 #include "world/line_port.h"
+#include "world/web_port.h"
 #include "world/world_core.h"
 
 namespace kelva::world {
@@ -11,7 +12,9 @@ class WorldServer::Impl {
  public:
   Impl(asio::io_context& io, WorldDefinition def, ServerOptions options, std::ostream& log)
       : options_(std::move(options)), hub_(io, log, options_.limits, options_.maxPlayers), core_(std::move(def)),
-        players_(hub_, core_), bots_(hub_, core_), housekeeping_(io) {}
+        players_(hub_, core_), bots_(hub_, core_),
+        web_(hub_, core_, {options_.webRoot.empty() ? defaultWebAssets() : options_.webRoot, kThreeJsFolder}),
+        housekeeping_(io) {}
 
   // A connection still open (the loop was stopped before it had closed)
   // gives its place in the caps back now, while the caps still exist.
@@ -25,9 +28,13 @@ class WorldServer::Impl {
     planCapacity();
     if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
     if (Status s = bots_.open(options_.bindAddress, options_.botPort); !s.isOk()) return s;
+    if (options_.webPort) {
+      if (Status s = web_.open(options_.bindAddress, *options_.webPort); !s.isOk()) return s;
+    }
     hub_.log("world " + core_.definition().name + " with " + std::to_string(core_.world().objects().size()) +
              " objects: players on " + options_.bindAddress + ":" + std::to_string(players_.port()) +
-             ", bots on " + options_.bindAddress + ":" + std::to_string(bots_.port()));
+             ", bots on " + options_.bindAddress + ":" + std::to_string(bots_.port()) +
+             (options_.webPort ? ", browsers on " + options_.bindAddress + ":" + std::to_string(web_.port()) : ""));
     hub_.log(capacity_);
     tick();
     return Status::ok();
@@ -63,6 +70,7 @@ class WorldServer::Impl {
     housekeeping_.cancel();
     players_.closeListener();
     bots_.closeListener();
+    web_.close();
     auto all = hub_.connections;  // closing removes them from the set
     for (const auto& c : all) {
       c->sayGoodbye("the world is closing");
@@ -76,6 +84,7 @@ class WorldServer::Impl {
   WorldCore core_;
   LinePort players_;
   BotPort bots_;
+  WebPort web_;
   asio::steady_timer housekeeping_;
   std::string capacity_;
 };
@@ -88,6 +97,7 @@ WorldServer::~WorldServer() = default;
 Status WorldServer::start() { return impl_->start(); }
 uint16_t WorldServer::playerPort() const { return impl_->players_.port(); }
 uint16_t WorldServer::botPort() const { return impl_->bots_.port(); }
+uint16_t WorldServer::webPort() const { return impl_->options_.webPort ? impl_->web_.port() : 0; }
 const std::string& WorldServer::capacity() const { return impl_->capacity_; }
 void WorldServer::stop() { impl_->stop(); }
 

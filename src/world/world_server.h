@@ -1,5 +1,5 @@
 // The world server: hosts one world for players on a line-based player port
-// and for bots on the bot port.
+// and in browsers on the web port, and for bots on the bot port.
 //
 // One core holds the world's rules (world_core.h) and knows nothing of
 // sockets; each kind of connection has its own port that turns bytes into the
@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -36,6 +37,10 @@ struct ServerOptions {
   std::string bindAddress = "127.0.0.1";
   uint16_t playerPort = 7777;  // 0: any free port
   uint16_t botPort = 7778;
+  // The browser client's port (page and WebSocket); nullopt: none.
+  std::optional<uint16_t> webPort = 7780;
+  // The page's files; empty: defaultWebAssets() (web_port.h).
+  std::string webRoot;
   // Lowered at start when the limit on open files cannot hold as many.
   std::size_t maxPlayers = 1000;
   ConnectionLimits limits;
@@ -55,6 +60,8 @@ class WorldServer {
   // The ports actually listened on (useful when 0 was asked for).
   uint16_t playerPort() const;
   uint16_t botPort() const;
+  // 0 when the world has no web port.
+  uint16_t webPort() const;
   // After start: how many players the world holds, as a sentence for the operator.
   const std::string& capacity() const;
   // Says goodbye to everyone and closes the ports and every connection. Call

@@ -116,14 +116,16 @@ class ChildProcess {
   std::string stderrPath_;
 };
 
-// The port in a line "Players connect with: nc ADDRESS PORT" or "Bots log in
-// on: ADDRESS:PORT" of kelva-world's output; 0 when it is not there yet.
+// The port in a line "Players connect with: nc ADDRESS PORT", "Bots log in
+// on: ADDRESS:PORT" or "Players in a browser open: http://ADDRESS:PORT/" of
+// kelva-world's output; 0 when it is not there yet.
 inline uint16_t portAfter(const std::string& output, const std::string& marker) {
   std::size_t at = output.find(marker);
   if (at == std::string::npos) return 0;
   std::size_t end = output.find('\n', at);
   if (end == std::string::npos) return 0;
   std::string line = output.substr(at, end - at);
+  if (!line.empty() && line.back() == '/') line.pop_back();
   std::size_t digits = line.find_last_not_of("0123456789");
   return static_cast<uint16_t>(std::stoi(line.substr(digits + 1)));
 }

@@ -58,6 +58,7 @@ class ServerRunner {
     world::ServerOptions options;
     options.playerPort = 0;
     options.botPort = 0;
+    options.webPort = 0;
     return options;
   }
 
@@ -74,6 +75,7 @@ class ServerRunner {
   bool started() const { return started_; }
   uint16_t playerPort() const { return server_->playerPort(); }
   uint16_t botPort() const { return server_->botPort(); }
+  uint16_t webPort() const { return server_->webPort(); }
   std::string log() { return logBuffer_.text(); }
 
   void stop() {

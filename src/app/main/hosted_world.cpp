@@ -31,15 +31,18 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   options.playerPort = playerPort.value_or(7777);
   auto server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
   Status opened = server->start();
-  if (!opened.isOk() && !playerPort) {
-    // 7777 is only a habit: when it is taken, any free port does.
-    options.playerPort = 0;
+  if (!opened.isOk()) {
+    // 7777 and 7780 are only habits: when one is taken, any free ports do
+    // (a player port the operator asked for stays as asked).
+    if (!playerPort) options.playerPort = 0;
+    options.webPort = 0;
     server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
     opened = server->start();
   }
   if (!opened.isOk()) return opened;
   hosted->playerPort_ = server->playerPort();
   hosted->botPort_ = server->botPort();
+  hosted->webPort_ = server->webPort();
   hosted->runner_->server = std::move(server);
   Runner* runner = hosted->runner_.get();
   runner->thread = std::thread([runner] { runner->io.run(); });
@@ -56,6 +59,8 @@ HostedWorld::~HostedWorld() {
 std::string HostedWorld::instructions() const {
   std::string text = "The world " + definition_.name + " is open on this machine. Players connect with:\n" +
                      "    nc 127.0.0.1 " + std::to_string(playerPort_) + "\n" +
+                     "or in a browser at\n" +
+                     "    http://127.0.0.1:" + std::to_string(webPort_) + "/\n" +
                      "(type a name, then .help for the world's actions and /commands for the game's).\n";
   if (!definition_.bots.empty()) {
     text += "The bot logs in as citizen " + std::to_string(definition_.bots.front().citizen) + " with password " +

@@ -28,6 +28,7 @@ class HostedWorld {
   const world::WorldDefinition& definition() const { return definition_; }
   uint16_t playerPort() const { return playerPort_; }
   uint16_t botPort() const { return botPort_; }
+  uint16_t webPort() const { return webPort_; }
 
   // How players connect and how the bot logs in, for the operator.
   std::string instructions() const;
@@ -38,6 +39,7 @@ class HostedWorld {
   world::WorldDefinition definition_;
   uint16_t playerPort_ = 0;
   uint16_t botPort_ = 0;
+  uint16_t webPort_ = 0;
   std::unique_ptr<Runner> runner_;
 };
 

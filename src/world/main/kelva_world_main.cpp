@@ -1,8 +1,9 @@
-// kelva-world: hosts one world for players (nc, telnet) and bots.
+// kelva-world: hosts one world for players (nc, telnet, browsers) and bots.
 //
-//   kelva-world WORLD_FILE [--player-port N] [--bot-port N] [--bind ADDRESS]
-//               [--max-players N] [--max-per-address N] [--idle-timeout S]
-//               [--login-timeout S] [--keepalive IDLE,INTERVAL,PROBES]
+//   kelva-world WORLD_FILE [--player-port N] [--bot-port N] [--web-port N]
+//               [--web-root DIR] [--bind ADDRESS] [--max-players N]
+//               [--max-per-address N] [--idle-timeout S] [--login-timeout S]
+//               [--keepalive IDLE,INTERVAL,PROBES]
 #include <boost/asio.hpp>
 #include <charconv>
 #include <csignal>
@@ -21,6 +22,9 @@ const char* const kUsage =
     "Hosts the world described by WORLD_FILE (see docs/world_file.md).\n"
     "  --player-port N   port for players (nc, telnet); default 7777, 0 = any free port\n"
     "  --bot-port N      port for bots; default 7778, 0 = any free port\n"
+    "  --web-port N      port for browsers (the page and its WebSocket); default 7780,\n"
+    "                    0 = any free port\n"
+    "  --web-root DIR    the page's files; default the web/ folder kelva-world was built from\n"
     "  --bind ADDRESS    address to listen on; default 127.0.0.1 (this machine only);\n"
     "                    0.0.0.0 lets players on your network in\n"
     "  --max-players N   most player connections at once; default 1000 (lowered to what\n"
@@ -97,6 +101,15 @@ int main(int argc, char** argv) {
         std::cerr << "kelva-world: --bot-port needs a port number from 0 to 65535\n";
         return 2;
       }
+    } else if (arg == "--web-port") {
+      uint16_t port = 0;
+      if (!parsePort(value(), port)) {
+        std::cerr << "kelva-world: --web-port needs a port number from 0 to 65535\n";
+        return 2;
+      }
+      options.webPort = port;
+    } else if (arg == "--web-root") {
+      options.webRoot = value();
     } else if (arg == "--bind") {
       options.bindAddress = value();
     } else if (arg == "--max-players") {
@@ -165,6 +178,7 @@ int main(int argc, char** argv) {
   }
   std::cout << "World " << name << " is open.\n"
             << "Players connect with: nc " << options.bindAddress << " " << server.playerPort() << "\n"
+            << "Players in a browser open: http://" << options.bindAddress << ":" << server.webPort() << "/\n"
             << "Bots log in on: " << options.bindAddress << ":" << server.botPort() << "\n"
             << server.capacity() << ".\n"
             << std::flush;

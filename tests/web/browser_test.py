@@ -1,0 +1,400 @@
+#!/usr/bin/python3
+"""The world in a browser, played for real: kelva-world and kelvabot as
+separate processes on loopback, two headless Chromium sessions on the web
+port (a registered player and a guest) and one player on the line port.
+
+It checks that everyone sees everyone (and the bot), that a guest cannot
+take a registered name, that a battle's whispers reach the one who clicked
+the rat and nobody else, that moves are seen live, that private words to
+the bot reach it alone, and that a picked shroom vanishes from both views
+and comes back when it regrows. The page's state is read from its
+`window.kelva` object, not from pixels; clicks go to the places the page
+says its things are drawn.
+
+Usage: browser_test.py KELVA_WORLD KELVABOT WORK_DIR [--docs-png PATH]
+Screenshots go to WORK_DIR; with --docs-png the main one is copied there.
+Exit status 0 when every check passed.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support import expected_conditions as EC
+from selenium.webdriver.support.ui import WebDriverWait
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+PATIENCE = 30.0  # seconds; the machine may be busy
+
+# Kaya is an administrator and a Ranger (good shrooms, room for magic
+# points); Rolf is a plain newcomer.
+STATS = (
+    "Kaya,1,Human,Rangers,10,10,10,10,15,15,0,20,100,0,0,0,0,!!0,0,0,0,good,0,0,0,10,15,0,10,10\r\n"
+    "Rolf,1,Human,none,10,10,10,10,15,15,0,0,5,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n"
+)
+
+failures = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+    return ok
+
+
+def wait_for(predicate, timeout=PATIENCE, step=0.1):
+    end = time.time() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.time() > end:
+            return value
+        time.sleep(step)
+
+
+class Process:
+    """A child process whose output is kept in a file and can be waited on."""
+
+    def __init__(self, args, work, name, stdin=False):
+        self.out_path = os.path.join(work, name + ".out")
+        self.err_path = os.path.join(work, name + ".err")
+        self.proc = subprocess.Popen(args, stdin=subprocess.PIPE if stdin else subprocess.DEVNULL,
+                                     stdout=open(self.out_path, "wb"), stderr=open(self.err_path, "wb"))
+
+    def output(self):
+        with open(self.out_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def errors(self):
+        with open(self.err_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def wait_output(self, pattern, timeout=PATIENCE, stream="out"):
+        text = self.output if stream == "out" else self.errors
+        return wait_for(lambda: re.search(pattern, text()), timeout)
+
+    def write_line(self, line):
+        self.proc.stdin.write((line + "\n").encode())
+        self.proc.stdin.flush()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+class LinePlayer:
+    """A player on the line port, as with nc."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=PATIENCE)
+        self.sock.settimeout(None)  # the reader waits as long as the world is quiet
+        self.lines = []
+        self.lock = threading.Lock()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        buf = b""
+        while True:
+            try:
+                data = self.sock.recv(4096)
+            except OSError:
+                return
+            if not data:
+                return
+            buf += data
+            while b"\n" in buf:
+                line, buf = buf.split(b"\n", 1)
+                with self.lock:
+                    self.lines.append(line.rstrip(b"\r").decode("utf-8", "replace"))
+
+    def send(self, line):
+        self.sock.sendall((line + "\r\n").encode())
+
+    def seen(self, predicate):
+        with self.lock:
+            return [l for l in self.lines if predicate(l)]
+
+    def wait(self, predicate, timeout=PATIENCE):
+        return wait_for(lambda: self.seen(predicate), timeout)
+
+
+class Browser:
+    """One headless Chromium session on the page."""
+
+    def __init__(self, url, work, name, driver_path):
+        self.name = name
+        self.work = work
+        opts = webdriver.ChromeOptions()
+        opts.binary_location = "/usr/bin/chromium"
+        for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                  "--use-angle=swiftshader", "--enable-unsafe-swiftshader", "--window-size=1280,760",
+                  "--user-data-dir=" + tempfile.mkdtemp(prefix="kelva-chromium-", dir=work)):
+            opts.add_argument(a)
+        self.driver = webdriver.Chrome(service=Service(driver_path), options=opts)
+        self.driver.set_page_load_timeout(PATIENCE)
+        self.driver.get(url)
+
+    def state(self, expression):
+        return self.driver.execute_script("return " + expression)
+
+    def wait(self, expression, timeout=PATIENCE):
+        return wait_for(lambda: self.state(expression), timeout, 0.15)
+
+    def lines(self, kind=None):
+        lines = self.state("window.kelva.lines")
+        return [l for l in lines if kind is None or l["kind"].split()[0] == kind]
+
+    def log_text(self):
+        return "\n".join(l["name"] + l["text"] for l in self.lines())
+
+    def login(self, name, password=""):
+        d = self.driver
+        self.wait("window.kelva.state === 'login' && !document.getElementById('login').hidden")
+        # On a busy machine the dialog may still be settling: wait until the
+        # fields take keys.
+        for field_id, text in (("login-name", name), ("login-password", password)):
+            field = WebDriverWait(d, PATIENCE).until(EC.element_to_be_clickable((By.ID, field_id)))
+            field.clear()
+            if text:
+                field.send_keys(text)
+        d.find_element(By.ID, "login-button").click()
+
+    def say(self, text):
+        line = self.driver.find_element(By.ID, "line")
+        line.send_keys(text)
+        line.send_keys(Keys.ENTER)
+
+    def click_at(self, point):
+        body = self.driver.find_element(By.TAG_NAME, "body")
+        # Offsets from the middle of the body, which fills the window.
+        size = self.driver.execute_script("return [document.body.clientWidth, document.body.clientHeight]")
+        ActionChains(self.driver).move_to_element_with_offset(
+            body, point["x"] - size[0] // 2, point["y"] - size[1] // 2).pause(0.3).click().perform()
+
+    def screenshot(self, name):
+        path = os.path.join(self.work, name)
+        self.driver.save_screenshot(path)
+        return path
+
+    def quit(self):
+        try:
+            self.driver.quit()
+        except Exception:  # the browser may be gone already
+            pass
+
+
+def port_after(text, label):
+    """The port at the end of the line that starts with `label`."""
+    m = re.search("^" + re.escape(label) + r".*?(\d+)/?$", text, re.M)
+    return int(m.group(1)) if m else None
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("kelva_world")
+    ap.add_argument("kelvabot")
+    ap.add_argument("work")
+    ap.add_argument("--docs-png")
+    ap.add_argument("--chromedriver", default="/usr/bin/chromedriver")
+    args = ap.parse_args()
+
+    work = os.path.abspath(args.work)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(os.path.join(work, "data"))
+    for f in ("armor~weapon.txt", "objects.txt", "recv.wav"):
+        shutil.copy(os.path.join(ROOT, "demo", f), os.path.join(work, "data", f))
+    with open(os.path.join(work, "data", "stats.txt"), "w", newline="") as f:
+        f.write(STATS)
+
+    world = bot = None
+    browsers = []
+    try:
+        world = Process([args.kelva_world, os.path.join(ROOT, "demo", "world.json"), "--player-port", "0",
+                         "--bot-port", "0", "--web-port", "0"], work, "world")
+        if not check(world.wait_output(r"Bots log in on:.*\d+\n"), "kelva-world starts and prints its ports"):
+            print(open(world.err_path).read())
+            return 1
+        text = world.output()
+        line_port = port_after(text, "Players connect with:")
+        bot_port = port_after(text, "Bots log in on:")
+        url_match = re.search(r"^Players in a browser open: (http://[0-9.]+:\d+/)$", text, re.M)
+        check(url_match is not None, "kelva-world prints the web address")
+        url = url_match.group(1)
+
+        # Timer2 every 20 ms: a picked shroom regrows within 6 s.
+        bot = Process([args.kelvabot, "--headless", "--world", "127.0.0.1:%d" % bot_port, "--data-dir",
+                       os.path.join(work, "data"), "--seed", "7", "--test-timer2-ms", "20"], work, "bot", stdin=True)
+        for answer in ("1234", "secret", "DemoWorld", "Kelvabot", "0", "0", "0", "admin 0 Kaya"):
+            bot.write_line(answer)
+        check(world.wait_output(r"Kelvabot.*logged in", stream="err"), "the bot logs in to the world")
+
+        t0 = time.time()
+        kaya = Browser(url, work, "kaya", args.chromedriver)
+        browsers.append(kaya)
+        first = kaya.wait("window.kelva.firstFrameMs")
+        check(kaya.state("window.kelva.webgl") is True, "the page draws with WebGL (software) in headless Chromium")
+        print("     first 3D frame %s ms after navigation start; page up in %.2f s" % (first, time.time() - t0))
+
+        # A guest cannot pass for a registered avatar: Kaya's name asks for
+        # its password, and a wrong one is refused.
+        guest = Browser(url, work, "guest", args.chromedriver)
+        browsers.append(guest)
+        guest.login("Kaya")
+        check(guest.wait("document.getElementById('login-message').textContent.includes('Password')"),
+              "a registered name asks for its password")
+        guest.login("Kaya", "not-her-password")
+        check(guest.wait("document.getElementById('login-message').textContent.includes('Wrong password')"),
+              "a wrong password is refused")
+        check(guest.state("window.kelva.state") == "login", "after a refusal the guest is not in the world")
+
+        kaya.login("Kaya", "kaya")
+        check(kaya.wait("window.kelva.state === 'playing' && window.kelva.me.name === 'Kaya'"),
+              "Kaya enters with her password")
+        guest.login("mira")
+        check(guest.wait("window.kelva.state === 'playing' && window.kelva.me.name === '\"mira\"'"),
+              "an unregistered name enters as a guest in double quotes")
+
+        nick = LinePlayer(line_port)
+        nick.wait(lambda l: l == "* What is your name?")
+        nick.send("nick")
+        check(nick.wait(lambda l: "Type .help" in l), "the line player enters")
+
+        names = "Object.values(window.kelva.avatars).map(a => a.name + (a.bot ? '(bot)' : '')).sort().join(',')"
+        everyone = ",".join(sorted(['"mira"', "Kaya", "Kelvabot(bot)", '"nick"']))
+        check(kaya.wait(names + " === " + json.dumps(everyone)) is True,
+              "Kaya sees the guest, the line player and the bot: " + str(kaya.state(names)))
+        check(guest.wait(names + " === " + json.dumps(everyone)) is True,
+              "the guest sees Kaya, the line player and the bot: " + str(guest.state(names)))
+        nick.send(".who")
+        check(bool(nick.wait(lambda l: l.startswith("* In the world:") and all(
+            n in l for n in ("Kelvabot (bot)", "Kaya", '"mira"', '"nick" (you)')))),
+            "the line player's .who lists both browser players and the bot")
+
+        # Players in browsers and on the line port hear each other.
+        nick.send("hello from the terminal")
+        check(kaya.wait("window.kelva.lines.some(l => l.kind === 'chat' && l.text === 'hello from the terminal')"),
+              "the line player's chat reaches the browser")
+        guest.say("hello from the browser")
+        check(bool(nick.wait(lambda l: l == '"mira": hello from the browser')),
+              "the browser's chat reaches the line player")
+
+        # Kaya clicks the rat where the page draws it: a battle, whispered to
+        # her alone.
+        rat = kaya.wait("window.kelva.screenOfObject(1001)")
+        check(rat is not None, "the rat is drawn in Kaya's view")
+        kaya.screenshot("kaya-before-battle.png")
+        if rat:
+            kaya.click_at(rat)
+        battle = kaya.wait("window.kelva.lines.some(l => l.kind === 'whisper' && l.text.startsWith('You are battling'))")
+        check(battle is True, "clicking the rat starts a battle, whispered in Kaya's panel")
+        kaya.wait("window.kelva.lines.filter(l => l.kind === 'whisper').length >= 3", 5)
+        time.sleep(1.5)
+        main_shot = kaya.screenshot("kaya-battle.png")
+        check(not any("battling" in l["text"] for l in guest.lines()), "the guest's panel has none of Kaya's whispers")
+        check(not nick.seen(lambda l: "battling" in l), "the line player hears none of Kaya's whispers")
+
+        # The guest walks by clicking the ground; Kaya sees the move.
+        mira = guest.state("window.kelva.me.session")
+        spot = guest.state("window.kelva.screenOfGround(-600, 900)")
+        check(spot is not None, "the ground near the guest is in view")
+        if spot:
+            guest.click_at(spot)
+        moved = kaya.wait("(a => a && Math.hypot(a.x + 600, a.z - 900) < 150)(window.kelva.avatars[%d])" % mira)
+        check(moved is True, "Kaya sees the guest's move: %s" % kaya.state("window.kelva.avatars[%d]" % mira))
+        check(bool(nick.wait(lambda l: l.startswith('* "mira"'))), "the line player is told of the guest's move")
+        # And with the keys: Esc hands the keyboard to the view, D walks east.
+        before = guest.state("window.kelva.me.x")
+        guest.driver.find_element(By.ID, "line").send_keys(Keys.ESCAPE)
+        ActionChains(guest.driver).key_down("d").pause(0.8).key_up("d").perform()
+        check(kaya.wait("window.kelva.avatars[%d].x > %d + 200" % (mira, before)) is True,
+              "walking with the keys is seen by Kaya")
+
+        # Private words to the bot: Kaya's owner message reaches the bot's
+        # console and no player; the line player's .tell is answered to him alone.
+        kaya.driver.find_element(By.ID, "tobot").click()
+        kaya.say("bmessage: the rat is loose")
+        check(bool(bot.wait_output(r"list1 Kaya:\s+the rat is loose")), "the bot gets Kaya's private owner message")
+        nick.send(".tell Kelvabot /stats")
+        check(bool(nick.wait(lambda l: l.startswith('Kelvabot whispers: stats: "nick"'))),
+              "the bot answers the line player's .tell")
+        time.sleep(1.0)
+        check(not any("rat is loose" in l["text"] for l in guest.lines()), "the guest never hears Kaya's private words")
+        check(not nick.seen(lambda l: "rat is loose" in l), "the line player never hears Kaya's private words")
+        check(not any("/stats" in l["text"] for l in kaya.lines() + guest.lines() if l["kind"] != "echo"),
+              "no browser hears the line player's .tell")
+        kaya.driver.find_element(By.ID, "tobot").click()
+
+        # Input line: history on the up arrow.
+        line = kaya.driver.find_element(By.ID, "line")
+        line.send_keys(Keys.ARROW_UP)
+        check(line.get_attribute("value") == "bmessage: the rat is loose", "the up arrow recalls the last line")
+        line.clear()
+
+        # Kaya picks the shroom (a good one; she is a Ranger): it vanishes from
+        # both views and comes back when it regrows.
+        kaya.state("window.kelva.send({type: 'move', x: 900, z: 600})")
+        kaya.wait("window.kelva.avatars[window.kelva.me.session].x === 900")
+        time.sleep(1.0)
+        shroom = kaya.wait("window.kelva.screenOfObject(2001)")
+        check(shroom is not None, "the shroom is drawn in Kaya's view")
+        if shroom:
+            kaya.click_at(shroom)
+        picked = kaya.wait("window.kelva.lines.some(l => l.kind === 'whisper' && l.text.includes('magic shroom'))")
+        check(picked is True, "Kaya picks the shroom: %s" % [l["text"] for l in kaya.lines("whisper")][-2:])
+        # The regrowth may come soon after the pick: the page counts each
+        # time a thing vanished, so the test cannot miss a short absence.
+        gone_k = kaya.wait("window.kelva.vanished[2001] >= 1")
+        gone_g = guest.wait("window.kelva.vanished[2001] >= 1")
+        check(gone_k is True and gone_g is True, "the picked shroom vanishes from both views")
+        guest.screenshot("guest-shroom-picked.png")
+        back_k = kaya.wait("window.kelva.objects[2001].visible", 30)
+        back_g = guest.wait("window.kelva.objects[2001].visible", 30)
+        check(back_k is True and back_g is True, "the shroom comes back to both views when it regrows")
+        guest.screenshot("guest-shroom-regrown.png")
+
+        # Bad input on the socket is refused and changes nothing.
+        guest.state("window.kelva.lines.length = 0")
+        guest.state("window.kelva.send({type: 'jump'})")
+        check(guest.wait("window.kelva.lines.some(l => l.kind === 'error' && l.text.includes('jump'))") is True,
+              "an unknown message type gets a clear refusal")
+        check(guest.state("window.kelva.state") == "playing", "the guest is still playing after a refusal")
+
+        if args.docs_png:
+            shutil.copy(main_shot, args.docs_png)
+    finally:
+        for b in browsers:
+            b.quit()
+        for p in (bot, world):
+            if p:
+                p.stop()
+
+    if failures:
+        print("%d check(s) failed; the processes' output is in %s" % (len(failures), work))
+        return 1
+    print("every check passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,68 @@
+#include "world/web_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+namespace kelva::world {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WebFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = fs::temp_directory_path() / ("kelva_web_files_" + std::to_string(::getpid()));
+    fs::remove_all(base_);
+    fs::create_directories(base_ / "site" / "img");
+    fs::create_directories(base_ / "three");
+    write(base_ / "site" / "index.html");
+    write(base_ / "site" / "kelva.js");
+    write(base_ / "site" / "img" / "a b.png");
+    write(base_ / "site" / ".hidden");
+    write(base_ / "three" / "three.min.js");
+    write(base_ / "secret.txt");
+    roots_ = {(base_ / "site").string(), (base_ / "three").string()};
+  }
+  void TearDown() override { fs::remove_all(base_); }
+  static void write(const fs::path& p) { std::ofstream(p) << "x"; }
+  std::string site(const char* name) const { return (base_ / "site" / name).string(); }
+
+  fs::path base_;
+  WebRoots roots_;
+};
+
+TEST_F(WebFiles, ServesThePageItsFilesAndThreeJs) {
+  EXPECT_EQ(webFileFor("/", roots_), site("index.html"));
+  EXPECT_EQ(webFileFor("/index.html?v=2", roots_), site("index.html"));
+  EXPECT_EQ(webFileFor("/kelva.js#top", roots_), site("kelva.js"));
+  EXPECT_EQ(webFileFor("/img/a%20b.png", roots_), (base_ / "site" / "img" / "a b.png").string());
+  EXPECT_EQ(webFileFor("/three/three.min.js", roots_), (base_ / "three" / "three.min.js").string());
+}
+
+// Nothing outside the two folders, in any spelling; no folder listings.
+TEST_F(WebFiles, RefusesEscapesFoldersAndStrangePaths) {
+  for (const char* target :
+       {"/../secret.txt", "/img/../../secret.txt", "/%2e%2e/secret.txt", "/%2E%2E%2Fsecret.txt", "/.%2e/secret.txt",
+        "/img/..%2f..%2fsecret.txt", "/..%5csecret.txt", "/three/../secret.txt", "/three/%2e%2e/secret.txt",
+        "/img", "/img/", "/three/", "/three", "/.hidden", "//etc/passwd", "/index.html%00.png", "/%zz", "/%2",
+        "index.html", "", "/nothing.html", "/kelva.js/"}) {
+    EXPECT_EQ(webFileFor(target, roots_), std::nullopt) << target;
+  }
+  // Decoded once only: "%252e%252e" names a file called "%2e%2e", not "..".
+  EXPECT_EQ(webFileFor("/%252e%252e/secret.txt", roots_), std::nullopt);
+}
+
+TEST(WebContentType, ByExtension) {
+  EXPECT_EQ(webContentType("/a/index.html"), "text/html; charset=utf-8");
+  EXPECT_EQ(webContentType("three.min.js"), "text/javascript; charset=utf-8");
+  EXPECT_EQ(webContentType("style.css"), "text/css; charset=utf-8");
+  EXPECT_EQ(webContentType("web.png"), "image/png");
+  EXPECT_EQ(webContentType("a.b/README"), "application/octet-stream");
+}
+
+}  // namespace
+}  // namespace kelva::world

@@ -1,0 +1,91 @@
+#include "world/web_message.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+namespace kelva::world {
+namespace {
+
+TEST(WebMessage, ReadsEachTypeWithItsFields) {
+  Result<WebRequest> guest = parseWebMessage(R"({"type":"login","name":"mira"})");
+  ASSERT_TRUE(guest.isOk());
+  EXPECT_EQ(guest.value().kind, WebRequest::Kind::kLogin);
+  EXPECT_EQ(guest.value().name, "mira");
+  EXPECT_FALSE(guest.value().password.has_value());
+
+  Result<WebRequest> kaya = parseWebMessage(R"({"password":"","type":"login","name":"Kaya"})");
+  ASSERT_TRUE(kaya.isOk());
+  ASSERT_TRUE(kaya.value().password.has_value());
+  EXPECT_EQ(*kaya.value().password, "");
+
+  Result<WebRequest> tell = parseWebMessage(R"({"type":"tell","to":"Kelvabot","text":"bmessage: hi \u00e9"})");
+  ASSERT_TRUE(tell.isOk());
+  EXPECT_EQ(tell.value().name, "Kelvabot");
+  EXPECT_EQ(tell.value().text, "bmessage: hi \xc3\xa9");
+
+  Result<WebRequest> move = parseWebMessage(R"({"type":"move","x":-2147483648,"z":2147483647})");
+  ASSERT_TRUE(move.isOk());
+  EXPECT_EQ(move.value().x, INT32_MIN);
+  EXPECT_EQ(move.value().z, INT32_MAX);
+
+  Result<WebRequest> click = parseWebMessage(R"({"type":"click","object":1001})");
+  ASSERT_TRUE(click.isOk());
+  EXPECT_EQ(click.value().number, 1001);
+  EXPECT_TRUE(parseWebMessage(R"({"type":"quit"})").isOk());
+  EXPECT_EQ(parseWebMessage(R"({"type":"attack","name":"\"mira\""})").value().name, "\"mira\"");
+}
+
+// Whatever is wrong with a message, it is refused whole with a reason.
+TEST(WebMessage, RefusesAnythingHalfUnderstood) {
+  const char* bad[] = {
+      "",
+      "{",
+      "[1,2]",
+      "\"chat\"",
+      R"({"text":"hi"})",
+      R"({"type":7})",
+      R"({"type":"jump"})",
+      R"({"type":"Chat","text":"hi"})",
+      R"({"type":"chat"})",
+      R"({"type":"chat","text":5})",
+      R"({"type":"chat","text":"hi","extra":1})",
+      R"({"type":"login","name":"Kaya","password":null})",
+      R"({"type":"click","object":"1001"})",
+      R"({"type":"click","object":1.5})",
+      R"({"type":"click","object":1e3})",
+      R"({"type":"move","x":2147483648,"z":0})",
+      R"({"type":"move","x":-2147483649,"z":0})",
+      R"({"type":"move","x":18446744073709551615,"z":0})",
+      R"({"type":"move","x":1e999,"z":0})",
+      R"({"type":"move","x":0})",
+      R"({"type":"quit","now":true})",
+      "{\"type\":\"chat\",\"text\":\"\xff\"}",
+  };
+  for (const char* message : bad) {
+    Result<WebRequest> r = parseWebMessage(message);
+    ASSERT_FALSE(r.isOk()) << message;
+    EXPECT_FALSE(r.status().message().empty()) << message;
+  }
+  std::string huge = R"({"type":"chat","text":")" + std::string(kMaxWebMessage, 'a') + "\"}";
+  EXPECT_FALSE(parseWebMessage(huge).isOk());
+}
+
+// What the world sends is JSON that says what it carries, even for texts
+// that are not UTF-8 (each bad byte becomes U+FFFD).
+TEST(WebMessage, WorldMessagesAreJsonWithTheirType) {
+  nlohmann::json avatar = nlohmann::json::parse(web::avatar(3, "\"mira\"", false, -5, 0, 7));
+  EXPECT_EQ(avatar["type"], "avatar");
+  EXPECT_EQ(avatar["name"], "\"mira\"");
+  EXPECT_EQ(avatar["bot"], false);
+  EXPECT_EQ(avatar["x"], -5);
+
+  nlohmann::json chat = nlohmann::json::parse(web::chat(2, "Ann", "caf\xe9"));
+  EXPECT_EQ(chat["text"], "caf\xef\xbf\xbd");
+  EXPECT_EQ(nlohmann::json::parse(web::echo("hi"))["to"].is_null(), true);
+  EXPECT_EQ(nlohmann::json::parse(web::echo("hi", "Kelvabot"))["to"], "Kelvabot");
+  EXPECT_EQ(nlohmann::json::parse(web::object(2001, "shroom.rwx", "", 1, 2, 3, -900))["yaw"], -900);
+}
+
+}  // namespace
+}  // namespace kelva::world

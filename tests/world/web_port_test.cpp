@@ -1,0 +1,178 @@
+#include "world/web_port.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <gtest/gtest.h>
+
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+#include <nlohmann/json.hpp>
+
+#include "world/line_client.h"
+#include "world/web_message.h"
+#include "world/server_fixture.h"
+
+namespace kelva::world {
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+using kelva::testing::LineClient;
+using kelva::testing::ServerRunner;
+using nlohmann::json;
+
+// A blocking read that gives up after a while instead of hanging the test.
+void limitWaits(tcp::socket& socket) {
+  timeval tv{3, 0};
+  ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+}
+
+struct Answer {
+  unsigned status = 0;
+  std::string type;
+};
+
+Answer get(uint16_t port, const std::string& target, http::verb verb = http::verb::get, std::string extra = {}) {
+  asio::io_context io;
+  tcp::socket socket(io);
+  socket.connect({asio::ip::make_address("127.0.0.1"), port});
+  limitWaits(socket);
+  http::request<http::string_body> req(verb, target, 11);
+  req.set(http::field::host, "127.0.0.1");
+  if (!extra.empty()) req.set("X-Padding", extra);
+  http::write(socket, req);
+  beast::flat_buffer buffer;
+  http::response_parser<http::string_body> res;
+  res.body_limit(4 * 1024 * 1024);
+  beast::error_code ec;
+  http::read(socket, buffer, res, ec);
+  if (ec) return {};
+  return {res.get().result_int(), std::string(res.get()[http::field::content_type])};
+}
+
+// A player in a browser, as the world sees one.
+class WebClient {
+ public:
+  explicit WebClient(uint16_t port) : ws_(io_) {
+    ws_.next_layer().connect({asio::ip::make_address("127.0.0.1"), port});
+    limitWaits(ws_.next_layer());
+    ws_.handshake("127.0.0.1", "/ws");
+  }
+  void send(const std::string& text, bool binary = false) {
+    ws_.binary(binary);
+    ws_.write(asio::buffer(text));
+  }
+  // The next message of `type`, skipping others; null when none comes.
+  json next(const std::string& type) {
+    for (;;) {
+      beast::flat_buffer buffer;
+      beast::error_code ec;
+      ws_.read(buffer, ec);
+      if (ec) return json();
+      json m = json::parse(beast::buffers_to_string(buffer.data()));
+      if (m.value("type", "") == type) return m;
+    }
+  }
+  // Whether the world closed the connection (reading fails).
+  bool closed() {
+    for (;;) {
+      beast::flat_buffer buffer;
+      beast::error_code ec;
+      ws_.read(buffer, ec);
+      if (ec) return ec != beast::error::timeout && ec != asio::error::would_block && ec != asio::error::try_again;
+    }
+  }
+
+ private:
+  asio::io_context io_;
+  websocket::stream<tcp::socket> ws_;
+};
+
+TEST(WebPort, ServesThePageWithItsTypesAndNothingElse) {
+  ServerRunner server;
+  ASSERT_TRUE(server.started()) << server.log();
+  const uint16_t port = server.webPort();
+  Answer page = get(port, "/");
+  EXPECT_EQ(page.status, 200u);
+  EXPECT_EQ(page.type, "text/html; charset=utf-8");
+  EXPECT_EQ(get(port, "/kelva.js").type, "text/javascript; charset=utf-8");
+  EXPECT_EQ(get(port, "/style.css").type, "text/css; charset=utf-8");
+  EXPECT_EQ(get(port, "/three/three.min.js").status, 200u);
+  for (const char* target : {"/../CMakeLists.txt", "/%2e%2e/CMakeLists.txt", "/..%2fCMakeLists.txt", "/three/",
+                             "/three/../../../etc/passwd", "/nothing.html", "/ws"})
+    EXPECT_EQ(get(port, target).status, 404u) << target;
+  EXPECT_EQ(get(port, "/", http::verb::post).status, 405u);
+  EXPECT_EQ(get(port, "/", http::verb::get, std::string(9000, 'a')).status, 413u);
+}
+
+// Whatever a browser sends wrong is refused with a reason, and the player
+// goes on as before.
+TEST(WebPort, BadMessagesAreRefusedAndChangeNothing) {
+  ServerRunner server;
+  ASSERT_TRUE(server.started()) << server.log();
+  WebClient web(server.webPort());
+  EXPECT_EQ(web.next("welcome")["world"], "Testworld");
+  web.send(R"({"type":"chat","text":"hello"})");
+  EXPECT_NE(web.next("error")["text"].get<std::string>().find("log in first"), std::string::npos);
+  web.send(R"({"type":"login","name":"mira"})");
+  json me = web.next("entered");
+  EXPECT_EQ(me["name"], "\"mira\"");
+
+  LineClient ann(server.playerPort());
+  ASSERT_TRUE(ann.waitForLine("* What is your name?"));
+  ann.send("Ann");
+  ann.send("annpw");
+  ASSERT_TRUE(ann.waitForContaining("Type .help"));
+
+  for (const char* bad : {"{", "[]", R"({"type":"jump"})", R"({"type":"move","x":1})",
+                          R"({"type":"click","object":"1"})", R"({"type":"login","name":"Ann"})"}) {
+    web.send(bad);
+    EXPECT_FALSE(web.next("error")["text"].get<std::string>().empty()) << bad;
+  }
+  web.send(R"({"type":"chat","text":"hi"})", true);
+  EXPECT_NE(web.next("error")["text"].get<std::string>().find("binary"), std::string::npos);
+  web.send(R"({"type":"chat","text":"a\u0001b"})");
+  EXPECT_NE(web.next("error")["text"].get<std::string>().find("not sent"), std::string::npos);
+
+  // Still in the world, heard by the line player; nothing refused was heard.
+  web.send(R"({"type":"chat","text":"still here"})");
+  EXPECT_TRUE(ann.waitForLine("\"mira\": still here"));
+  EXPECT_FALSE(ann.waitForContaining("hi", std::chrono::milliseconds(200)));
+}
+
+TEST(WebPort, OversizedMessagesEndTheConnectionAndFloodsAreDropped) {
+  ServerRunner server;
+  ASSERT_TRUE(server.started()) << server.log();
+  WebClient big(server.webPort());
+  big.next("welcome");
+  big.send(R"({"type":"login","name":")" + std::string(kMaxWebMessage, 'x') + "\"}");
+  EXPECT_TRUE(big.closed());
+
+  WebClient fast(server.webPort());
+  fast.next("welcome");
+  fast.send(R"({"type":"login","name":"fast"})");
+  fast.next("entered");
+  for (int i = 0; i < 60; ++i) fast.send(R"({"type":"chat","text":"/stats"})");
+  EXPECT_EQ(fast.next("error")["text"], "You are typing too fast; that line was dropped.");
+}
+
+// The same log-in rules as the line port: a registered name needs its
+// password, so a guest can never take it.
+TEST(WebPort, RegisteredNamesNeedTheirPassword) {
+  ServerRunner server;
+  ASSERT_TRUE(server.started()) << server.log();
+  WebClient web(server.webPort());
+  web.next("welcome");
+  web.send(R"({"type":"login","name":"Ann"})");
+  EXPECT_EQ(web.next("password")["name"], "Ann");
+  web.send(R"({"type":"login","name":"Ann","password":"guess"})");
+  EXPECT_EQ(web.next("refused")["text"], "Wrong password. What is your name?");
+  web.send(R"({"type":"login","name":"Ann","password":"annpw"})");
+  EXPECT_EQ(web.next("entered")["name"], "Ann");
+}
+
+}  // namespace
+}  // namespace kelva::world

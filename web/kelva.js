@@ -1,0 +1,767 @@
+// The browser client of a Kelva world: draws the world in 3D, turns clicks
+// and keys into the world's actions, and carries the chat. It speaks the
+// JSON messages of docs/web_protocol.md over one WebSocket to the world that
+// served the page.
+//
+// `window.kelva` holds what the page knows (who and what is where, the chat
+// lines shown) so that tools and tests can read the state without reading
+// pixels.
+'use strict';
+
+(() => {
+  const UNITS_PER_METRE = 100;           // the world counts 1000 units to a 10 m cell
+  const WALK_SPEED = 600;                // world units a second when walking by keys
+  const MOVE_SEND_MS = 250;              // at most four moves a second: well under the flood limit
+  const HISTORY_SIZE = 100;
+
+  const kelva = {
+    state: 'connecting',                 // connecting, login, playing, closed
+    world: '',
+    me: null,                            // {name, session, x, y, z}
+    avatars: {},                         // by session: {name, session, bot, x, y, z}
+    objects: {},                         // by number: {number, model, description, x, y, z, yaw, kind, visible}
+    vanished: {},                        // by number: how often the object was hidden or went away
+    lines: [],                           // {kind, name, text}
+    webgl: false,
+    frames: 0,
+    firstFrameMs: null,                  // ms from the start of navigation to the first drawn 3D frame
+    send: (msg) => send(msg),
+    // Where a thing is drawn on screen now (page pixels), or null if it is not in view.
+    screenOfObject: (n) => screenOf(objectNodes.get(Number(n))),
+    screenOfAvatar: (s) => screenOf(avatarNodes.get(Number(s))),
+    screenOfGround: (x, z) => screenOfPoint(new THREE.Vector3(x / UNITS_PER_METRE, 0, z / UNITS_PER_METRE)),
+  };
+  window.kelva = kelva;
+
+  const $ = (id) => document.getElementById(id);
+  const logBox = $('log');
+  const line = $('line');
+  const sayForm = $('say');
+  const toBot = $('tobot');
+  const view = $('view');
+  const tooltip = $('tooltip');
+
+  // ---------------------------------------------------------------- chat log
+  function addLine(kind, name, text) {
+    kelva.lines.push({ kind, name: name || '', text });
+    if (kelva.lines.length > 2000) kelva.lines.splice(0, 500);
+    const atBottom = logBox.scrollHeight - logBox.scrollTop - logBox.clientHeight < 40;
+    const div = document.createElement('div');
+    div.className = kind;
+    if (name) {
+      const who = document.createElement('span');
+      who.className = 'who';
+      who.textContent = name;
+      div.appendChild(who);
+    }
+    div.appendChild(document.createTextNode(text));
+    logBox.appendChild(div);
+    while (logBox.childNodes.length > 1000) logBox.removeChild(logBox.firstChild);
+    if (atBottom) logBox.scrollTop = logBox.scrollHeight;
+  }
+
+  function setStatus(text, cls) {
+    const s = $('status');
+    s.textContent = text;
+    s.className = 'status ' + (cls || '');
+  }
+
+  // ---------------------------------------------------------------- the socket
+  let socket = null;
+  function connect() {
+    const url = (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws';
+    socket = new WebSocket(url);
+    socket.onopen = () => setStatus('connected', 'online');
+    socket.onmessage = (e) => {
+      let msg;
+      try { msg = JSON.parse(e.data); } catch (err) { console.warn('not JSON from the world:', e.data); return; }
+      try { receive(msg); } catch (err) { console.error('while handling', msg, err); }
+    };
+    socket.onclose = () => {
+      const wasPlaying = kelva.state === 'playing';
+      kelva.state = 'closed';
+      setStatus('disconnected', 'offline');
+      addLine('error', '', wasPlaying ? 'The connection to the world was lost. Reload the page to enter again.'
+        : 'The world closed the connection. Reload the page to try again.');
+      $('login').hidden = true;
+    };
+  }
+
+  function send(msg) {
+    if (!socket || socket.readyState !== WebSocket.OPEN) {
+      addLine('error', '', 'Not connected to the world.');
+      return false;
+    }
+    socket.send(JSON.stringify(msg));
+    return true;
+  }
+
+  function receive(msg) {
+    stir();
+    switch (msg.type) {
+      case 'welcome':
+        kelva.world = msg.world;
+        kelva.state = 'login';
+        $('world-name').textContent = msg.world;
+        document.title = msg.world + ' (Kelva)';
+        if (!kelva.me) $('login-name').focus();
+        break;
+      case 'password':
+        $('login-message').textContent = msg.text;
+        $('login-password').focus();
+        break;
+      case 'refused':
+        $('login-message').textContent = msg.text;
+        $('login-name').focus();
+        break;
+      case 'entered':
+        kelva.state = 'playing';
+        kelva.me = { name: msg.name, session: msg.session, x: msg.x, y: msg.y, z: msg.z };
+        $('login').hidden = true;
+        setStatus('playing as ' + msg.name, 'online');
+        try { localStorage.setItem('kelva.name', $('login-name').value); } catch (e) { /* private mode */ }
+        upsertAvatar({ session: msg.session, name: msg.name, bot: false, x: msg.x, y: msg.y, z: msg.z });
+        snapTo(msg.x, msg.z);
+        line.focus();
+        break;
+      case 'avatar':
+        upsertAvatar(msg);
+        break;
+      case 'avatar-gone':
+        removeAvatar(msg.session);
+        break;
+      case 'object':
+        upsertObject(msg);
+        break;
+      case 'object-gone':
+        hideObject(msg.number);
+        break;
+      case 'chat':
+        addLine(msg.session === (kelva.me && kelva.me.session) ? 'chat mine' : 'chat', msg.name + ': ', msg.text);
+        break;
+      case 'whisper':
+        addLine('whisper', msg.name + ' whispers: ', msg.text);
+        break;
+      case 'tell':
+        addLine('tell', msg.name + ' tells you: ', msg.text);
+        break;
+      case 'echo':
+        addLine('echo', '', (msg.to ? 'to ' + msg.to + ' » ' : '» ') + msg.text);
+        break;
+      case 'world':
+        addLine('world', '', msg.text);
+        break;
+      case 'error':
+        if (kelva.state === 'playing') addLine('error', '', msg.text);
+        else $('login-message').textContent = msg.text;
+        break;
+      default:
+        console.warn('unknown message from the world', msg);
+    }
+  }
+
+  // ---------------------------------------------------------------- log-in
+  $('login-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    const name = $('login-name').value.trim();
+    const password = $('login-password').value;
+    $('login-message').textContent = '';
+    const msg = { type: 'login', name };
+    if (password !== '') msg.password = password;
+    send(msg);
+  });
+  try { $('login-name').value = localStorage.getItem('kelva.name') || ''; } catch (e) { /* private mode */ }
+
+  // ---------------------------------------------------------------- talking
+  const history = [];
+  let historyAt = -1;   // -1: not browsing; else an index into history
+  let draft = '';
+
+  function sayLine(text) {
+    if (text === '') return;
+    const ok = toBot.checked && botName()
+      ? send({ type: 'tell', to: botName(), text })
+      : send({ type: 'chat', text });
+    if (toBot.checked && !botName()) addLine('error', '', 'The bot is not in the world: nobody to tell.');
+    if (ok && history[history.length - 1] !== text) {
+      history.push(text);
+      if (history.length > HISTORY_SIZE) history.shift();
+    }
+  }
+
+  function botName() {
+    for (const s in kelva.avatars) if (kelva.avatars[s].bot) return kelva.avatars[s].name;
+    return null;
+  }
+
+  sayForm.addEventListener('submit', (e) => {
+    e.preventDefault();
+    const text = line.value;
+    if (text.trim() === '') return;
+    sayLine(text);
+    line.value = '';
+    historyAt = -1;
+    line.focus();
+  });
+
+  line.addEventListener('keydown', (e) => {
+    if (e.key === 'ArrowUp' || e.key === 'ArrowDown') {
+      if (history.length === 0) return;
+      e.preventDefault();
+      if (historyAt === -1) {
+        if (e.key === 'ArrowDown') return;
+        draft = line.value;
+        historyAt = history.length - 1;
+      } else if (e.key === 'ArrowUp') {
+        historyAt = Math.max(0, historyAt - 1);
+      } else if (++historyAt >= history.length) {
+        historyAt = -1;
+        line.value = draft;
+        return;
+      }
+      line.value = history[historyAt];
+      line.setSelectionRange(line.value.length, line.value.length);
+    } else if (e.key === 'Escape') {
+      e.preventDefault();
+      startWalking();
+    }
+  });
+
+  toBot.addEventListener('change', () => {
+    sayForm.classList.toggle('tobot', toBot.checked);
+    line.placeholder = toBot.checked ? 'Only the bot hears this line' : 'Say something, or type /commands';
+    line.focus();
+  });
+
+  for (const b of document.querySelectorAll('#buttons button')) {
+    b.addEventListener('mousedown', (e) => e.preventDefault());   // the input line keeps the focus
+    b.addEventListener('click', () => { sayLine(b.dataset.line); line.focus(); });
+  }
+
+  // ---------------------------------------------------------------- walking
+  // The input line has the keyboard while the player talks; Esc (or a click
+  // on the ground) hands it to the view, where WASD and the arrows walk, and
+  // Enter or any other key hands it back to the input line.
+  const held = new Set();
+  let lastMoveSent = 0;
+  let moveDirty = false;
+
+  function startWalking() {
+    view.focus();
+    view.classList.add('walking');
+  }
+  view.addEventListener('blur', () => { view.classList.remove('walking'); held.clear(); });
+
+  const WALK_KEYS = {
+    KeyW: [0, -1], ArrowUp: [0, -1], KeyS: [0, 1], ArrowDown: [0, 1],
+    KeyA: [-1, 0], ArrowLeft: [-1, 0], KeyD: [1, 0], ArrowRight: [1, 0],
+  };
+  view.addEventListener('keydown', (e) => {
+    if (WALK_KEYS[e.code]) {
+      e.preventDefault();
+      held.add(e.code);
+    } else if (e.key === 'Enter' || e.key === 'Escape') {
+      e.preventDefault();
+      line.focus();
+    } else if (e.key.length === 1 && !e.ctrlKey && !e.metaKey && !e.altKey) {
+      // Typing hands the keyboard back to the input line, key included.
+      e.preventDefault();
+      line.focus();
+      line.value += e.key;
+    }
+  });
+  view.addEventListener('keyup', (e) => held.delete(e.code));
+
+  function walk(dt) {
+    if (!kelva.me || held.size === 0) return;
+    let dx = 0, dz = 0;
+    for (const code of held) { dx += WALK_KEYS[code][0]; dz += WALK_KEYS[code][1]; }
+    const len = Math.hypot(dx, dz);
+    if (len === 0) return;
+    const step = WALK_SPEED * dt / len;
+    kelva.me.x = clampLong(kelva.me.x + dx * step);
+    kelva.me.z = clampLong(kelva.me.z + dz * step);
+    const a = avatarNodes.get(kelva.me.session);
+    if (a) a.userData.target.set(kelva.me.x / UNITS_PER_METRE, 0, kelva.me.z / UNITS_PER_METRE);
+    moveDirty = true;
+  }
+
+  function flushMove(now) {
+    if (!moveDirty || now - lastMoveSent < MOVE_SEND_MS) return;
+    moveDirty = false;
+    lastMoveSent = now;
+    send({ type: 'move', x: Math.round(kelva.me.x), z: Math.round(kelva.me.z) });
+  }
+
+  function clampLong(v) { return Math.max(-2147483648, Math.min(2147483647, v)); }
+
+  // ---------------------------------------------------------------- 3D scene
+  let renderer = null, scene = null, camera = null, ground = null, groundTexture = null;
+  const objectNodes = new Map();   // number -> Group
+  const avatarNodes = new Map();   // session -> Group
+  const clickable = [];            // the groups a ray may hit
+  const cameraOffset = new THREE.Vector3(0, 19, 25);
+  let zoom = 1;
+
+  function webglProblem() {
+    try {
+      const c = document.createElement('canvas');
+      if (!window.WebGLRenderingContext) return 'This browser does not know WebGL at all.';
+      if (!(c.getContext('webgl') || c.getContext('experimental-webgl')))
+        return 'WebGL is turned off or not supported by this computer\'s graphics.';
+    } catch (e) {
+      return 'WebGL failed to start: ' + e.message;
+    }
+    return null;
+  }
+
+  function initScene() {
+    const problem = webglProblem();
+    if (problem) return showNoWebgl(problem);
+    try {
+      renderer = new THREE.WebGLRenderer({ antialias: true });
+    } catch (e) {
+      return showNoWebgl('WebGL failed to start: ' + e.message);
+    }
+    kelva.webgl = true;
+    renderer.setPixelRatio(Math.min(window.devicePixelRatio || 1, 2));
+    view.insertBefore(renderer.domElement, view.firstChild);
+
+    scene = new THREE.Scene();
+    const sky = new THREE.Color(0xa9cbe8);
+    scene.background = sky;
+    scene.fog = new THREE.Fog(sky, 80, 230);
+    camera = new THREE.PerspectiveCamera(50, 1, 0.5, 500);
+
+    scene.add(new THREE.HemisphereLight(0xdfefff, 0x3a5a2a, 0.75));
+    const sun = new THREE.DirectionalLight(0xfff4e0, 0.75);
+    sun.position.set(30, 60, 20);
+    scene.add(sun);
+
+    // Grass with a faint line round every cell (10 m), so that distance
+    // reads at a glance; the ground follows the player, its pattern stays put.
+    groundTexture = cellTexture();
+    ground = new THREE.Mesh(new THREE.PlaneBufferGeometry(800, 800),
+      new THREE.MeshLambertMaterial({ map: groundTexture }));
+    ground.rotation.x = -Math.PI / 2;
+    scene.add(ground);
+
+    resize();
+    window.addEventListener('resize', resize);
+    renderer.domElement.addEventListener('mousemove', onHover);
+    renderer.domElement.addEventListener('mouseleave', () => { tooltip.hidden = true; });
+    renderer.domElement.addEventListener('mousedown', onPress);
+    renderer.domElement.addEventListener('wheel', (e) => {
+      e.preventDefault();
+      zoom = Math.max(0.4, Math.min(3, zoom * (e.deltaY > 0 ? 1.1 : 0.9)));
+    }, { passive: false });
+  }
+
+  function cellTexture() {
+    const c = document.createElement('canvas');
+    c.width = c.height = 256;
+    const g = c.getContext('2d');
+    g.fillStyle = '#5f8f45';
+    g.fillRect(0, 0, 256, 256);
+    // A little unevenness, always the same, so the grass does not look painted.
+    let seed = 7;
+    const rnd = () => ((seed = (seed * 16807) % 2147483647) / 2147483647);
+    for (let i = 0; i < 1400; i++) {
+      g.fillStyle = rnd() < 0.5 ? 'rgba(40,80,30,0.18)' : 'rgba(150,190,100,0.16)';
+      g.fillRect(rnd() * 256, rnd() * 256, 2 + rnd() * 3, 2 + rnd() * 3);
+    }
+    g.strokeStyle = 'rgba(30,55,25,0.55)';
+    g.lineWidth = 3;
+    g.strokeRect(0, 0, 256, 256);
+    const t = new THREE.CanvasTexture(c);
+    t.wrapS = t.wrapT = THREE.RepeatWrapping;
+    t.repeat.set(80, 80);
+    t.anisotropy = 4;
+    return t;
+  }
+
+  function showNoWebgl(why) {
+    $('nowebgl').hidden = false;
+    $('nowebgl-why').textContent = why;
+    $('hud').hidden = true;
+  }
+
+  function resize() {
+    if (!renderer) return;
+    const w = view.clientWidth, h = view.clientHeight;
+    renderer.setSize(w, h, false);
+    camera.aspect = w / Math.max(1, h);
+    camera.updateProjectionMatrix();
+  }
+
+  // A name tag or object tag: text drawn on a canvas, always facing the camera.
+  function label(text, background, foreground, height) {
+    const c = document.createElement('canvas');
+    const g = c.getContext('2d');
+    const px = 44;
+    g.font = 'bold ' + px + 'px "DejaVu Sans", Arial, sans-serif';
+    const w = Math.ceil(g.measureText(text).width) + px;
+    c.width = w;
+    c.height = px * 1.6;
+    g.font = 'bold ' + px + 'px "DejaVu Sans", Arial, sans-serif';
+    g.fillStyle = background;
+    roundRect(g, 0, 0, c.width, c.height, px * 0.6);
+    g.fill();
+    g.fillStyle = foreground;
+    g.textBaseline = 'middle';
+    g.fillText(text, px / 2, c.height / 2 + 2);
+    const tex = new THREE.CanvasTexture(c);
+    tex.minFilter = THREE.LinearFilter;
+    const s = new THREE.Sprite(new THREE.SpriteMaterial({ map: tex, depthTest: false, transparent: true }));
+    const h = height || 0.55;
+    s.scale.set(h * c.width / c.height, h, 1);
+    s.renderOrder = 10;
+    return s;
+  }
+  function roundRect(g, x, y, w, h, r) {
+    g.beginPath();
+    g.moveTo(x + r, y);
+    g.arcTo(x + w, y, x + w, y + h, r);
+    g.arcTo(x + w, y + h, x, y + h, r);
+    g.arcTo(x, y + h, x, y, r);
+    g.arcTo(x, y, x + w, y, r);
+    g.closePath();
+  }
+  const css = (hex) => '#' + hex.toString(16).padStart(6, '0');
+
+  function shadowDisc(radius) {
+    const d = new THREE.Mesh(new THREE.CircleBufferGeometry(radius, 20),
+      new THREE.MeshBasicMaterial({ color: 0x000000, transparent: true, opacity: 0.22, depthWrite: false }));
+    d.rotation.x = -Math.PI / 2;
+    d.position.y = 0.02;
+    return d;
+  }
+  function ring(radius, colour) {
+    const r = new THREE.Mesh(new THREE.RingBufferGeometry(radius * 0.86, radius, 32),
+      new THREE.MeshBasicMaterial({ color: colour, transparent: true, opacity: 0.85, depthWrite: false }));
+    r.rotation.x = -Math.PI / 2;
+    r.position.y = 0.03;
+    return r;
+  }
+
+  // ---------------------------------------------------------------- objects
+  function upsertObject(o) {
+    const old = kelva.objects[o.number];
+    const row = KelvaModels.lookup(o.model);
+    kelva.objects[o.number] = {
+      number: o.number, model: o.model, description: o.description || '', x: o.x, y: o.y || 0, z: o.z,
+      yaw: o.yaw || 0, kind: row.kind, visible: true,
+    };
+    if (!scene) return;
+    let node = objectNodes.get(o.number);
+    if (node && old && (old.model !== o.model)) { dropNode(node); node = null; }
+    if (!node) {
+      node = new THREE.Group();
+      const shape = KelvaModels.build(row, o.model);
+      node.add(shape);
+      const box = new THREE.Box3().setFromObject(shape);
+      const size = Math.max(0.8, box.max.x - box.min.x, box.max.z - box.min.z);
+      node.add(shadowDisc(size * 0.55));
+      const tint = KelvaModels.colour(row.kind);
+      if (row.kind !== 'unknown' && tint !== null) node.add(ring(size * 0.62, tint));
+      const tagText = row.kind === 'unknown' ? o.model : row.tag;
+      if (tagText) {
+        const t = label(tagText, row.kind === 'unknown' ? 'rgba(60,45,30,0.9)' : css(tint),
+          row.kind === 'monster' || row.kind === 'hall' || row.kind === 'teacher' || row.kind === 'shroom' || row.kind === 'unknown'
+            ? '#ffffff' : '#10141a', 0.8);
+        t.position.y = box.max.y + 0.7;
+        node.add(t);
+      }
+      node.userData = { object: o.number };
+      objectNodes.set(o.number, node);
+      clickable.push(node);
+      scene.add(node);
+    }
+    node.visible = true;
+    node.position.set(o.x / UNITS_PER_METRE, (o.y || 0) / UNITS_PER_METRE, o.z / UNITS_PER_METRE);
+    // Yaw counts tenths of a degree.
+    node.rotation.y = ((o.yaw || 0) / 10) * Math.PI / 180;
+  }
+
+  function hideObject(number) {
+    const o = kelva.objects[number];
+    if (o) o.visible = false;
+    kelva.vanished[number] = (kelva.vanished[number] || 0) + 1;
+    const node = objectNodes.get(number);
+    if (node) node.visible = false;
+  }
+
+  function dropNode(node) {
+    scene.remove(node);
+    const i = clickable.indexOf(node);
+    if (i >= 0) clickable.splice(i, 1);
+  }
+
+  // ---------------------------------------------------------------- avatars
+  function nameColour(name) {
+    let h = 0;
+    for (let i = 0; i < name.length; i++) h = (h * 31 + name.charCodeAt(i)) >>> 0;
+    return new THREE.Color().setHSL((h % 360) / 360, 0.55, 0.5).getHex();
+  }
+
+  function figure(colour, bot) {
+    const g = new THREE.Group();
+    const m = (c) => new THREE.MeshLambertMaterial({ color: c });
+    for (const side of [-1, 1]) {
+      const leg = new THREE.Mesh(new THREE.CylinderBufferGeometry(0.11, 0.1, 0.85, 8), m(0x2f3a4a));
+      leg.position.set(side * 0.14, 0.43, 0);
+      g.add(leg);
+      const arm = new THREE.Mesh(new THREE.CylinderBufferGeometry(0.08, 0.07, 0.7, 8), m(colour));
+      arm.position.set(side * 0.38, 1.15, 0);
+      arm.rotation.z = side * 0.15;
+      g.add(arm);
+    }
+    const body = new THREE.Mesh(new THREE.CylinderBufferGeometry(0.3, 0.26, 0.75, 12), m(colour));
+    body.position.y = 1.2;
+    g.add(body);
+    const head = new THREE.Mesh(new THREE.SphereBufferGeometry(0.22, 14, 10), m(0xf0c8a0));
+    head.position.y = 1.8;
+    g.add(head);
+    const nose = new THREE.Mesh(new THREE.SphereBufferGeometry(0.05, 6, 4), m(0xe0a880));
+    nose.position.set(0, 1.8, 0.22);
+    g.add(nose);
+    if (bot) {
+      const halo = new THREE.Mesh(new THREE.TorusBufferGeometry(0.22, 0.04, 8, 24),
+        new THREE.MeshBasicMaterial({ color: 0xf2c230 }));
+      halo.rotation.x = Math.PI / 2;
+      halo.position.y = 2.2;
+      g.add(halo);
+    }
+    return g;
+  }
+
+  function upsertAvatar(a) {
+    const me = kelva.me && a.session === kelva.me.session;
+    const known = kelva.avatars[a.session];
+    kelva.avatars[a.session] = { session: a.session, name: a.name, bot: !!a.bot, x: a.x, y: a.y || 0, z: a.z };
+    // The world moved me (a teleport, or my own move coming back): a far
+    // jump is taken at once, a near one only while I am not walking by keys,
+    // so that my own late echoes do not pull me back.
+    const far = me && Math.hypot(a.x - kelva.me.x, a.z - kelva.me.z) > 2000;
+    const follow = !me || far || held.size === 0;
+    if (me && follow) { kelva.me.x = a.x; kelva.me.z = a.z; }
+    if (far) snapTo(a.x, a.z);
+    if (!scene) return;
+    let node = avatarNodes.get(a.session);
+    if (node && known && known.name !== a.name) { dropNode(node); avatarNodes.delete(a.session); node = null; }
+    const target = new THREE.Vector3(a.x / UNITS_PER_METRE, (a.y || 0) / UNITS_PER_METRE, a.z / UNITS_PER_METRE);
+    if (!node) {
+      node = new THREE.Group();
+      const colour = a.bot ? 0xf2c230 : nameColour(a.name);
+      node.add(figure(colour, a.bot));
+      node.add(shadowDisc(0.45));
+      if (me) node.add(ring(0.7, 0x7fe0a6));
+      const tag = a.bot ? label(a.name + ' · the bot', '#f2c230', '#10141a', 0.62)
+        : label(me ? a.name + ' (you)' : a.name, me ? 'rgba(30,90,60,0.9)' : 'rgba(13,17,23,0.8)', '#ffffff', 0.56);
+      tag.position.y = a.bot ? 2.65 : 2.4;
+      node.add(tag);
+      node.userData = { avatar: a.session, target: target.clone() };
+      node.position.copy(target);
+      avatarNodes.set(a.session, node);
+      clickable.push(node);
+      scene.add(node);
+    }
+    if (follow) node.userData.target.copy(target);
+    if (target.distanceTo(node.position) > 20) node.position.copy(target);
+  }
+
+  function removeAvatar(session) {
+    delete kelva.avatars[session];
+    const node = avatarNodes.get(session);
+    if (node && scene) dropNode(node);
+    avatarNodes.delete(session);
+  }
+
+  // ---------------------------------------------------------------- pointing
+  const raycaster = new THREE.Raycaster();
+  const pointer = new THREE.Vector2();
+
+  function pick(e) {
+    const r = renderer.domElement.getBoundingClientRect();
+    pointer.set(((e.clientX - r.left) / r.width) * 2 - 1, -((e.clientY - r.top) / r.height) * 2 + 1);
+    raycaster.setFromCamera(pointer, camera);
+    const shown = clickable.filter((n) => n.visible && !(kelva.me && n.userData.avatar === kelva.me.session));
+    const hits = raycaster.intersectObjects(shown, true);
+    for (const h of hits) {
+      if (h.object.isSprite) continue;
+      let n = h.object;
+      while (n && n.userData.object === undefined && n.userData.avatar === undefined) n = n.parent;
+      if (n) return n.userData;
+    }
+    const g = raycaster.intersectObject(ground);
+    return g.length ? { ground: g[0].point } : null;
+  }
+
+  function onHover(e) {
+    if (kelva.state !== 'playing') return;
+    const hit = pick(e);
+    let html = null;
+    if (hit && hit.object !== undefined) {
+      const o = kelva.objects[hit.object];
+      html = '<div class="what"></div><div class="how"></div>';
+      tooltip.innerHTML = html;
+      tooltip.firstChild.textContent = o.description || o.model;
+      tooltip.lastChild.textContent = (o.description ? o.model + ' · ' : '') + KelvaModels.hint(o.kind);
+    } else if (hit && hit.avatar !== undefined) {
+      const a = kelva.avatars[hit.avatar];
+      html = '<div class="what"></div><div class="how"></div>';
+      tooltip.innerHTML = html;
+      tooltip.firstChild.textContent = a.name + (a.bot ? ' (the bot)' : '');
+      tooltip.lastChild.textContent = a.bot ? 'The game\'s host: type /commands to see what it knows.'
+        : 'Click to fight (when you both have /pvp on).';
+    }
+    renderer.domElement.style.cursor = html ? 'pointer' : 'crosshair';
+    tooltip.hidden = !html;
+    if (html) {
+      // Beside the pointer, on whichever side has room.
+      const r = view.getBoundingClientRect();
+      const x = e.clientX - r.left, y = e.clientY - r.top;
+      tooltip.style.left = (x + 300 < r.width ? x + 14 : Math.max(0, x - 14 - tooltip.offsetWidth)) + 'px';
+      tooltip.style.top = (y + 90 < r.height ? y + 14 : Math.max(0, y - 14 - tooltip.offsetHeight)) + 'px';
+    }
+  }
+
+  function onPress(e) {
+    if (e.button !== 0 || kelva.state !== 'playing') return;
+    const hit = pick(e);
+    if (!hit) return;
+    if (hit.object !== undefined) {
+      e.preventDefault();   // clicking a thing leaves the keyboard with the input line
+      send({ type: 'click', object: hit.object });
+    } else if (hit.avatar !== undefined) {
+      e.preventDefault();
+      send({ type: 'attack', name: kelva.avatars[hit.avatar].name });
+    } else if (hit.ground) {
+      e.preventDefault();
+      const x = clampLong(Math.round(hit.ground.x * UNITS_PER_METRE));
+      const z = clampLong(Math.round(hit.ground.z * UNITS_PER_METRE));
+      kelva.me.x = x;
+      kelva.me.z = z;
+      const node = avatarNodes.get(kelva.me.session);
+      if (node) node.userData.target.set(x / UNITS_PER_METRE, 0, z / UNITS_PER_METRE);
+      send({ type: 'move', x, z });
+      marker(hit.ground);
+    }
+  }
+
+  // A brief ring where the player clicked to walk.
+  let markerNode = null, markerUntil = 0;
+  function marker(point) {
+    if (!markerNode) { markerNode = ring(0.5, 0xffffff); scene.add(markerNode); }
+    markerNode.position.set(point.x, 0.04, point.z);
+    markerNode.visible = true;
+    markerUntil = performance.now() + 700;
+  }
+
+  function screenOfPoint(v) {
+    if (!camera) return null;
+    const p = v.clone().project(camera);
+    if (p.z < -1 || p.z > 1 || Math.abs(p.x) > 1 || Math.abs(p.y) > 1) return null;
+    const r = renderer.domElement.getBoundingClientRect();
+    return { x: Math.round(r.left + (p.x + 1) / 2 * r.width), y: Math.round(r.top + (1 - p.y) / 2 * r.height) };
+  }
+  function screenOf(node) {
+    if (!node || !node.visible) return null;
+    // Aim at the middle of the shape, not at its feet.
+    const box = new THREE.Box3().setFromObject(node.children[0]);
+    return screenOfPoint(box.getCenter(new THREE.Vector3()));
+  }
+
+  // Avatars standing on the same spot (everyone enters at the same place)
+  // are drawn a step apart, each on its own side, so no figure or name tag
+  // hides another; the world's positions are not touched.
+  function spreadCrowds() {
+    const nodes = [...avatarNodes.values()];
+    for (const n of nodes) {
+      const t = n.userData.target;
+      n.userData.shown = n.userData.shown || t.clone();
+      n.userData.shown.copy(t);
+      if (nodes.length > 60) continue;
+      if (nodes.some((o) => o !== n && o.userData.target.distanceTo(t) < 1.5)) {
+        // Each on its own ray (the golden angle apart) and a little further
+        // out the later it came, so that name tags do not cover each other.
+        const a = n.userData.avatar * 2.39996;
+        const r = 1.4 + 0.35 * Math.sqrt(n.userData.avatar % 16);
+        n.userData.shown.x += Math.cos(a) * r;
+        n.userData.shown.z += Math.sin(a) * r;
+      }
+    }
+  }
+
+  // ---------------------------------------------------------------- the loop
+  const cameraTarget = new THREE.Vector3();
+  function snapTo(x, z) {
+    cameraTarget.set(x / UNITS_PER_METRE, 0, z / UNITS_PER_METRE);
+    if (camera) camera.position.copy(cameraTarget).add(cameraOffset);
+  }
+
+  // Drawing in software (no graphics card) is costly: the view draws at
+  // most 30 frames a second while things move, and four when all is still.
+  let last = performance.now();
+  let lastDrawn = 0;
+  let lastActivity = performance.now();
+  const stir = () => { lastActivity = performance.now(); };
+  ['mousemove', 'mousedown', 'keydown', 'wheel', 'resize'].forEach((e) => window.addEventListener(e, stir, true));
+  function frame(now) {
+    requestAnimationFrame(frame);
+    const still = now - lastActivity > 2000 && held.size === 0;
+    if (kelva.frames > 0 && now - lastDrawn < (still ? 250 : 33)) return;
+    lastDrawn = now;
+    // Walking keeps to real time even when frames come slowly.
+    const dt = Math.min(0.5, (now - last) / 1000);
+    last = now;
+    walk(dt);
+    if (kelva.me) flushMove(now);
+    spreadCrowds();
+    for (const node of avatarNodes.values()) {
+      const t = node.userData.shown;
+      const d = t.distanceTo(node.position);
+      if (d > 0.01) {
+        stir();
+        // Walk towards where the world says the avatar is, facing the way it goes.
+        const step = Math.min(d, Math.max(8, d * 4) * dt);
+        node.rotation.y = Math.atan2(t.x - node.position.x, t.z - node.position.z);
+        node.position.lerp(t, step / d);
+      }
+    }
+    if (kelva.me) {
+      const mine = avatarNodes.get(kelva.me.session);
+      if (mine) cameraTarget.lerp(mine.position, Math.min(1, dt * 5));
+    }
+    if (markerNode && now > markerUntil) markerNode.visible = false;
+    camera.position.copy(cameraTarget).addScaledVector(cameraOffset, zoom);
+    camera.lookAt(cameraTarget.x, cameraTarget.y + 1.2, cameraTarget.z);
+    // The ground moves with the camera in whole cells, so its pattern stays
+    // put under the things on it.
+    const gx = Math.round(cameraTarget.x / 10) * 10, gz = Math.round(cameraTarget.z / 10) * 10;
+    ground.position.set(gx, 0, gz);
+    renderer.render(scene, camera);
+    if (kelva.frames++ === 0) kelva.firstFrameMs = Math.round(performance.now());
+    const me = kelva.me;
+    $('where').textContent = me ? me.name + ' at ' + Math.round(me.x) + ', ' + Math.round(me.z) +
+      ' (cell ' + Math.floor(me.x / 1000) + ', ' + Math.floor(me.z / 1000) + ')' : '';
+  }
+
+  // Without WebGL the page still plays: moves go out from the keys alone.
+  function textOnlyLoop(now) {
+    const dt = Math.min(0.1, (now - last) / 1000);
+    last = now;
+    walk(dt);
+    if (kelva.me) flushMove(now);
+    requestAnimationFrame(textOnlyLoop);
+  }
+
+  document.addEventListener('click', (e) => {
+    // Clicks on the panel's empty parts give the keyboard back to the input line.
+    if (e.target.closest('#panel') && !e.target.closest('input, button, label')) line.focus();
+  });
+
+  initScene();
+  if (renderer) requestAnimationFrame(frame); else requestAnimationFrame(textOnlyLoop);
+  connect();
+})();
