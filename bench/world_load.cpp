@@ -59,6 +59,7 @@ struct Player {
   std::string buffer;
   bool entered = false;
   bool placed = false;  // stands where the run wants it
+  bool warm = false;    // has had the bot's answer to a first /stats
   std::deque<Clock::time_point> waiting;  // commands sent, not yet answered
   Clock::time_point nextSend;
 };
@@ -261,6 +262,8 @@ int main(int argc, char** argv) {
   double botCpuStart = 0;
   double worldCpuEnd = 0;
   double botCpuEnd = 0;
+  bool warming = false;
+  std::size_t warmed = 0;
   bool sending = false;
   std::size_t entered = 0;
   std::size_t placed = 0;
@@ -270,7 +273,9 @@ int main(int argc, char** argv) {
   for (;;) {
     Clock::time_point now = Clock::now();
     if (now > giveUp) {
-      failure = sending ? "the run did not finish in time" : "not every player got into the world in 60 s";
+      failure = sending   ? "the run did not finish in time"
+                : warming ? "not every player had an answer to a first /stats in time"
+                          : "not every player got into the world in 60 s";
       break;
     }
     if (!sending && entered == crowd.size() && allEntered == Clock::time_point{}) {
@@ -282,9 +287,14 @@ int main(int argc, char** argv) {
                                     std::to_string(static_cast<long>(i / 45) * 100000 + 100000));
       }
     }
-    if (!sending && !arrive && allEntered != Clock::time_point{} && (o.run != "spread" || placed == crowd.size())) {
-      // Give the bot a moment to create the new characters, then start; the
-      // players are spread evenly over each second.
+    if (!warming && !arrive && allEntered != Clock::time_point{} && (o.run != "spread" || placed == crowd.size())) {
+      // The bot makes a character for each newcomer; the measured part
+      // starts once every player has had an answer to a first /stats.
+      warming = true;
+      for (Player& p : crowd) sendLine(p.fd, "/stats");
+    }
+    if (!sending && warming && warmed == crowd.size()) {
+      // The players are spread evenly over each second.
       sending = true;
       start = now + std::chrono::seconds(2);
       stopSending = start + std::chrono::seconds(o.seconds);
@@ -372,6 +382,13 @@ int main(int argc, char** argv) {
           ++placed;
           continue;
         }
+        const bool answer = line.rfind("Kelvabot whispers: stats: ", 0) == 0 ||
+                            line == "Kelvabot whispers: You do not have a character.";
+        if (answer && warming && !p.warm) {
+          p.warm = true;
+          ++warmed;
+          continue;
+        }
         if (!commands) {
           // A chat line from another player: "\"p0001\": hello MICROS".
           std::size_t at = line.find("\": hello ");
@@ -384,8 +401,7 @@ int main(int argc, char** argv) {
         // The first line of the bot's answer to /stats: the statistics, or,
         // for a player whose character lies past roster slot 100 (the game
         // looks players up in slots 0 to 100 only), that there is none.
-        bool stats = line.rfind("Kelvabot whispers: stats: ", 0) == 0;
-        if (stats || line == "Kelvabot whispers: You do not have a character.") {
+        if (answer) {
           if (p.waiting.empty()) {
             ++unexpected;
             continue;

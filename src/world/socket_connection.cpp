@@ -80,6 +80,10 @@ void Listener::admit(const std::shared_ptr<SocketConnection>& connection, Connec
   connection->start();
 }
 
+namespace {
+constexpr std::chrono::steady_clock::duration kLongestPause = std::chrono::milliseconds(5);
+}  // namespace
+
 void ConnectionHub::noteOutput(std::shared_ptr<SocketConnection> connection) {
   noted_.push_back(std::move(connection));
   if (writePosted_) return;
@@ -103,8 +107,9 @@ void ConnectionHub::writeNoted() {
     c->noted_ = false;
     if (!c->closed_ && !c->writing_ && !c->pending_.empty()) c->writeMore();
   }
+  // The pause is capped so that a line never waits long for its round.
   const auto ended = std::chrono::steady_clock::now();
-  quietUntil_ = ended + (ended - began);
+  quietUntil_ = ended + std::min<std::chrono::steady_clock::duration>(ended - began, kLongestPause);
 }
 
 SocketConnection::SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine,

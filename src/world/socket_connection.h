@@ -56,9 +56,9 @@ struct ConnectionHub {
   // one round writes each noted connection's lines with one call, however
   // many there are. A round runs after the current turn of the event loop;
   // after a round that took long (a crowd of 2,000 each hearing an arrival),
-  // the next waits as long as that one took, so that the world spends at
-  // least half its time on the world and lines pile up into fewer writes
-  // instead of one write per listener per line.
+  // the next waits as long as that one took, up to 5 ms, so that the world
+  // spends time on the world between rounds and lines pile up into fewer
+  // writes instead of one write per listener per line.
   void noteOutput(std::shared_ptr<SocketConnection> connection);
 
   asio::io_context& io;

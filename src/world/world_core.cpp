@@ -146,16 +146,37 @@ void WorldCore::moveTo(Entry& player, int32_t x, int32_t y, int32_t z) {
   file(player);
 }
 
-void WorldCore::toBots(net::EventKind kind, const std::function<void(AvatarLink&)>& tell) {
+template <typename Visit>
+void WorldCore::eachPlayerNear(int32_t x, int32_t z, int32_t except, Visit&& visit) {
+  const Square centre = squareOf(x, z);
+  for (int64_t dx = -1; dx <= 1; ++dx) {
+    for (int64_t dz = -1; dz <= 1; ++dz) {
+      auto it = grid_.find({centre.x + dx, centre.z + dz});
+      if (it == grid_.end()) continue;
+      // By index, and nobody is filed or unfiled while the core is busy (a
+      // player who leaves meanwhile is only marked gone).
+      const std::vector<Entry*>& filed = it->second;
+      for (std::size_t i = 0; i < filed.size(); ++i) {
+        Entry& p = *filed[i];
+        if (!p.gone && p.avatar.session != except && near(x, z, p.avatar.x, p.avatar.z)) visit(p);
+      }
+    }
+  }
+}
+
+template <typename Tell>
+void WorldCore::toBots(net::EventKind kind, Tell&& tell) {
   for (auto& [session, b] : bots_)
     if (!b.gone && !b.eventsOff.count(static_cast<int32_t>(kind))) tell(*b.link);
 }
 
-void WorldCore::toPlayersNear(int32_t x, int32_t z, int32_t except, const std::function<void(AvatarLink&)>& tell) {
-  forEachPlayerNear(x, z, except, [&](const Avatar& a) { tell(*find(players_, a.session)->link); });
+template <typename Tell>
+void WorldCore::toPlayersNear(int32_t x, int32_t z, int32_t except, Tell&& tell) {
+  eachPlayerNear(x, z, except, [&](Entry& p) { tell(*p.link); });
 }
 
-void WorldCore::toAllPlayers(const std::function<void(AvatarLink&)>& tell) {
+template <typename Tell>
+void WorldCore::toAllPlayers(Tell&& tell) {
   for (auto& [session, p] : players_)
     if (!p.gone) tell(*p.link);
 }
@@ -163,20 +184,7 @@ void WorldCore::toAllPlayers(const std::function<void(AvatarLink&)>& tell) {
 void WorldCore::forEachPlayerNear(int32_t x, int32_t z, int32_t except,
                                   const std::function<void(const Avatar&)>& visit) {
   Busy busy(*this);
-  const Square centre = squareOf(x, z);
-  for (int64_t dx = -1; dx <= 1; ++dx) {
-    for (int64_t dz = -1; dz <= 1; ++dz) {
-      auto it = grid_.find({centre.x + dx, centre.z + dz});
-      if (it == grid_.end()) continue;
-      // By index: nobody is filed or unfiled while the core is busy, but a
-      // visit may still make the table grow elsewhere.
-      const std::vector<Entry*>& filed = it->second;
-      for (std::size_t i = 0; i < filed.size(); ++i) {
-        const Entry& p = *filed[i];
-        if (!p.gone && p.avatar.session != except && near(x, z, p.avatar.x, p.avatar.z)) visit(p.avatar);
-      }
-    }
-  }
+  eachPlayerNear(x, z, except, [&](Entry& p) { visit(p.avatar); });
 }
 
 int32_t WorldCore::enter(std::shared_ptr<AvatarLink> link, const std::string& shownName, AvatarKind kind) {

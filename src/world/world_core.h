@@ -201,9 +201,16 @@ class WorldCore {
 
   Entry* find(std::map<int32_t, Entry>& table, int32_t session);
   void settle();
-  void toBots(net::EventKind kind, const std::function<void(AvatarLink&)>& tell);
-  void toPlayersNear(int32_t x, int32_t z, int32_t except, const std::function<void(AvatarLink&)>& tell);
-  void toAllPlayers(const std::function<void(AvatarLink&)>& tell);
+  // The players within the near range of (x, z), but not `except`, each
+  // visited once; defined in the source file.
+  template <typename Visit>
+  void eachPlayerNear(int32_t x, int32_t z, int32_t except, Visit&& visit);
+  template <typename Tell>
+  void toBots(net::EventKind kind, Tell&& tell);
+  template <typename Tell>
+  void toPlayersNear(int32_t x, int32_t z, int32_t except, Tell&& tell);
+  template <typename Tell>
+  void toAllPlayers(Tell&& tell);
   void objectEvents(const std::vector<ObjectEvent>& events);
   bool botsPresent() const;
   Square squareOf(int32_t x, int32_t z) const;

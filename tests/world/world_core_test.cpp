@@ -135,8 +135,12 @@ TEST_F(WorldCoreTest, NearnessIsTheSameAcrossTheSquaresBorders) {
       {999, 0, 1000, 0, true},        // either side of a border
       {-1, 0, 0, 0, true},            // either side of zero: -1 rounds down
       {-1, -1, 998, 0, true},         // the far side of the next square
-      {0, 0, 1000, 0, true},          // exactly at the range
+      {0, 0, 1000, 0, true},          // exactly at the range, every way
       {0, 0, -1000, 0, true},
+      {0, 0, 0, 1000, true},
+      {0, 0, 0, -1000, true},
+      {500, 500, -499, -499, false},  // diagonally across two borders, too far
+      {-300, -300, 300, 300, true},   // diagonally across two borders, near
       {0, 0, 1001, 0, false},         // just past it
       {0, 0, -1001, 0, false},
       {0, 0, 708, 708, false},        // within the squares around, past the range on the diagonal

@@ -114,11 +114,14 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
   // Arrival: the guest got a new character, shown under the quoted name.
   ASSERT_TRUE(bot.waitForOutput("combo1 \"Cat\"", kPatience)) << bot.outputText();
   cat.send("/stats");
+  EXPECT_TRUE(cat.waitForLine("\"Cat\": /stats", kPatience));  // a command is shown to its speaker alone
   EXPECT_TRUE(
       cat.waitForLine("Kelvabot whispers: stats: \"Cat\"     Level: 1 Gold: 5 HP: 15/15 Clan: none", kPatience));
   EXPECT_TRUE(cat.waitForLine(
       "Kelvabot whispers: Race: Human AC:0 Speed:10 Strength:10 Charisma:10/10 Exp: 0/100 MP: 0/0", kPatience));
-  EXPECT_TRUE(bob.waitForLine("\"Cat\": /stats", kPatience));  // chat is heard by the players nearby
+  cat.send("hello");
+  EXPECT_TRUE(bob.waitForLine("\"Cat\": hello", kPatience));  // chat is heard by the players nearby
+  for (const std::string& line : bob.skipped) EXPECT_EQ(line.find("/stats"), std::string::npos) << line;
 
   // A purchase at the potion shop.
   ann.send(".click 1003");
