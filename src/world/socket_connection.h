@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -56,9 +57,10 @@ struct ConnectionHub {
   // one round writes each noted connection's lines with one call, however
   // many there are. A round runs after the current turn of the event loop;
   // after a round that took long (a crowd of 2,000 each hearing an arrival),
-  // the next waits as long as that one took, up to 5 ms, so that the world
-  // spends time on the world between rounds and lines pile up into fewer
-  // writes instead of one write per listener per line.
+  // the next waits three times as long as that one took, up to 15 ms, so
+  // that the world spends time on the world between rounds and lines pile
+  // up into fewer writes instead of one write per listener per line. An
+  // idle world's rounds take microseconds, so its lines go out at once.
   void noteOutput(std::shared_ptr<SocketConnection> connection);
 
   asio::io_context& io;
@@ -72,6 +74,7 @@ struct ConnectionHub {
 
   std::ostream& log_;
   std::vector<std::shared_ptr<SocketConnection>> noted_;
+  std::vector<std::shared_ptr<SocketConnection>> round_;  // being written now
   bool writePosted_ = false;
   asio::steady_timer writeTimer_;
   std::chrono::steady_clock::time_point quietUntil_{};
@@ -128,6 +131,9 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   void turnAway(std::string_view message, const std::string& reason);
   // Queues one line; a client past its output bound is closed instead.
   void send(std::string_view line);
+  // Queues one line made of `parts` in order, copied straight into the
+  // queue: a line told to a crowd is never built as a string per listener.
+  void send(std::initializer_list<std::string_view> parts);
   // Sends what is queued, then closes; a client that does not take it within
   // two seconds is closed anyway.
   void closeAfterFlush(const std::string& reason);
