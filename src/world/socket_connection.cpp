@@ -270,6 +270,7 @@ void SocketConnection::close(const std::string& reason) {
 }
 
 void SocketConnection::readMore() {
+  if (readBuffer_.size() != readSize_) readBuffer_.assign(readSize_, '\0');
   socket_.async_read_some(asio::buffer(readBuffer_), [self = shared_from_this()](const ErrorCode& ec,
                                                                                  std::size_t n) {
     if (self->closed_) return;

@@ -15,7 +15,6 @@
 // Everything here runs on the thread that runs the io_context.
 #pragma once
 
-#include <array>
 #include <boost/asio.hpp>
 #include <chrono>
 #include <cstdint>
@@ -153,6 +152,12 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   // its idle time starts.
   void loggedIn();
   void setOutputLimit(std::size_t limit) { outputLimit_ = limit; }
+  // How much one read may take from the socket (4 KB until set). A bot's
+  // answers come in bursts, one per tick of its pump: read whole, the
+  // burst's whispers go out in one round instead of one round per 4 KB.
+  // Takes effect from the next read (the lines of this one may still be in
+  // the buffer).
+  void setReadSize(std::size_t bytes) { readSize_ = bytes; }
   // Reads no further line until `wait` has passed, then runs `then` (unless
   // the connection closed meanwhile) and goes on with the lines that came.
   void pauseFor(std::chrono::milliseconds wait, std::function<void()> then);
@@ -185,7 +190,8 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   std::size_t outputLimit_;
   const char* lineEnd_;
   asio::steady_timer closeTimer_;
-  std::array<char, 4096> readBuffer_{};
+  std::size_t readSize_ = 4096;
+  std::vector<char> readBuffer_;
   std::string pending_;
   std::string inFlight_;
   std::string closeReason_;
