@@ -262,6 +262,32 @@ TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
   EXPECT_TRUE(ann.waitForLine("* In the world: Ann (you)"));
 }
 
+TEST(WorldServerLimits, AReaderThatFallsBehindStillGetsEveryLineWholeAndInOrder) {
+  ServerOptions options = ServerRunner::freePorts();
+  options.limits.playerOutputLimit = 32 * 1024 * 1024;
+  options.limits.playerLinesPerSecond = 1e6;
+  options.limits.playerLineBurst = 1e6;
+  ServerRunner server(kelva::testing::demoDefinition(), options);
+  ASSERT_TRUE(server.started());
+  LineClient slow(server.playerPort());
+  enter(slow, "Slow");
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  ASSERT_TRUE(slow.waitForLine("* Ann arrives."));
+  // More than the sockets' buffers hold: the kernel takes part of a round's
+  // write and the rest must follow, in order, once the reader reads again.
+  constexpr int kLines = 20000;
+  for (int i = 0; i < kLines; ++i) ann.send(std::to_string(i) + " " + std::string(700, 'a' + i % 26));
+  int next = 0;
+  while (next < kLines) {
+    std::optional<std::string> line = slow.readLine();
+    ASSERT_TRUE(line) << "line " << next << " never came";
+    ASSERT_EQ(*line, "Ann: " + std::to_string(next) + " " + std::string(700, 'a' + next % 26));
+    ++next;
+  }
+  EXPECT_EQ(server.log().find("Slow\" (session 1) disconnected"), std::string::npos) << server.log();
+}
+
 TEST(WorldServerLimits, APlayerTypingTooFastLosesTheExtraLinesAndIsTold) {
   ServerOptions options = ServerRunner::freePorts();
   options.limits.playerLinesPerSecond = 1;
