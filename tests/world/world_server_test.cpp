@@ -240,12 +240,18 @@ TEST_F(WorldServerTest, MalformedAndOverlongLinesAreRefusedAndTheConnectionGoesO
   EXPECT_NE(server.log().find("malformed message"), std::string::npos);
 }
 
-TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
+// A world where a player may type as fast as a test can send, and each
+// connection may fall `outputLimit` bytes behind.
+ServerOptions floodableOptions(std::size_t outputLimit) {
   ServerOptions options = ServerRunner::freePorts();
-  options.limits.playerOutputLimit = 64 * 1024;
+  options.limits.playerOutputLimit = outputLimit;
   options.limits.playerLinesPerSecond = 1e6;
   options.limits.playerLineBurst = 1e6;
-  ServerRunner server(kelva::testing::demoDefinition(), options);
+  return options;
+}
+
+TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
+  ServerRunner server(kelva::testing::demoDefinition(), floodableOptions(64 * 1024));
   ASSERT_TRUE(server.started());
   LineClient sleeper(server.playerPort());
   enter(sleeper, "Sleeper");
@@ -263,11 +269,7 @@ TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
 }
 
 TEST(WorldServerLimits, AReaderThatFallsBehindStillGetsEveryLineWholeAndInOrder) {
-  ServerOptions options = ServerRunner::freePorts();
-  options.limits.playerOutputLimit = 32 * 1024 * 1024;
-  options.limits.playerLinesPerSecond = 1e6;
-  options.limits.playerLineBurst = 1e6;
-  ServerRunner server(kelva::testing::demoDefinition(), options);
+  ServerRunner server(kelva::testing::demoDefinition(), floodableOptions(32 * 1024 * 1024));
   ASSERT_TRUE(server.started());
   LineClient slow(server.playerPort());
   enter(slow, "Slow");
