@@ -312,7 +312,8 @@ void attackGuess50(const fs::path& dir, int span) {
 
 std::string startBot(const std::string& password) {
   return R"({"call":"StartBot","id":1,"citizen":1,"password":")" + password +
-         R"(","botName":"Guesser","application":"x","world":"AttackWorld","x":0,"y":0,"z":0,"reserved1":0,"reserved2":0})";
+         R"(","botName":"Guesser","application":"x","world":"AttackWorld",)"
+         R"("x":0,"y":0,"z":0,"reserved1":0,"reserved2":0})";
 }
 
 void attackBotGuess(const fs::path& dir, int span) {
@@ -414,7 +415,8 @@ void attackDescriptors(const fs::path& dir) {
   auto acceptLines = [&] {
     std::string log = world.log();
     std::size_t n = 0;
-    for (std::size_t at = 0; (at = log.find("accepting a player connection failed", at)) != std::string::npos; ++at) ++n;
+    const std::string failed = "accepting a player connection failed";
+    for (std::size_t at = 0; (at = log.find(failed, at)) != std::string::npos; ++at) ++n;
     return n;
   };
   double cpuBefore = world.cpuSeconds();

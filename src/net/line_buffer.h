@@ -3,8 +3,9 @@
 // Both the player port and the bot port are line-based. On the bot port a
 // line ends with LF, and a CR right before the LF is dropped. On the player
 // port CR, LF and CR LF each end a line, since terminals and telnet clients
-// send any of the three for the Enter key; a CR LF ends one line, not two. A line longer than the connection's limit is never kept whole in
-// memory: its bytes are discarded up to the next LF and the owner is told
+// send any of the three for the Enter key; a CR LF ends one line, not two.
+// A line longer than the connection's limit is never kept whole in memory:
+// its bytes are discarded up to the next line end and the owner is told
 // once, so a client that never sends a line end cannot make the buffer grow.
 #pragma once
 

@@ -4,7 +4,10 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace kelva::world {
@@ -13,7 +16,9 @@ std::string applyKeepAlive(int fd, const ConnectionLimits::KeepAlive& k) {
   const int on = 1;
   // Without it, data sent to a vanished peer is retried for about fifteen
   // minutes before the connection fails; keep-alive alone does not cover it.
-  const unsigned userTimeoutMs = static_cast<unsigned>(k.idleSeconds + k.intervalSeconds * k.probes) * 1000u;
+  const uint64_t totalMs =
+      (static_cast<uint64_t>(k.idleSeconds) + static_cast<uint64_t>(k.intervalSeconds) * k.probes) * 1000u;
+  const unsigned userTimeoutMs = static_cast<unsigned>(std::min<uint64_t>(totalMs, UINT_MAX));
   struct Option {
     int level;
     int name;

@@ -54,11 +54,14 @@ bool parseWhole(std::string_view text, long min, long max, long& out) {
   return true;
 }
 
+// The kernel takes up to 127 probes; a minute-long interval between them
+// is already far past what anyone needs.
 bool parseKeepAlive(std::string_view text, kelva::world::ConnectionLimits::KeepAlive& k) {
   long v[3];
+  const long most[3] = {3600, 3600, 127};
   for (long& part : v) {
     std::size_t comma = text.find(',');
-    if (!parseWhole(text.substr(0, comma), 1, 3600, part)) return false;
+    if (!parseWhole(text.substr(0, comma), 1, most[&part - v], part)) return false;
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     if (&part != &v[2] && comma == std::string_view::npos) return false;
   }
@@ -126,7 +129,8 @@ int main(int argc, char** argv) {
       options.limits.botLogInSeconds = static_cast<int>(n);
     } else if (arg == "--keepalive") {
       if (!parseKeepAlive(value(), options.limits.keepAlive)) {
-        std::cerr << "kelva-world: --keepalive needs IDLE,INTERVAL,PROBES, three numbers from 1 to 3600\n";
+        std::cerr << "kelva-world: --keepalive needs IDLE,INTERVAL,PROBES: seconds from 1 to 3600, "
+                     "then 1 to 127 probes\n";
         return 2;
       }
     } else if (!arg.empty() && arg[0] == '-') {
