@@ -179,6 +179,7 @@ class BotConnection : public SocketConnection, public AvatarLink {
     // A logged-in bot may fall behind by as much as a real bot's traffic.
     loggedIn();
     setOutputLimit(hub_.limits.botOutputLimit);
+    setReadSize(64 * 1024);
     session_ = reply.session;
     citizen_ = call.citizen;
     name_ = call.botName;

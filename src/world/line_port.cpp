@@ -21,37 +21,21 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
   }
 
   // What the world says, as the player reads it.
-  void avatarArrived(const Avatar& who, Arrival how) override { send("* " + arrivalText(who, how)); }
-  void avatarLeft(const Avatar& who, Departure how) override { send("* " + departureText(who, how)); }
-  void chat(const Avatar& speaker, std::string_view text) override {
-    std::string line = speaker.name;
-    line += ": ";
-    line += text;
-    send(line);
-  }
-  void whisper(const Avatar& from, std::string_view text) override {
-    std::string line = from.name;
-    line += " whispers: ";
-    line += text;
-    send(line);
-  }
-  void tell(const Avatar& from, std::string_view text) override {
-    std::string line = from.name;
-    line += " tells you: ";
-    line += text;
-    send(line);
-  }
+  void avatarArrived(const Avatar& who, Arrival how) override { send({"* ", arrivalText(who, how)}); }
+  void avatarLeft(const Avatar& who, Departure how) override { send({"* ", departureText(who, how)}); }
+  // Each line goes into the connection's queue in pieces: a crowd hearing
+  // one chat line costs a copy of its bytes per listener, no string each.
+  void chat(const Avatar& speaker, std::string_view text) override { send({speaker.name, ": ", text}); }
+  void whisper(const Avatar& from, std::string_view text) override { send({from.name, " whispers: ", text}); }
+  void tell(const Avatar& from, std::string_view text) override { send({from.name, " tells you: ", text}); }
   void echo(std::string_view text, const Avatar* to) override {
     // A command is shown as the chat line it is; a tell names who heard it.
-    std::string line = to ? "You tell " + to->name + ": " : name_ + ": ";
-    line += text;
-    send(line);
+    if (to)
+      send({"You tell ", to->name, ": ", text});
+    else
+      send({name_, ": ", text});
   }
-  void worldMessage(std::string_view text) override {
-    std::string line = "* ";
-    line += text;
-    send(line);
-  }
+  void worldMessage(std::string_view text) override { send({"* ", text}); }
   void dismiss(Dismissal why) override {
     if (why == Dismissal::kLoggedInElsewhere) {
       send("* You logged in from elsewhere; this connection is closed. Goodbye.");

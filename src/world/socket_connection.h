@@ -15,12 +15,12 @@
 // Everything here runs on the thread that runs the io_context.
 #pragma once
 
-#include <array>
 #include <boost/asio.hpp>
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -56,9 +56,10 @@ struct ConnectionHub {
   // one round writes each noted connection's lines with one call, however
   // many there are. A round runs after the current turn of the event loop;
   // after a round that took long (a crowd of 2,000 each hearing an arrival),
-  // the next waits as long as that one took, up to 5 ms, so that the world
-  // spends time on the world between rounds and lines pile up into fewer
-  // writes instead of one write per listener per line.
+  // the next waits three times as long as that one took, up to 15 ms, so
+  // that the world spends time on the world between rounds and lines pile
+  // up into fewer writes instead of one write per listener per line. An
+  // idle world's rounds take microseconds, so its lines go out at once.
   void noteOutput(std::shared_ptr<SocketConnection> connection);
 
   asio::io_context& io;
@@ -72,6 +73,7 @@ struct ConnectionHub {
 
   std::ostream& log_;
   std::vector<std::shared_ptr<SocketConnection>> noted_;
+  std::vector<std::shared_ptr<SocketConnection>> round_;  // being written now
   bool writePosted_ = false;
   asio::steady_timer writeTimer_;
   std::chrono::steady_clock::time_point quietUntil_{};
@@ -128,6 +130,9 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   void turnAway(std::string_view message, const std::string& reason);
   // Queues one line; a client past its output bound is closed instead.
   void send(std::string_view line);
+  // Queues one line made of `parts` in order, copied straight into the
+  // queue: a line told to a crowd is never built as a string per listener.
+  void send(std::initializer_list<std::string_view> parts);
   // Sends what is queued, then closes; a client that does not take it within
   // two seconds is closed anyway.
   void closeAfterFlush(const std::string& reason);
@@ -147,6 +152,12 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   // its idle time starts.
   void loggedIn();
   void setOutputLimit(std::size_t limit) { outputLimit_ = limit; }
+  // How much one read may take from the socket (4 KB until set). A bot's
+  // answers come in bursts, one per tick of its pump: read whole, the
+  // burst's whispers go out in one round instead of one round per 4 KB.
+  // Takes effect from the next read (the lines of this one may still be in
+  // the buffer).
+  void setReadSize(std::size_t bytes) { readSize_ = bytes; }
   // Reads no further line until `wait` has passed, then runs `then` (unless
   // the connection closed meanwhile) and goes on with the lines that came.
   void pauseFor(std::chrono::milliseconds wait, std::function<void()> then);
@@ -179,7 +190,8 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   std::size_t outputLimit_;
   const char* lineEnd_;
   asio::steady_timer closeTimer_;
-  std::array<char, 4096> readBuffer_{};
+  std::size_t readSize_ = 4096;
+  std::vector<char> readBuffer_;
   std::string pending_;
   std::string inFlight_;
   std::string closeReason_;

@@ -240,12 +240,18 @@ TEST_F(WorldServerTest, MalformedAndOverlongLinesAreRefusedAndTheConnectionGoesO
   EXPECT_NE(server.log().find("malformed message"), std::string::npos);
 }
 
-TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
+// A world where a player may type as fast as a test can send, and each
+// connection may fall `outputLimit` bytes behind.
+ServerOptions floodableOptions(std::size_t outputLimit) {
   ServerOptions options = ServerRunner::freePorts();
-  options.limits.playerOutputLimit = 64 * 1024;
+  options.limits.playerOutputLimit = outputLimit;
   options.limits.playerLinesPerSecond = 1e6;
   options.limits.playerLineBurst = 1e6;
-  ServerRunner server(kelva::testing::demoDefinition(), options);
+  return options;
+}
+
+TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
+  ServerRunner server(kelva::testing::demoDefinition(), floodableOptions(64 * 1024));
   ASSERT_TRUE(server.started());
   LineClient sleeper(server.playerPort());
   enter(sleeper, "Sleeper");
@@ -260,6 +266,28 @@ TEST(WorldServerLimits, AClientThatNeverReadsIsDisconnectedAndOthersGoOn) {
       << server.log();
   ann.send(".who");
   EXPECT_TRUE(ann.waitForLine("* In the world: Ann (you)"));
+}
+
+TEST(WorldServerLimits, AReaderThatFallsBehindStillGetsEveryLineWholeAndInOrder) {
+  ServerRunner server(kelva::testing::demoDefinition(), floodableOptions(32 * 1024 * 1024));
+  ASSERT_TRUE(server.started());
+  LineClient slow(server.playerPort());
+  enter(slow, "Slow");
+  LineClient ann(server.playerPort());
+  enter(ann, "Ann", "annpw");
+  ASSERT_TRUE(slow.waitForLine("* Ann arrives."));
+  // More than the sockets' buffers hold: the kernel takes part of a round's
+  // write and the rest must follow, in order, once the reader reads again.
+  constexpr int kLines = 20000;
+  for (int i = 0; i < kLines; ++i) ann.send(std::to_string(i) + " " + std::string(700, 'a' + i % 26));
+  int next = 0;
+  while (next < kLines) {
+    std::optional<std::string> line = slow.readLine();
+    ASSERT_TRUE(line) << "line " << next << " never came";
+    ASSERT_EQ(*line, "Ann: " + std::to_string(next) + " " + std::string(700, 'a' + next % 26));
+    ++next;
+  }
+  EXPECT_EQ(server.log().find("Slow\" (session 1) disconnected"), std::string::npos) << server.log();
 }
 
 TEST(WorldServerLimits, APlayerTypingTooFastLosesTheExtraLinesAndIsTold) {
