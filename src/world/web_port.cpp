@@ -664,16 +664,12 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
 };
 
 WebPort::WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots)
-    : hub_(hub), core_(core), roots_(std::move(roots)), listener_(hub, "web") {}
+    : Listener(hub, "web"), core_(core), roots_(std::move(roots)) {}
 
 WebPort::~WebPort() = default;
 
-Status WebPort::open(const std::string& address, uint16_t port) {
-  return listener_.open(address, port, [this](tcp::socket socket) { accepted(std::move(socket)); });
-}
-
 void WebPort::close() {
-  listener_.close();
+  closeListener();
   for (const auto& c : std::set(connections_)) c->sayGoodbye("the world is closing");
 }
 

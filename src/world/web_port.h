@@ -19,7 +19,6 @@
 #include <set>
 #include <string>
 
-#include "world/accept_loop.h"
 #include "world/socket_connection.h"
 #include "world/web_files.h"
 #include "world/world_core.h"
@@ -28,26 +27,23 @@ namespace kelva::world {
 
 class WebConnection;
 
-class WebPort {
+class WebPort : public Listener {
  public:
   // `hub` and `core` must outlive the port. Every browser connection, a page
   // load as much as a player, counts in the players' caps.
   WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots);
   ~WebPort();
 
-  Status open(const std::string& address, uint16_t port);
-  uint16_t port() const { return listener_.port(); }
   // Stops taking connections, says goodbye to every web player and closes
   // every connection.
   void close();
 
- private:
-  void accepted(tcp::socket socket);
+ protected:
+  void accepted(tcp::socket socket) override;
 
-  ConnectionHub& hub_;
+ private:
   WorldCore& core_;
   WebRoots roots_;
-  AcceptLoop listener_;
   std::set<std::shared_ptr<WebConnection>> connections_;
 
   friend class WebConnection;
