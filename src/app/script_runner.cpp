@@ -439,7 +439,8 @@ std::optional<int> ScriptRunner::execute(const ScriptLine& line, int lineNumber)
       form.console.Text3 = line.text;
       return std::nullopt;
     case ScriptCommand::kChange:
-      router_->consoleAction("Change", [&] { operatorAction("Change", [&] { console::pressCommand1(form); }); });
+      router_->consoleAction("Change",
+                             [&] { operatorAction("Change", [&] { console::pressCommand1(form); }); });
       return std::nullopt;
     case ScriptCommand::kClose:
       // Closing before login is the operator cancelling the prompts: the
