@@ -12,6 +12,8 @@ kelva_packages=(
   libbenchmark-dev
   qt6-base-dev
   qt6-multimedia-dev
+  libxcb1-dev
+  libspdlog-dev
   fonts-dejavu-core
   nlohmann-json3-dev
   libasio-dev

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/event_router.h"
+#include "app/explained_dialogs.h"
 #include "app/realtime_loop.h"
 #include "app/script_runner.h"
 #include "app/shutdown_signals.h"
@@ -30,6 +31,17 @@ using namespace std::chrono_literals;
 class InputLines {
  public:
   explicit InputLines(int fd) : fd_(fd) {}
+
+  // Lines that come before the descriptor's; an unfinished last line counts.
+  void preload(const std::string& text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t nl = text.find('\n', start);
+      if (nl == std::string::npos) nl = text.size();
+      push(text.substr(start, nl - start));
+      start = nl + 1;
+    }
+  }
 
   // Reads what the descriptor has now; called when the loop says it is
   // readable, so the read does not block.
@@ -140,6 +152,7 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
                 const LineSink& out) {
   RealtimeLoop loop;
   InputLines input(settings.inputFd);
+  input.preload(settings.preloadedInput);
   std::unique_ptr<ShutdownSignals> signals;
   if (settings.handleSignals) signals = std::make_unique<ShutdownSignals>();
   bool stopRequested = false;
@@ -164,7 +177,8 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
     });
   }
 
-  TerminalDialogs dialogs(loop, input, stopRequested, out);
+  TerminalDialogs terminal(loop, input, stopRequested, out);
+  ExplainedDialogs dialogs(terminal, settings.loginCodeMeaning);
   const session::StartupResult started = session::formLoad(*form, dialogs, settings.seed);
   switch (started.outcome) {
     case session::StartupOutcome::kRunning:

@@ -2,7 +2,7 @@
 // without a display.
 //
 // The seven start-up prompts are printed, one line each, and answered by
-// lines of the input. Afterwards the input takes the operator's console lines
+// lines of the input (the lines of an answers file, when given, come first). Afterwards the input takes the operator's console lines
 // in the words of the world-script language:
 //   admin INDEX NAME    select NAME    text2 TEXT    text3 TEXT    change    close
 // and, while the world is the simulated one, its avatars' event lines too
@@ -39,12 +39,16 @@ struct HeadlessSettings {
   std::string dataDir;
   std::optional<int64_t> seed;  // none: the time of day
   int inputFd = 0;              // where the prompts' answers and the console lines come from
+  // Lines taken before those of inputFd (the --answers file), as if typed first.
+  std::string preloadedInput;
   bool handleSignals = true;    // SIGINT and SIGTERM shut the bot down
   // Timer2's interval: a second, except in tests that shorten it.
   std::chrono::milliseconds timer2Interval{1000};
   // Called once the state object exists, before the start-up sequence: a
   // network world uses it to re-query the bot's surroundings after it logs in again.
   std::function<void(Form1&)> onFormReady;
+  // Words for a refused login's code, shown beside it (none: the bare code).
+  std::function<std::string(int32_t)> loginCodeMeaning;
 };
 
 // Where every output line goes (the console's effects, the prompts); the

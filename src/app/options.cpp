@@ -46,7 +46,7 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       arg = arg.substr(0, equals);
     }
     if (arg != "--script" && arg != "--data-dir" && arg != "--seed" && arg != "--world" && arg != "--world-file" &&
-        arg != "--player-port" && arg != "--test-timer2-ms") {
+        arg != "--player-port" && arg != "--test-timer2-ms" && arg != "--answers") {
       return Status::error("unknown option \"" + args[i] + "\"");
     }
     if (!value) {
@@ -68,6 +68,8 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       }
       options.worldHost = host;
       options.worldPort = std::to_string(*port);
+    } else if (arg == "--answers") {
+      options.answersFile = *value;
     } else if (arg == "--world-file") {
       options.worldFile = *value;
     } else if (arg == "--player-port") {
@@ -95,6 +97,9 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
     return Status::error(
         "--script runs against its own simulated world: no --world, --world-file, --simulated or --player-port");
   }
+  if (options.answersFile && options.scriptFile) {
+    return Status::error("--answers is for the bot in real time; a script answers the prompts itself");
+  }
   if (options.playerPort && (options.worldHost || options.simulated)) {
     return Status::error("--player-port is for the world kelvabot hosts itself");
   }
@@ -111,8 +116,9 @@ bool displayAvailable() {
 
 std::string usageText() {
   return "Usage: kelvabot [--headless] [--world HOST:PORT | --world-file FILE | --simulated]\n"
-         "                [--player-port N] [--data-dir DIR] [--seed N]\n"
+         "                [--player-port N] [--data-dir DIR] [--seed N] [--answers FILE]\n"
          "       kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
+         "       kelvabot roster --data-dir DIR [--remove NAME...] [--remove-guests]\n"
          "\n"
          "Without --script the bot runs in real time. With a display it opens the\n"
          "operator's console window and asks the seven start-up questions in dialog\n"
@@ -143,11 +149,17 @@ std::string usageText() {
          "  --player-port N  the hosted world's port for players (default 7777, or\n"
          "                   any free port when 7777 is taken; 0: any free port)\n"
          "  --simulated      runs against the simulated world in real time\n"
+         "  --answers FILE   reads the start-up answers (and any console lines after\n"
+         "                   them) from FILE first, then the terminal's lines\n"
          "  --test-timer2-ms N  for tests: Timer2 every N ms instead of every second\n"
          "  --help           shows this text\n"
          "\n"
+         "The roster tool lists a data folder's characters and removes the ones\n"
+         "named (kelvabot roster --help).\n"
+         "\n"
          "Exit status: 0 done, 1 login refused, 2 bad option or script line,\n"
-         "3 a data file could not be loaded.\n";
+         "3 a data file could not be loaded, 4 another kelvabot runs on the data\n"
+         "folder (or it cannot be used).\n";
 }
 
 std::string executableFolder() {

@@ -25,6 +25,10 @@ struct Options {
   std::optional<std::string> worldFile;
   std::optional<uint16_t> playerPort;
   bool simulated = false;
+  // A file whose lines come before standard input's: the seven start-up
+  // answers, then any console lines (admin 0 Kaya, ...). The operator's own
+  // lines are then read from the terminal itself.
+  std::optional<std::string> answersFile;
   // For tests only: Timer2 ticks every this many milliseconds instead of
   // every second, so a shroom regrows in seconds. The game's rules are untouched.
   std::optional<int> testTimer2Ms;

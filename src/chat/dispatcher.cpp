@@ -145,7 +145,9 @@ void onChat(Form1& form) {
     if (!matches(row, chat)) continue;
     // An administrator command from anyone else ends the line: no other row
     // is tried and nothing is said.
-    if (row.access == Access::kAdministrators && !chat.isAdmin) return;
+    const bool adminOnly = row.access == Access::kAdministrators;
+    if (adminOnly && !chat.isAdmin) return;
+    if (adminOnly) form.activityLog->record("administrator " + chat.speaker + ": " + chat.line);
     run(form, row, chat);
     return;
   }

@@ -16,6 +16,7 @@ void cmdBmessage(Form1& form, const ChatLine& chat) {
   const std::string text = chat.line.size() > 10 ? chat.line.substr(10) : std::string();
   form.console.addList1(chat.speaker + ":     " + text);
   form.MM1.restart();
+  form.activityLog->record("owner message from " + chat.speaker + ": " + text);
 }
 
 }  // namespace kelva::chat

@@ -39,6 +39,7 @@ void cmdReload(Form1& form, const ChatLine& chat) {
   const LoadResult result = initstats(form);
   if (result.outcome != LoadOutcome::kLoaded) {
     std::cerr << "kelvabot: RELOAD failed, roster unchanged: " << result.status.message() << "\n";
+    form.activityLog->record("RELOAD refused, roster unchanged: " + result.status.message());
     return;
   }
   form.sdk.Say("Stats reloaded");
@@ -93,6 +94,7 @@ void cmdRun(Form1& form, const ChatLine& chat) {
   // Fleeing is free: nothing is taken and nothing is saved.
   combat::removebattle(form, j);
   reply(form, "You ran from battle!");
+  form.activityLog->record(chat.speaker + " ran from a battle");
   const BattleSlot& slot = at(form.battles, j);
   if (slot.kind != "pvp") return;
   // The runner is told apart from the opponent by the speaker's session.

@@ -38,6 +38,7 @@ void addbattle(Form1& form, int32_t eedex, int32_t eehp, const std::string& eena
       slot.turn = 0;
       slot.kind = "battle";
       form.sdk.Whisper(session, "You are battling " + eename + ", " + num(eehp) + " HP.");
+      form.activityLog->record(nname + " started a battle with the " + eename);
       return;
     }
   }
@@ -67,6 +68,7 @@ void addpvp(Form1& form, const std::string& name1, const std::string& name2, int
       slot.kind = "pvp";
       form.sdk.Whisper(session1, "You are being attacked by " + name2 + ".");
       form.sdk.Whisper(session2, "You are attacking " + name1 + ".");
+      form.activityLog->record(name2 + " attacked " + name1);
       return;
     }
   }

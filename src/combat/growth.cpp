@@ -83,6 +83,7 @@ bool levelup(Form1& form, int32_t session, const std::string& name) {
 
   form.sdk.Whisper(session, "You are now level " + num(p.level) + ".");
   savestats(form);
+  form.activityLog->record(name + " reached level " + num(p.level));
   return true;
 }
 
@@ -109,6 +110,7 @@ void heal(Form1& form, int32_t session, const std::string& name, int32_t cost, i
   p.hp = healed;
   form.sdk.Whisper(session, "Your hp has been healed for " + num(cost) + "gp.");
   savestats(form);
+  form.activityLog->record(name + " was healed for " + num(cost) + "gp");
 }
 
 // kNoPlayer (what userpos gives for an unknown name) is ignored like an

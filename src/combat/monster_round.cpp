@@ -101,6 +101,7 @@ void Sbattle(Form1& form, int i) {
       while (*need <= 0 && levelup(form, strictLong(s.session1), s.name1)) need = stillNeeded();
     });
     step([&] { whisper("You need " + num(need.value()) + " more experience to level up."); });
+    form.activityLog->record(s.name1 + " beat the " + s.ename + ": " + num(s.egp) + "gp, " + num(s.eexp) + "exp");
     step([&] {
       savestats(form);
       removebattle(form, i);
@@ -145,6 +146,7 @@ void Sbattle(Form1& form, int i) {
   step([&] {
     whisper("You have lost " + num(lostExp.value()) + " experience and " + num(lostGold.value()) + " gp.");
   });
+  form.activityLog->record(s.name1 + " was killed by the " + s.ename);
   step([&] {
     savestats(form);
     removebattle(form, i);

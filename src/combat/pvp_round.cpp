@@ -102,8 +102,10 @@ class Round {
       whisper(winner, kKingsVerdict);
       whisper(winner, "You were killed by order of the King.");
       w.hp = 0;
+      form_.activityLog->record(winner.name + " was killed by order of the King");
     }
     savestats(form_);
+    form_.activityLog->record(winner.name + " beat and killed " + loser.name + " in a fight");
     removebattle(form_, slot_);
   }
 

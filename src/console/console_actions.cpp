@@ -67,11 +67,13 @@ void pressCommand1(Form1& form) {
   // public gift line never promises what was not given.
   if (!fitsLongWhenRounded(e) || !fitsLongWhenRounded(g)) return;
 
-  form.sdk.Say("A special gift of " + shortestDecimal(e - record.exp) + "exp and " +
-               shortestDecimal(g - record.gold) + "gp was given to " + name + ".");
+  const std::string gift = "A special gift of " + shortestDecimal(e - record.exp) + "exp and " +
+                           shortestDecimal(g - record.gold) + "gp was given to " + name + ".";
+  form.sdk.Say(gift);
   record.exp = roundToLong(e);
   record.gold = roundToLong(g);
   savestats(form);
+  form.activityLog->record("console: " + gift);
 }
 
 }  // namespace kelva::console

@@ -347,6 +347,9 @@ class NetWorldSdk::Link {
     timer_.cancel();
     if (reply.value != 0) {
       if (loginResult_) {
+        // A refused first login is final: the read still pending on this
+        // socket must not take its closing for a lost connection.
+        ++generation_;
         closeSocket();
         phase_ = Phase::kIdle;
         answerLogin(reply.value);
@@ -446,7 +449,8 @@ class NetWorldSdk::Link {
   std::thread thread_;  // last: starts once everything above exists
 };
 
-NetWorldSdk::NetWorldSdk(NetOptions options) : link_(std::make_shared<Link>(std::move(options))) {}
+NetWorldSdk::NetWorldSdk(NetOptions options)
+    : echo_(options.echo), link_(std::make_shared<Link>(std::move(options))) {}
 
 NetWorldSdk::~NetWorldSdk() = default;
 
@@ -552,6 +556,7 @@ void NetWorldSdk::deliver(const Delivery& item) {
 }
 
 void NetWorldSdk::Say(const std::string& text) {
+  if (echo_) echo_("say " + text);
   BotCall call;
   call.kind = CallKind::kSay;
   call.text = text;
@@ -559,6 +564,7 @@ void NetWorldSdk::Say(const std::string& text) {
 }
 
 void NetWorldSdk::Whisper(int32_t session, const std::string& text) {
+  if (echo_) echo_("whisper " + std::to_string(session) + " " + text);
   BotCall call;
   call.kind = CallKind::kWhisper;
   call.value = session;

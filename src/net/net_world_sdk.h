@@ -39,6 +39,9 @@ struct NetOptions {
   // Unsent output past this means the world does not read: the connection is dropped and made afresh.
   std::size_t outputLimit = 16 * 1024 * 1024;
   std::ostream* log = nullptr;  // stderr when null
+  // Shown each public line and whisper of the bot as it is sent ("say TEXT",
+  // "whisper SESSION TEXT"), so that the operator's terminal shows them.
+  std::function<void(const std::string&)> echo;
 };
 
 class NetWorldSdk : public WorldSdk {
@@ -82,6 +85,7 @@ class NetWorldSdk : public WorldSdk {
   class Link;
   struct Delivery;
   void deliver(const Delivery& item);
+  std::function<void(const std::string&)> echo_;
   std::shared_ptr<Link> link_;
   std::function<void()> reconnectHook_;
   int32_t version_ = 0;

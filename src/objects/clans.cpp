@@ -5,6 +5,7 @@
 
 #include "combat/growth.h"
 #include "data/checked.h"
+#include "data/numbers.h"
 #include "persist/persistence.h"
 #include "state/form1.h"
 
@@ -51,6 +52,7 @@ void clanHall(Form1& form, const ObjectClick& click, const ObjectDefinition& def
   });
   answer(form, click, "You joined the " + def.name + "'s clan.");
   savestats(form);
+  form.activityLog->record(click.clicker + " joined the clan " + def.name);
 }
 
 void skillTeacher(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p) {
@@ -81,6 +83,7 @@ void skillTeacher(Form1& form, const ObjectClick& click, const ObjectDefinition&
   P.skills = P.skills.empty() ? skill : P.skills + "," + skill;
   savestats(form);
   answer(form, click, "You learned " + skill + ".");
+  form.activityLog->record(click.clicker + " learned " + skill + " for " + num(def.stat4) + "gp");
 }
 
 }  // namespace kelva::objects

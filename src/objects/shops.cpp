@@ -77,6 +77,7 @@ void sellItem(Form1& form, const ObjectClick& click, const ObjectDefinition& def
   savestats(form);
   answer(form, click, bought);
   if (after == AfterAnswer::kSaveAgain) savestats(form);
+  form.activityLog->record(click.clicker + " bought " + item + " for " + num(def.param) + "gp");
 }
 
 void buyPiece(Form1& form, const ObjectClick& click, const ObjectDefinition& def, int16_t p, const PieceKind& piece) {
@@ -109,6 +110,7 @@ void buyPiece(Form1& form, const ObjectClick& click, const ObjectDefinition& def
   });
   answer(form, click, "You bought a " + entry.name + ".");
   savestats(form);
+  form.activityLog->record(click.clicker + " bought " + entry.name + " for " + num(entry.cost) + "gp");
 }
 
 void sellPiece(Form1& form, const ObjectClick& click, int16_t p, const PieceKind& piece) {
@@ -134,6 +136,7 @@ void sellPiece(Form1& form, const ObjectClick& click, int16_t p, const PieceKind
   });
   savestats(form);
   answer(form, click, piece.soldFor + num(refund) + "gp.");
+  form.activityLog->record(click.clicker + " sold " + entry.name + " for " + num(refund) + "gp");
 }
 
 }  // namespace

@@ -39,7 +39,9 @@ auto readAndParse(Form1& form, const char* fileName, Parse parse, LoadResult& re
 void save(Form1& form, const char* fileName, const std::string& bytes) {
   const std::string path = dataPath(form.dataDir, fileName);
   const Status s = form.files.replaceFile(path, bytes);
-  if (!s.isOk()) std::cerr << "kelvabot: saving " << path << " failed: " << s.message() << "\n";
+  if (s.isOk()) return;
+  std::cerr << "kelvabot: saving " << path << " failed: " << s.message() << "\n";
+  form.activityLog->record("saving " + path + " failed: " + s.message());
 }
 
 }  // namespace

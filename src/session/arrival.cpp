@@ -9,7 +9,10 @@ namespace kelva::session {
 
 void avatarArrival(Form1& form) {
   const std::string name = form.sdk.AvatarName;
-  if (userpos(form.roster, name) != kNoPlayer) return;
+  if (userpos(form.roster, name) != kNoPlayer) {
+    form.activityLog->record(name + " arrived");
+    return;
+  }
 
   // The stats file keeps a name up to its first "," and a line up to its
   // line break: such a name could not be saved and read back as itself.
@@ -30,6 +33,7 @@ void avatarArrival(Form1& form) {
   setStartingValues(form.roster[static_cast<std::size_t>(form.playerCount - 1)], name);
   form.console.addCombo1(name);
   savestats(form);
+  form.activityLog->record(name + " arrived and got a new character");
 }
 
 }  // namespace kelva::session

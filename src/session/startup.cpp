@@ -55,6 +55,7 @@ bool load(LoadResult (*loader)(Form1&), Form1& form, StartupResult& result) {
       std::cerr << "kelvabot: " << loaded.status.message() << "; starting with none\n";
       return true;
     case LoadOutcome::kFailed:
+      form.activityLog->record("refused to load: " + loaded.status.message());
       result.outcome = StartupOutcome::kDataError;
       result.message = loaded.status.message();
       return false;
@@ -93,10 +94,12 @@ StartupResult formLoad(Form1& form, Dialogs& dialogs, std::optional<int64_t> see
   if (code != 0) {
     // The code is the only report; nothing is loaded and nothing saved.
     dialogs.messageBox(num(code));
+    form.activityLog->record("the login of " + *botName + " to " + *world + " was refused with code " + num(code));
     return {StartupOutcome::kLoginRefused, code, {}};
   }
 
   form.timawwaitEnabled = true;
+  form.activityLog->record(*botName + " logged in to " + *world);
 
   if (!load(initstats, form, result)) return result;
   if (!load(loadobjects, form, result)) return result;
@@ -119,6 +122,7 @@ void formUnload(Form1& form) {
   form.sdk.Wait(1000);
   form.sdk.Destroy();
   form.sdk.Term();
+  form.activityLog->record("the bot left the world");
 }
 
 }  // namespace kelva::session

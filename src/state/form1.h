@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 
+#include "data/activity_log.h"
 #include "data/battle_slot.h"
 #include "data/catalog.h"
 #include "data/file_system.h"
@@ -43,6 +44,9 @@ class Form1 {
   FileSystem& files;
   Sound& MM1;
   const std::string dataDir;
+  // Where the game's events are recorded for the operator; nowhere unless
+  // the program sets a log (it must outlive the form).
+  ActivityLog* activityLog = &noActivityLog();
 
   // Player data.
   Roster roster{};

@@ -3,6 +3,7 @@
 // With --script it runs against the simulated world, driven by a world
 // script (see docs/world_scripts.md); otherwise it runs in real time, with the
 // operator's console window or headless (app/main/run_realtime.h).
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,12 +12,27 @@
 
 #include "app/main/run_realtime.h"
 #include "app/options.h"
+#include "app/roster_tool.h"
 #include "app/script_runner.h"
 #include "data/file_system.h"
 
 int main(int argc, char** argv) {
   using namespace kelva;
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "roster") {
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
+      std::cout << app::rosterUsageText();
+      return 0;
+    }
+    auto request = app::parseRosterArguments(rest);
+    if (!request.isOk()) {
+      std::cerr << "kelvabot roster: " << request.status().message() << "\n\n" << app::rosterUsageText();
+      return 2;
+    }
+    DiskFileSystem files;
+    return app::runRosterTool(request.value(), files, std::cout, std::cerr);
+  }
   auto parsed = app::parseOptions(args);
   if (!parsed.isOk()) {
     std::cerr << "kelvabot: " << parsed.status().message() << "\n\n" << app::usageText();

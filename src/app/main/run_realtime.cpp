@@ -1,14 +1,19 @@
 #include "app/main/run_realtime.h"
 
 #include <chrono>
+#include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <thread>
 
+#include "app/data_folder_lock.h"
 #include "app/headless.h"
+#include "app/main/activity_file_log.h"
 #include "app/main/hosted_world.h"
 #include "app/shutdown_signals.h"
 #include "data/file_system.h"
+#include "net/login_codes.h"
 #include "net/net_world_sdk.h"
 #include "session/sim_world.h"
 #include "state/form1.h"
@@ -25,26 +30,45 @@ namespace {
 // standard output as they happen.
 void printLine(const std::string& line) { std::cout << line << std::endl; }
 
+// Whether the bot runs from the terminal: asked to, given its answers in a
+// file, or with no display that opens (then with a one-line notice).
+bool runsHeadless(const Options& options) {
+  if (options.headless || options.answersFile || !displayAvailable()) return true;
+#ifdef KELVA_WITH_QT
+  if (!console::displayOpens()) {
+    std::cerr << "kelvabot: the display named in the environment cannot be opened; running headless\n";
+    return true;
+  }
+  return false;
+#else
+  std::cerr << "kelvabot: built without the console window; running headless\n";
+  return true;
+#endif
+}
+
 // Runs the bot on `world`, in the window or on the terminal.
-int runOn(int argc, char** argv, const Options& options, const std::string& dataDir, WorldSdk& world,
-          SimWorld* simulated, const std::function<void(Form1&)>& onFormReady) {
+int runOn(int argc, char** argv, const Options& options, const std::string& dataDir, const std::string& answers,
+          WorldSdk& world, SimWorld* simulated, const std::function<void(Form1&)>& onFormReady,
+          const std::function<std::string(int32_t)>& loginCodeMeaning) {
   DiskFileSystem files;
-  const bool headless = options.headless || !displayAvailable();
+  const bool headless = runsHeadless(options);
 #ifdef KELVA_WITH_QT
   if (!headless) {
     int qtArgc = argc;
-    return console::runWindow(qtArgc, argv, world, files, console::WindowSettings{dataDir, options.seed, onFormReady});
+    return console::runWindow(qtArgc, argv, world, files,
+                              console::WindowSettings{dataDir, options.seed, onFormReady, loginCodeMeaning});
   }
 #else
   (void)argc;
   (void)argv;
-  if (!headless) std::cerr << "kelvabot: built without the console window; running headless\n";
 #endif
   HeadlessSettings settings;
   settings.dataDir = dataDir;
   settings.seed = options.seed;
+  settings.preloadedInput = answers;
   if (options.testTimer2Ms) settings.timer2Interval = std::chrono::milliseconds(*options.testTimer2Ms);
   settings.onFormReady = onFormReady;
+  settings.loginCodeMeaning = loginCodeMeaning;
   return runHeadless(world, simulated, files, settings, printLine);
 }
 
@@ -54,13 +78,43 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   // Before any thread starts: Ctrl-C and SIGTERM must reach the bot's own
   // loop, which says the countdown, and never kill a worker thread's process.
   blockShutdownSignals();
+
+  // One bot per data folder: a second one would overwrite the first one's saves.
+  Result<DataFolderLock> lock = DataFolderLock::acquire(dataDir);
+  if (!lock.isOk()) {
+    std::cerr << "kelvabot: " << lock.status().message() << "\n";
+    return 4;
+  }
+  std::string answers;
+  if (options.answersFile) {
+    std::ifstream file(*options.answersFile, std::ios::binary);
+    std::ostringstream text;
+    if (file) text << file.rdbuf();
+    if (!file || file.bad()) {
+      std::cerr << "kelvabot: cannot read the answers file " << *options.answersFile << "\n";
+      return 2;
+    }
+    answers = text.str();
+  }
+
+  // The operator's record of the game, beside the data it describes. Without
+  // it the bot still plays: the game must not stop for its log.
+  std::unique_ptr<ActivityFileLog> activity;
+  if (auto opened = ActivityFileLog::open(dataDir); opened.isOk()) {
+    activity = std::move(opened.value());
+  } else {
+    std::cerr << "kelvabot: " << opened.status().message() << "; playing without it\n";
+  }
+  ActivityLog& activityLog = activity ? static_cast<ActivityLog&>(*activity) : noActivityLog();
+  auto attachLog = [&activityLog](Form1& form) { form.activityLog = &activityLog; };
+
   if (options.simulated) {
     SimWorld world(printLine);
     // Wait lets real time pass: the countdown's lines come a second apart.
     world.setSleepHook([](int32_t ms) {
       if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     });
-    return runOn(argc, argv, options, dataDir, world, &world, nullptr);
+    return runOn(argc, argv, options, dataDir, answers, world, &world, attachLog, nullptr);
   }
 
   // A world over the network: a running world server, or one hosted here.
@@ -80,18 +134,21 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
     net.port = std::to_string(hosted->botPort());
     std::cout << hosted->instructions() << std::flush;
   }
+  net.echo = printLine;
   net::NetWorldSdk world(net);
   // After a lost connection the bot is logged in again by the SDK; it then
   // looks at its surroundings afresh. The world reports every object again,
   // so the shroom cache starts empty rather than hold each shroom twice.
-  auto onFormReady = [&world](Form1& form) {
+  auto onFormReady = [&world, &attachLog](Form1& form) {
+    attachLog(form);
     world.setReconnectHook([&world, &form] {
+      form.activityLog->record("the bot logged in again after the connection to the world was lost");
       form.lastShroomIndex = -1;
       form.cellSequence = CellSequenceTable{};
       world.Query(form.homeSectorX, form.homeSectorZ, form.cellSequence);
     });
   };
-  return runOn(argc, argv, options, dataDir, world, nullptr, onFormReady);
+  return runOn(argc, argv, options, dataDir, answers, world, nullptr, onFormReady, net::loginCodeMeaning);
 }
 
 }  // namespace kelva::app

@@ -3,10 +3,18 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
 #include "app/event_router.h"
+#include "app/explained_dialogs.h"
 #include "app/shutdown_signals.h"
 #include "console/qt/console_window.h"
 #include "session/startup.h"
@@ -14,6 +22,43 @@
 #include "state/held_outputs.h"
 
 namespace kelva::console {
+
+namespace {
+
+// Whether the Wayland compositor's socket takes a connection.
+bool waylandSocketOpens(const char* display) {
+  std::string path = display;
+  if (path.front() != '/') {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime) return false;
+    path = std::string(runtime) + "/" + path;
+  }
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+bool displayOpens() {
+  // Qt aborts the program when it cannot open its display, so the bot tries
+  // the display itself first, the way Qt will: X11 when DISPLAY is named.
+  const char* x11 = std::getenv("DISPLAY");
+  if (x11 && *x11) {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool ok = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return ok;
+  }
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return wayland && *wayland && waylandSocketOpens(wayland);
+}
 
 int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const WindowSettings& settings) {
   QApplication app(argc, argv);
@@ -37,7 +82,8 @@ int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const 
 
   // The prompts run their own event loops, so Timer1 and Timer2 already tick
   // while the operator answers them.
-  const session::StartupResult started = session::formLoad(*form, window, settings.seed);
+  app::ExplainedDialogs dialogs(window, settings.loginCodeMeaning);
+  const session::StartupResult started = session::formLoad(*form, dialogs, settings.seed);
   switch (started.outcome) {
     case session::StartupOutcome::kRunning:
       break;

@@ -26,7 +26,13 @@ struct WindowSettings {
   // Called once the state object exists, before the start-up sequence: a
   // network world uses it to re-query the bot's surroundings after it logs in again.
   std::function<void(Form1&)> onFormReady;
+  // Words for a refused login's code, shown beside it (none: the bare code).
+  std::function<std::string(int32_t)> loginCodeMeaning;
 };
+
+// Whether a window can be opened on the display the environment names: the
+// X server (or Wayland compositor) is there and takes the connection.
+bool displayOpens();
 
 // Runs the program until the window is closed; returns the exit status: 0
 // closed (or a prompt cancelled), 1 the login was refused, 3 a data file

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Start-up failures the operator must understand at once:
+# - a refused login ends with status 1, says on the terminal and in the
+#   message box what the code means, and never talks of logging in again;
+# - a DISPLAY that cannot be opened makes the bot run headless, with a
+#   one-line notice, instead of aborting inside the window toolkit.
+#
+# Usage: startup_failures_test.sh KELVABOT
+set -uo pipefail
+kelvabot=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# The refusal races the closing of the bot's connection: try it a few times.
+for run in 1 2 3 4 5; do
+  mkdir -p "$work/refused$run"
+  printf '%s\n' 1 wrong DemoWorld Bot 0 0 0 |
+    timeout 30 "$kelvabot" --headless --player-port 0 --data-dir "$work/refused$run" >"$work/out" 2>"$work/err"
+  status=$?
+  [[ $status == 1 ]] || fail "refused login, run $run: status $status, not 1"
+  words="the world knows no bot account with this citizen number and password"
+  grep -qx "messagebox 1: $words" "$work/out" || fail "refused login, run $run: the message box does not say why"
+  grep -q "the login was refused with code 1: $words" "$work/err" || fail "refused login, run $run: stderr does not say why"
+  if grep -q "logging in again\|still not back" "$work/err"; then
+    fail "refused login, run $run: it speaks of logging in again"
+    cat "$work/err"
+  fi
+done
+
+# No X server answers on display 97 here.
+mkdir -p "$work/nodisplay"
+printf '%s\n' 1 pw Demo Bot 0 0 0 close |
+  DISPLAY=:97 WAYLAND_DISPLAY= timeout 30 "$kelvabot" --simulated --data-dir "$work/nodisplay" >"$work/out" 2>"$work/err"
+status=$?
+[[ $status == 0 ]] || fail "unopenable display: status $status, not 0"
+notices=$(grep -c "cannot be opened; running headless" "$work/err")
+[[ $notices == 1 ]] || fail "unopenable display: $notices notices, not one"
+grep -q "^say One...$" "$work/out" || fail "unopenable display: the bot did not run headless to its countdown"
+
+if ((failures > 0)); then
+  exit 1
+fi
+echo "PASS: a refused login is explained without retries; an unopenable display falls back to headless"
