@@ -269,7 +269,10 @@ int main(int argc, char** argv) {
         // looks players up in slots 0 to 100 only), that there is none.
         bool stats = line.rfind("Kelvabot whispers: stats: ", 0) == 0;
         bool reborn = line == "Kelvabot whispers: You have been born again!";
-        if (stats || reborn || line == "Kelvabot whispers: You do not have a character.") {
+        // /reset says "charecter", as the game always has.
+        bool none = line == "Kelvabot whispers: You do not have a character." ||
+                    line == "Kelvabot whispers: You do not have a charecter.";
+        if (stats || reborn || none) {
           if (!stats && !reborn) ++noCharacter;
           if (p.waiting.empty()) {
             ++unexpected;
