@@ -83,8 +83,9 @@ void BenchFolder::write(const std::string& name, const std::string& bytes) const
 }
 
 Bot::Bot(FileSystem& files, const std::string& dataDir) : world([this](const std::string&) { ++transcriptLines; }) {
-  form = std::make_unique<Form1>(world, files, console, console, dataDir);
-  router = std::make_unique<app::EventRouter>(*form);
+  held = std::make_unique<HeldOutputs>(world, console, console);
+  form = std::make_unique<Form1>(*held, files, *held, *held, dataDir);
+  router = std::make_unique<app::EventRouter>(*form, held.get());
   world.StartBot(1, "pw", "Bench", "kelvabot", "Bench", 0, 0, 0, 0, 0);
 }
 

@@ -13,6 +13,7 @@
 #include "session/sim_world.h"
 #include "state/console_model.h"
 #include "state/form1.h"
+#include "state/held_outputs.h"
 
 namespace kelva::bench {
 
@@ -54,12 +55,14 @@ class DiscardingFileSystem : public FileSystem {
   Status replaceFile(const std::string&, const std::string&) override { return Status::ok(); }
 };
 
-// A logged-in bot on a simulated world whose transcript is only counted.
+// A logged-in bot on a simulated world whose transcript is only counted,
+// built as the program builds it: its outputs held until each round's saves.
 struct Bot {
   Bot(FileSystem& files, const std::string& dataDir);
   std::size_t transcriptLines = 0;
   SimWorld world;
   SilentConsole console;
+  std::unique_ptr<HeldOutputs> held;
   std::unique_ptr<Form1> form;
   std::unique_ptr<app::EventRouter> router;
 };

@@ -6,10 +6,12 @@
 #include "chat/dispatcher.h"
 #include "combat/battle_table.h"
 #include "objects/object_click.h"
+#include "persist/persistence.h"
 #include "persist/timer2.h"
 #include "session/arrival.h"
 #include "session/object_cache.h"
 #include "state/form1.h"
+#include "state/held_outputs.h"
 
 namespace kelva::app {
 
@@ -30,51 +32,77 @@ void guarded(const char* handler, F&& f) {
 
 }  // namespace
 
-EventRouter::EventRouter(Form1& form) : form_(form) { form_.sdk.setEventHandler(this); }
+EventRouter::EventRouter(Form1& form, HeldOutputs* held) : form_(form), held_(held) {
+  form_.sdk.setEventHandler(this);
+  // A pump in the middle of a round (the player-versus-player round's) sends
+  // what is held first, and so writes what those messages report.
+  if (held_) held_->setBeforeEarlySend([this] { commitSaves(form_); });
+}
 
 EventRouter::~EventRouter() {
   if (form_.sdk.eventHandler() == this) form_.sdk.setEventHandler(nullptr);
+  if (held_) held_->setBeforeEarlySend(nullptr);
+}
+
+template <typename F>
+void EventRouter::round(const char* handler, F&& f) {
+  PendingSaves& pending = form_.pendingSaves;
+  const bool outermost = pending.openRounds == 0;
+  if (outermost && held_) held_->hold();
+  ++pending.openRounds;
+  guarded(handler, f);
+  --pending.openRounds;
+  if (outermost) endRound();
+}
+
+void EventRouter::endRound() {
+  guarded("saving", [&] { commitSaves(form_); });
+  if (held_) guarded("sending", [&] { held_->release(); });
+}
+
+void EventRouter::consoleAction(const char* what, const std::function<void()>& action) {
+  round(what, action);
 }
 
 void EventRouter::timawwaitTick() {
   if (!form_.timawwaitEnabled) return;
-  guarded("timawwait", [&] { form_.sdk.Wait(0); });
+  round("timawwait", [&] { form_.sdk.Wait(0); });
 }
 
 void EventRouter::timer1Tick() {
-  guarded("Timer1", [&] { combat::battleTick(form_); });
+  round("Timer1", [&] { combat::battleTick(form_); });
 }
 
 void EventRouter::timer2Tick() {
-  guarded("Timer2", [&] { persist::timer2Tick(form_); });
+  round("Timer2", [&] { persist::timer2Tick(form_); });
 }
 
 void EventRouter::onAvatarAdd() {
-  guarded("avatar arrival", [&] { session::avatarArrival(form_); });
+  round("avatar arrival", [&] { session::avatarArrival(form_); });
 }
 void EventRouter::onChat() {
-  guarded("chat", [&] { chat::onChat(form_); });
+  round("chat", [&] { chat::onChat(form_); });
 }
 void EventRouter::onAvatarClick() {
-  guarded("avatar click", [&] { combat::avatarClick(form_); });
+  round("avatar click", [&] { combat::avatarClick(form_); });
 }
 void EventRouter::onObjectClick() {
-  guarded("object click", [&] { objects::objectClick(form_); });
+  round("object click", [&] { objects::objectClick(form_); });
 }
 void EventRouter::onCellBegin() {
-  guarded("cell begin", [&] { session::cellBegin(form_); });
+  round("cell begin", [&] { session::cellBegin(form_); });
 }
 void EventRouter::onCellObject() {
-  guarded("cell object", [&] { session::cellObject(form_); });
+  round("cell object", [&] { session::cellObject(form_); });
 }
 void EventRouter::onObjectAdd() {
-  guarded("object add", [&] { session::objectAdd(form_); });
+  round("object add", [&] { session::objectAdd(form_); });
 }
 void EventRouter::onObjectDelete() {
-  guarded("object delete", [&] { session::objectDelete(form_); });
+  round("object delete", [&] { session::objectDelete(form_); });
 }
 void EventRouter::onQueryComplete() {
-  guarded("query complete", [&] { session::queryComplete(form_); });
+  round("query complete", [&] { session::queryComplete(form_); });
 }
 
 }  // namespace kelva::app

@@ -8,12 +8,21 @@
 // tick (combat), object clicks (objects), regrowth and backups (persist).
 // Each handler is a boundary: a failure that escapes the game's own
 // containment is logged to stderr there and the bot goes on.
+//
+// Each handler is also a round of its own unless it runs inside one: one
+// pump of the world with every event it delivers, one Timer1 or Timer2 tick,
+// one console action. The saves a round asks for are written once at its
+// end (group commit), and the bot's outputs of the round, held by
+// HeldOutputs when the form is built on one, leave only after that.
 #pragma once
+
+#include <functional>
 
 #include "state/world_sdk.h"
 
 namespace kelva {
 class Form1;
+class HeldOutputs;
 }
 
 namespace kelva::app {
@@ -22,7 +31,9 @@ class EventRouter : public WorldEvents {
  public:
   // Becomes the event handler of `form`'s world SDK. `form` must outlive the
   // router; on destruction the router stops receiving events.
-  explicit EventRouter(Form1& form);
+  // With `held`, which must be `form`'s world SDK, console view and sound,
+  // the outputs of each round are held until its saves are written.
+  explicit EventRouter(Form1& form, HeldOutputs* held = nullptr);
   ~EventRouter() override;
   EventRouter(const EventRouter&) = delete;
   EventRouter& operator=(const EventRouter&) = delete;
@@ -31,6 +42,10 @@ class EventRouter : public WorldEvents {
   void timawwaitTick();
   void timer1Tick();
   void timer2Tick();
+
+  // Runs an operator's console action ("Change", picking a name) as a round
+  // of its own. `what` names it in the log if it fails.
+  void consoleAction(const char* what, const std::function<void()>& action);
 
   // Event handlers (WorldEvents).
   void onAvatarAdd() override;
@@ -44,7 +59,14 @@ class EventRouter : public WorldEvents {
   void onQueryComplete() override;
 
  private:
+  // Runs `f` under the failure boundary, as a round unless one is open.
+  template <typename F>
+  void round(const char* handler, F&& f);
+  // The end of the outermost round: its saves, then its outputs.
+  void endRound();
+
   Form1& form_;
+  HeldOutputs* held_;
 };
 
 }  // namespace kelva::app

@@ -18,6 +18,7 @@
 #include "session/sim_world.h"
 #include "session/startup.h"
 #include "state/form1.h"
+#include "state/held_outputs.h"
 
 namespace kelva::app {
 
@@ -116,16 +117,6 @@ class TerminalDialogs : public Dialogs {
   const LineSink& out_;
 };
 
-// A console action of the operator: a failure is reported and the bot goes on.
-template <typename F>
-void operatorAction(const char* what, F&& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    std::cerr << "kelvabot: " << what << " failed: " << e.what() << "\n";
-  }
-}
-
 // Queues the event of an avatar's line in the simulated world; false when the
 // line is no event line.
 bool queueWorldEvent(SimWorld& world, const ScriptLine& line) {
@@ -167,8 +158,10 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
   bool stopRequested = false;
 
   TranscriptConsole console([&out](const std::string& line) { out(line); });
-  auto form = std::make_unique<Form1>(world, files, console, console, settings.dataDir);
-  EventRouter router(*form);
+  // The bot's outputs of each round wait here until its saves are written.
+  HeldOutputs held(world, console, console);
+  auto form = std::make_unique<Form1>(held, files, held, held, settings.dataDir);
+  EventRouter router(*form, &held);
   if (settings.onFormReady) settings.onFormReady(*form);
 
   // Timer1 and Timer2 run from the start, while the prompts wait too.
@@ -218,7 +211,7 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
           form->console.Text1[static_cast<std::size_t>(line.number)] = line.name;
           break;
         case ScriptCommand::kSelect:
-          operatorAction("selecting a name", [&] { console::selectCombo1(*form, line.name); });
+          router.consoleAction("selecting a name", [&] { console::selectCombo1(*form, line.name); });
           break;
         case ScriptCommand::kText2:
           form->console.Text2 = line.text;
@@ -227,7 +220,7 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
           form->console.Text3 = line.text;
           break;
         case ScriptCommand::kChange:
-          operatorAction("Change", [&] { console::pressCommand1(*form); });
+          router.consoleAction("Change", [&] { console::pressCommand1(*form); });
           break;
         case ScriptCommand::kClose:
           closed = true;

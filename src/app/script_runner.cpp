@@ -295,8 +295,9 @@ ScriptRunner::ScriptRunner(FileSystem& files, ScriptSettings settings, std::ostr
       settings_(std::move(settings)),
       world_([this](const std::string& line) { print(line); }),
       console_([this](const std::string& line) { print(line); }),
-      form_(std::make_unique<Form1>(world_, files, console_, console_, settings_.dataDir)),
-      router_(std::make_unique<EventRouter>(*form_)) {}
+      held_(world_, console_, console_),
+      form_(std::make_unique<Form1>(held_, files, held_, held_, settings_.dataDir)),
+      router_(std::make_unique<EventRouter>(*form_, &held_)) {}
 
 ScriptRunner::~ScriptRunner() = default;
 
@@ -428,7 +429,8 @@ std::optional<int> ScriptRunner::execute(const ScriptLine& line, int lineNumber)
       form.console.Text1[static_cast<std::size_t>(line.number)] = line.name;
       return std::nullopt;
     case ScriptCommand::kSelect:
-      operatorAction("selecting a name", [&] { console::selectCombo1(form, line.name); });
+      router_->consoleAction("selecting a name",
+                             [&] { operatorAction("selecting a name", [&] { console::selectCombo1(form, line.name); }); });
       return std::nullopt;
     case ScriptCommand::kText2:
       form.console.Text2 = line.text;
@@ -437,7 +439,8 @@ std::optional<int> ScriptRunner::execute(const ScriptLine& line, int lineNumber)
       form.console.Text3 = line.text;
       return std::nullopt;
     case ScriptCommand::kChange:
-      operatorAction("Change", [&] { console::pressCommand1(form); });
+      router_->consoleAction("Change",
+                             [&] { operatorAction("Change", [&] { console::pressCommand1(form); }); });
       return std::nullopt;
     case ScriptCommand::kClose:
       // Closing before login is the operator cancelling the prompts: the

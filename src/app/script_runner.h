@@ -25,6 +25,7 @@
 #include "data/result.h"
 #include "session/sim_world.h"
 #include "state/console_model.h"
+#include "state/held_outputs.h"
 
 namespace kelva {
 class Form1;
@@ -147,6 +148,8 @@ class ScriptRunner {
   ScriptSettings settings_;
   SimWorld world_;
   TranscriptConsole console_;
+  // The bot's outputs of each round wait here until its saves are written.
+  HeldOutputs held_;
   std::unique_ptr<Form1> form_;
   std::unique_ptr<EventRouter> router_;
   bool loginSeen_ = false;

@@ -95,7 +95,9 @@ void Sbattle(Form1& form, int i) {
       auto stillNeeded = [&] { return subLong(mulLong(player().level, 100), player().exp); };
       need = stillNeeded();
       // levelup finds the player by name; when it cannot raise the level
-      // (the name is gone, or is someone else's now) the loop stops.
+      // (the name is gone, or is someone else's now) the loop stops. Its
+      // saves are made one: a large reward levels up thousands of times.
+      LevelupSaves saves(form, s.name1);
       while (*need <= 0 && levelup(form, strictLong(s.session1), s.name1)) need = stillNeeded();
     });
     step([&] { whisper("You need " + num(need.value()) + " more experience to level up."); });

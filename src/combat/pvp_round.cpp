@@ -87,9 +87,13 @@ class Round {
 
     auto stillNeeded = [&] { return subLong(mulLong(w.level, 100), w.exp); };
     int32_t need = stillNeeded();
-    // levelup finds the winner by name; when it cannot raise the level (the
-    // name is gone, or is someone else's now) the loop stops.
-    while (need <= 0 && levelup(form_, strictLong(winner.session), winner.name)) need = stillNeeded();
+    {
+      // levelup finds the winner by name; when it cannot raise the level
+      // (the name is gone, or is someone else's now) the loop stops. Its
+      // saves are made one: a large reward levels up thousands of times.
+      LevelupSaves saves(form_, winner.name);
+      while (need <= 0 && levelup(form_, strictLong(winner.session), winner.name)) need = stillNeeded();
+    }
     whisper(winner, "You need " + num(need) + " more experience to level up.");
 
     // The King judges the winner with the level just reached, whoever

@@ -23,6 +23,8 @@ class StatsFileCache {
   // formatStatsFile(roster, playerCount) makes it. The reference stays valid
   // until the next call.
   const std::string& format(const Roster& roster, int playerCount);
+  // The bytes of the last format, unchanged since; empty before the first.
+  const std::string& lastFormatted() const { return file_; }
 
  private:
   std::vector<PlayerRecord> madeFrom_;  // slot i's record when line i was made

@@ -1,8 +1,11 @@
 #include "persist/persistence.h"
 
+#include <exception>
 #include <iostream>
+#include <utility>
 
 #include "data/catalog_file.h"
+#include "data/checked.h"
 #include "data/objects_file.h"
 #include "data/stats_file.h"
 #include "state/form1.h"
@@ -15,6 +18,7 @@ namespace {
 template <typename Parse>
 auto readAndParse(Form1& form, const char* fileName, Parse parse, LoadResult& result)
     -> decltype(parse(std::string_view(), std::string())) {
+  commitSaves(form);
   const std::string path = dataPath(form.dataDir, fileName);
   auto read = form.files.readFile(path);
   if (!read.isOk()) {
@@ -57,7 +61,18 @@ LoadResult initstats(Form1& form) {
 }
 
 void savestats(Form1& form) {
-  save(form, kStatsFileName, form.statsCache.format(form.roster, form.playerCount));
+  PendingSaves& pending = form.pendingSaves;
+  if (pending.openRounds == 0) {
+    save(form, kStatsFileName, form.statsCache.format(form.roster, form.playerCount));
+    return;
+  }
+  if (pending.levelupSlot >= 0) {
+    pending.levelupRecord = at(form.roster, pending.levelupSlot);
+    pending.levelupSaveAsked = true;
+    return;
+  }
+  form.statsCache.format(form.roster, form.playerCount);
+  pending.stats = true;
 }
 
 LoadResult loadarwe(Form1& form) {
@@ -71,7 +86,12 @@ LoadResult loadarwe(Form1& form) {
 }
 
 void savearwe(Form1& form) {
-  save(form, kCatalogFileName, formatCatalogFile(form.catalog, form.lastCatalogIndex));
+  std::string bytes = formatCatalogFile(form.catalog, form.lastCatalogIndex);
+  if (form.pendingSaves.openRounds == 0) {
+    save(form, kCatalogFileName, bytes);
+  } else {
+    form.pendingSaves.catalog = std::move(bytes);
+  }
 }
 
 LoadResult loadobjects(Form1& form) {
@@ -85,10 +105,68 @@ LoadResult loadobjects(Form1& form) {
 }
 
 void saveobjects(Form1& form) {
-  save(form, kObjectsFileName, formatObjectsFile(form.objectDefinitions, form.lastObjectIndex));
+  std::string bytes = formatObjectsFile(form.objectDefinitions, form.lastObjectIndex);
+  if (form.pendingSaves.openRounds == 0) {
+    save(form, kObjectsFileName, bytes);
+  } else {
+    form.pendingSaves.objects = std::move(bytes);
+  }
+}
+
+void commitSaves(Form1& form) {
+  PendingSaves& pending = form.pendingSaves;
+  // Each is forgotten before it is written: a failed write is reported and
+  // the next save of that file tries again, as without a round.
+  if (pending.stats) {
+    pending.stats = false;
+    save(form, kStatsFileName, form.statsCache.lastFormatted());
+  }
+  if (pending.catalog) {
+    const std::string bytes = std::move(*pending.catalog);
+    pending.catalog.reset();
+    save(form, kCatalogFileName, bytes);
+  }
+  if (pending.objects) {
+    const std::string bytes = std::move(*pending.objects);
+    pending.objects.reset();
+    save(form, kObjectsFileName, bytes);
+  }
+}
+
+LevelupSaves::LevelupSaves(Form1& form, const std::string& name) : form_(form) {
+  PendingSaves& pending = form_.pendingSaves;
+  if (pending.openRounds == 0 || pending.levelupSlot >= 0) return;
+  const int16_t slot = userpos(form_.roster, name);
+  if (slot == kNoPlayer) return;
+  pending.levelupSlot = slot;
+  pending.levelupSaveAsked = false;
+  active_ = true;
+}
+
+LevelupSaves::~LevelupSaves() {
+  if (!active_) return;
+  PendingSaves& pending = form_.pendingSaves;
+  const int slot = pending.levelupSlot;
+  pending.levelupSlot = -1;
+  if (!pending.levelupSaveAsked) return;
+  pending.levelupSaveAsked = false;
+  // The bytes of the last save of the run: the record as it was then, and
+  // every other record as it is now (none changed since). The record is
+  // put back at once; a level-up that failed after that save keeps its
+  // changes in memory, as it does without a round.
+  PlayerRecord& record = form_.roster[static_cast<std::size_t>(slot)];
+  std::swap(record, pending.levelupRecord);
+  try {
+    form_.statsCache.format(form_.roster, form_.playerCount);
+    pending.stats = true;
+  } catch (const std::exception& e) {
+    std::cerr << "kelvabot: saving the level-ups failed: " << e.what() << "\n";
+  }
+  std::swap(record, pending.levelupRecord);
 }
 
 void writeBackups(Form1& form) {
+  commitSaves(form);
   save(form, kStatsBackupFileName, form.statsCache.format(form.roster, form.playerCount));
   save(form, kCatalogBackupFileName, formatCatalogFile(form.catalog, form.lastCatalogIndex));
   save(form, kObjectsBackupFileName, formatObjectsFile(form.objectDefinitions, form.lastObjectIndex));

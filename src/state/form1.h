@@ -26,6 +26,7 @@
 #include "data/shroom_entry.h"
 #include "data/stats_cache.h"
 #include "state/console_model.h"
+#include "state/pending_saves.h"
 #include "state/world_sdk.h"
 
 namespace kelva {
@@ -53,6 +54,8 @@ class Form1 {
   // The stats file as last formatted, so that a save formats only the
   // characters that changed since.
   StatsFileCache statsCache;
+  // What the round under way has asked to save.
+  PendingSaves pendingSaves;
   Catalog catalog{};
   int16_t lastCatalogIndex = -1;
   ObjectDefinitions objectDefinitions{};

@@ -133,10 +133,11 @@ void ConsoleWindow::attach(Form1& form, app::EventRouter& router) {
   // included, and never for the program's own changes to the list.
   connect(combo1_, &QComboBox::activated, this,
           [this](int index) {
-            operatorAction("selecting a name", [&] { selectCombo1(*form_, fromQ(combo1_->itemText(index))); });
+            router_->consoleAction("selecting a name",
+                                   [&] { selectCombo1(*form_, fromQ(combo1_->itemText(index))); });
           });
   connect(command1_, &QPushButton::clicked, this,
-          [this] { operatorAction("Change", [&] { pressCommand1(*form_); }); });
+          [this] { router_->consoleAction("Change", [&] { pressCommand1(*form_); }); });
 
   connect(timer1_, &QTimer::timeout, this, [this] { router_->timer1Tick(); });
   connect(timer2_, &QTimer::timeout, this, [this] { router_->timer2Tick(); });

@@ -19,6 +19,7 @@
 #include "console/qt/console_window.h"
 #include "session/startup.h"
 #include "state/form1.h"
+#include "state/held_outputs.h"
 
 namespace kelva::console {
 
@@ -62,8 +63,10 @@ bool displayOpens() {
 int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const WindowSettings& settings) {
   QApplication app(argc, argv);
   ConsoleWindow window(settings.dataDir);
-  auto form = std::make_unique<Form1>(world, files, window, window, settings.dataDir);
-  app::EventRouter router(*form);
+  // The bot's outputs of each round wait here until its saves are written.
+  HeldOutputs held(world, window, window);
+  auto form = std::make_unique<Form1>(held, files, held, held, settings.dataDir);
+  app::EventRouter router(*form, &held);
   window.attach(*form, router);
   if (settings.onFormReady) settings.onFormReady(*form);
 
