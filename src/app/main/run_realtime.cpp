@@ -59,6 +59,9 @@ int runOn(int argc, char** argv, const Options& options, const std::string& data
                               console::WindowSettings{dataDir, options.seed, onFormReady, loginCodeMeaning});
   }
 #else
+  // Built without the window: the bot runs on the terminal whatever the
+  // options said (runsHeadless has told the operator so).
+  (void)headless;
   (void)argc;
   (void)argv;
 #endif
