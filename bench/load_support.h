@@ -1,7 +1,11 @@
-// What the load runs share: latencies in a histogram, and the CPU time and
-// load average read from /proc.
+// What the load runs share: a player's socket on loopback, latencies in a
+// histogram, and the CPU time and load average read from /proc.
 #pragma once
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +17,29 @@
 #include <vector>
 
 namespace kelva::bench {
+
+// A connection to `port` on loopback with Nagle's delay off, or -1.
+inline int connectTo(uint16_t port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return fd;
+}
+
+// Sends one line; a load run counts what comes back, not what fails to go.
+inline void sendLine(int fd, const std::string& line) {
+  std::string bytes = line + "\n";
+  ssize_t ignored = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  (void)ignored;
+}
 
 // Latencies in tenths of a millisecond up to 20 s; a run may collect
 // millions of them.

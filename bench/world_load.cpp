@@ -69,26 +69,8 @@ struct Player {
   Clock::time_point nextSend;
 };
 
-int connectTo(uint16_t port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  return fd;
-}
-
-void sendLine(int fd, const std::string& line) {
-  std::string bytes = line + "\n";
-  ssize_t ignored = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-  (void)ignored;
-}
+using kelva::bench::connectTo;
+using kelva::bench::sendLine;
 
 struct Options {
   std::string run = "stats";
