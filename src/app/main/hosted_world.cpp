@@ -36,6 +36,11 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
     // (a player port the operator asked for stays as asked).
     if (!playerPort) options.playerPort = 0;
     options.webPort = 0;
+    // The first try may have opened some ports and queued their accepts on
+    // the io_context; those go with it, never run, and the second try gets
+    // a fresh one.
+    server.reset();
+    hosted->runner_ = std::make_unique<Runner>();
     server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
     opened = server->start();
   }
