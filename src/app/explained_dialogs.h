@@ -35,7 +35,8 @@ class ExplainedDialogs : public Dialogs {
       inner_.messageBox(text);
       return;
     }
-    std::cerr << "kelvabot: the login was refused with code " << text << ": " << words << "\n";
+    // One insertion, so that a hosted world's log lines cannot split it.
+    std::cerr << ("kelvabot: the login was refused with code " + text + ": " + words + "\n");
     inner_.messageBox(text + ": " + words);
   }
 

@@ -50,7 +50,9 @@ struct ConnectionHub {
         guards(connectionLimits, maxPlayers, [this](const std::string& line) { log(line); }), log_(logStream),
         writeTimer_(context) {}
 
-  void log(const std::string& line) { log_ << "kelva-world: " << line << std::endl; }
+  // One insertion for the whole line: the bot that hosts the world writes
+  // to the same terminal from another thread, and lines must not interleave.
+  void log(const std::string& line) { log_ << ("kelva-world: " + line + "\n") << std::flush; }
 
   // Output is written in rounds: a connection sent lines is noted here, and
   // one round writes each noted connection's lines with one call, however
