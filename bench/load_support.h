@@ -9,12 +9,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <iostream>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "world/child_process.h"
 
 namespace kelva::bench {
 
@@ -94,6 +98,18 @@ inline double loadAverage() {
   double one = 0;
   in >> one;
   return one;
+}
+
+// Gives the bot on `bot` the seven start-up answers of the load world and
+// waits for it to be in the world; false (and says why) when it is not.
+inline bool logInLoadBot(kelva::testing::ChildProcess& bot, kelva::testing::ChildProcess& server) {
+  for (const char* answer : {"1", "pw", "LoadWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
+  if (!bot.waitForOutput("Complete", std::chrono::seconds(10)) &&
+      server.errorText().find("logged in as session") == std::string::npos) {
+    std::cerr << "the bot did not log in:\n" << bot.errorText();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kelva::bench

@@ -146,12 +146,7 @@ int main(int argc, char** argv) {
   ChildProcess bot({botPath, "--headless", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
                     (dir / "data").string()},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
-  for (const char* answer : {"1", "pw", "LoadWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
-  if (!bot.waitForOutput("Complete", std::chrono::seconds(10)) &&
-      server.errorText().find("logged in as session") == std::string::npos) {
-    std::cerr << "the bot did not log in:\n" << bot.errorText();
-    return 1;
-  }
+  if (!kelva::bench::logInLoadBot(bot, server)) return 1;
 
   std::vector<Player> crowd(static_cast<std::size_t>(players));
   for (int i = 0; i < players; ++i) {

@@ -194,14 +194,7 @@ int main(int argc, char** argv) {
   ChildProcess bot({KELVABOT_PATH, "--headless", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
                     (dir / "data").string()},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
-  for (const char* answer : {"1", "pw", "LoadWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
-  const Clock::time_point botDeadline = Clock::now() + std::chrono::seconds(10);
-  while (server.errorText().find("logged in as session") == std::string::npos && Clock::now() < botDeadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  if (server.errorText().find("logged in as session") == std::string::npos) {
-    std::cerr << "the bot did not log in:\n" << bot.errorText();
-    return 1;
-  }
+  if (!kelva::bench::logInLoadBot(bot, server)) return 1;
 
   asio::io_context io;
   // The bot makes characters only once it has started up: a first player

@@ -124,12 +124,7 @@ int main(int argc, char** argv) {
   ChildProcess bot({KELVABOT_PATH, "--headless", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
                     (dir / "data").string()},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
-  for (const char* answer : {"1", "pw", "LoadWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
-  if (!bot.waitForOutput("Complete", std::chrono::seconds(10)) &&
-      server.errorText().find("logged in as session") == std::string::npos) {
-    std::cerr << "the bot did not log in:\n" << bot.errorText();
-    return 1;
-  }
+  if (!kelva::bench::logInLoadBot(bot, server)) return 1;
 
   // The watching bot, logged in before the crowd comes.
   int watcher = connectTo(botPort);
