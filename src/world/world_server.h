@@ -75,4 +75,12 @@ class WorldServer {
   std::unique_ptr<Impl> impl_;
 };
 
+// Runs the world's event loop until it stops, in turns: a turn takes every
+// line, answer and timer that is ready and writes what they produced; the
+// next turn starts no sooner than `kTurn` after this one began. An idle
+// world sleeps until something arrives and answers it at once; a busy one
+// looks at its sockets a few hundred times a second instead of once per
+// line, so each look finds many lines and each write carries many.
+void runInTurns(boost::asio::io_context& io);
+
 }  // namespace kelva::world

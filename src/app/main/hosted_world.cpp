@@ -50,7 +50,7 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   hosted->webPort_ = server->webPort();
   hosted->runner_->server = std::move(server);
   Runner* runner = hosted->runner_.get();
-  runner->thread = std::thread([runner] { runner->io.run(); });
+  runner->thread = std::thread([runner] { world::runInTurns(runner->io); });
   return hosted;
 }
 

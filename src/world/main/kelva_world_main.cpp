@@ -187,6 +187,6 @@ int main(int argc, char** argv) {
   signals.async_wait([&](boost::system::error_code ec, int) {
     if (!ec) server.stop();
   });
-  io.run();
+  kelva::world::runInTurns(io);
   return 0;
 }
