@@ -104,6 +104,31 @@ void ConnectionHub::noteOutput(std::shared_ptr<SocketConnection> connection) {
   });
 }
 
+void ConnectionHub::noteOutputAfter(std::shared_ptr<SocketConnection> connection, std::chrono::milliseconds hold) {
+  held_.emplace_back(std::chrono::steady_clock::now() + hold, std::move(connection));
+  if (!holdTimerSet_) armHoldTimer();
+}
+
+void ConnectionHub::endHolds() {
+  const auto now = std::chrono::steady_clock::now();
+  while (!held_.empty() && held_.front().first <= now) {
+    std::shared_ptr<SocketConnection> c = std::move(held_.front().second);
+    held_.pop_front();
+    // A round may have written the held line already, with a later one.
+    if (!c->closed_ && !c->writing_ && !c->pending_.empty()) c->waitForRound();
+  }
+  if (!held_.empty()) armHoldTimer();
+}
+
+void ConnectionHub::armHoldTimer() {
+  holdTimerSet_ = true;
+  holdTimer_.expires_at(held_.front().first);
+  holdTimer_.async_wait([this](const ErrorCode& ec) {
+    holdTimerSet_ = false;
+    if (!ec && !stopped) endHolds();
+  });
+}
+
 void ConnectionHub::writeNoted() {
   const auto began = std::chrono::steady_clock::now();
   writePosted_ = false;
@@ -219,16 +244,24 @@ void SocketConnection::turnAway(std::string_view message, const std::string& rea
 void SocketConnection::send(std::string_view line) { send({line}); }
 
 void SocketConnection::send(std::initializer_list<std::string_view> parts) {
-  if (closed_ || closing_) return;
+  if (queue(parts) && !writing_) waitForRound();
+}
+
+void SocketConnection::sendSoon(std::initializer_list<std::string_view> parts, std::chrono::milliseconds hold) {
+  if (queue(parts) && !writing_ && !noted_) hub_.noteOutputAfter(shared_from_this(), hold);
+}
+
+bool SocketConnection::queue(std::initializer_list<std::string_view> parts) {
+  if (closed_ || closing_) return false;
   std::size_t size = std::char_traits<char>::length(lineEnd_);
   for (std::string_view part : parts) size += part.size();
   if (!outputFits(pending_.size() + inFlight_.size(), size, outputLimit_)) {
     close(notReadingReason(outputLimit_));
-    return;
+    return false;
   }
   for (std::string_view part : parts) pending_.append(part);
   pending_.append(lineEnd_);
-  if (!writing_) waitForRound();
+  return true;
 }
 
 void SocketConnection::waitForRound() {
@@ -245,6 +278,8 @@ void SocketConnection::closeAfterFlush(const std::string& reason) {
     close(reason);
     return;
   }
+  // A line held to go with a later one goes now.
+  if (!writing_) waitForRound();
   closeTimer_.expires_after(std::chrono::seconds(2));
   closeTimer_.async_wait([self = shared_from_this()](const ErrorCode& ec) {
     if (!ec) self->close(self->closeReason_ + " (output not taken)");

@@ -48,7 +48,7 @@ struct ConnectionHub {
                 std::size_t maxPlayers)
       : io(context), limits(connectionLimits),
         guards(connectionLimits, maxPlayers, [this](const std::string& line) { log(line); }), log_(logStream),
-        writeTimer_(context) {}
+        writeTimer_(context), holdTimer_(context) {}
 
   // One insertion for the whole line: the bot that hosts the world writes
   // to the same terminal from another thread, and lines must not interleave.
@@ -63,6 +63,10 @@ struct ConnectionHub {
   // up into fewer writes instead of one write per listener per line. An
   // idle world's rounds take microseconds, so its lines go out at once.
   void noteOutput(std::shared_ptr<SocketConnection> connection);
+  // A connection holds a line that may wait (see SocketConnection::sendSoon):
+  // unless a round has written it meanwhile, it is noted for one when the
+  // hold is over. Every hold is as long, so they end in the order they began.
+  void noteOutputAfter(std::shared_ptr<SocketConnection> connection, std::chrono::milliseconds hold);
 
   asio::io_context& io;
   ConnectionLimits limits;
@@ -79,6 +83,11 @@ struct ConnectionHub {
   bool writePosted_ = false;
   asio::steady_timer writeTimer_;
   std::chrono::steady_clock::time_point quietUntil_{};
+  void endHolds();
+  void armHoldTimer();
+  std::deque<std::pair<std::chrono::steady_clock::time_point, std::shared_ptr<SocketConnection>>> held_;
+  asio::steady_timer holdTimer_;
+  bool holdTimerSet_ = false;
 };
 
 // A port's listening socket: once open, it accepts connections until it is
@@ -135,6 +144,10 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   // Queues one line made of `parts` in order, copied straight into the
   // queue: a line told to a crowd is never built as a string per listener.
   void send(std::initializer_list<std::string_view> parts);
+  // Queues a line that need not leave at once: it goes out with the next
+  // line this connection is sent, or when `hold` has passed. A command's
+  // echo waits so for the command's answer, and the two leave in one write.
+  void sendSoon(std::initializer_list<std::string_view> parts, std::chrono::milliseconds hold);
   // Sends what is queued, then closes; a client that does not take it within
   // two seconds is closed anyway.
   void closeAfterFlush(const std::string& reason);
@@ -182,6 +195,7 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
 
   void readMore();
   void waitForRound();
+  bool queue(std::initializer_list<std::string_view> parts);
   void writeMore();
   void takeLine(std::string_view line);
   void armDeadline();

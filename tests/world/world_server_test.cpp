@@ -102,7 +102,14 @@ TEST_F(WorldServerTest, ChatReachesNearbyPlayersAndCommandsOnlyTheBotAndTheSpeak
   auto chat = nextEvent(bot, "chat");
   ASSERT_TRUE(chat);
   EXPECT_EQ((*chat)["ChatMessage"], "/stats  ");
+  // The echo waits for the answer and comes first; an unanswered command is
+  // echoed all the same.
+  bot.send(R"({"call":"Whisper","session":)" + std::to_string((*chat)["AvatarSession"].get<int>()) +
+           R"(,"text":"your stats"})");
   EXPECT_TRUE(ann.waitForLine("Ann: /stats  "));
+  EXPECT_EQ(ann.readLine(), "Kelvabot whispers: your stats");
+  ann.send("/unanswered");
+  EXPECT_EQ(ann.readLine(), "Ann: /unanswered");
   ann.send("hello all");
   // The first line Bob hears from Ann is her chat, not her command.
   EXPECT_EQ(bob.waitFor([](const std::string& l) { return l.rfind("Ann:", 0) == 0; }), "Ann: hello all");
