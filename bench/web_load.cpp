@@ -13,6 +13,7 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -101,7 +102,13 @@ class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
   void read() {
     ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code ec, std::size_t) {
       if (ec) return self->fail("read: " + ec.message());
-      self->received(beast::buffers_to_string(self->buffer_.data()));
+      // A frame carries one turn's messages, one per line.
+      const std::string frame = beast::buffers_to_string(self->buffer_.data());
+      for (std::size_t at = 0; at <= frame.size();) {
+        std::size_t end = std::min(frame.find('\n', at), frame.size());
+        self->received(frame.substr(at, end - at));
+        at = end + 1;
+      }
       self->buffer_.consume(self->buffer_.size());
       self->read();
     });

@@ -72,10 +72,13 @@
     const url = (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws';
     socket = new WebSocket(url);
     socket.onopen = () => setStatus('connected', 'online');
+    // A frame carries the messages of one turn of the world, one per line.
     socket.onmessage = (e) => {
-      let msg;
-      try { msg = JSON.parse(e.data); } catch (err) { console.warn('not JSON from the world:', e.data); return; }
-      try { receive(msg); } catch (err) { console.error('while handling', msg, err); }
+      for (const text of String(e.data).split('\n')) {
+        let msg;
+        try { msg = JSON.parse(text); } catch (err) { console.warn('not JSON from the world:', text); continue; }
+        try { receive(msg); } catch (err) { console.error('while handling', msg, err); }
+      }
     };
     socket.onclose = () => {
       const wasPlaying = kelva.state === 'playing';

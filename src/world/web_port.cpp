@@ -88,7 +88,12 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     }
     closing_ = true;
     closeReason_ = reason;
-    if (!writing_) finishClosing();
+    if (!writing_) {
+      if (outgoing_.empty())
+        finishClosing();
+      else
+        writeMore();
+    }
     closeTimer_.expires_after(std::chrono::seconds(2));
     closeTimer_.async_wait([self = shared_from_this()](ErrorCode ec) {
       if (!ec) self->close(self->closeReason_ + " (output not taken)");
@@ -363,21 +368,37 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     }
     unsent_ += message.size();
     outgoing_.push_back(std::move(message));
-    if (!writing_) writeMore();
+    if (writing_ || writePosted_) return;
+    // What this turn of the world sends the browser leaves together, after
+    // the turn: one frame and one write, however many messages.
+    writePosted_ = true;
+    boost::asio::post(hub_.io, [self = shared_from_this()] {
+      self->writePosted_ = false;
+      if (!self->closed_ && !self->writing_ && !self->outgoing_.empty()) self->writeMore();
+    });
   }
 
+  // Writes every queued message in one frame, one message per line (JSON
+  // text never holds a raw line break).
   void writeMore() {
     writing_ = true;
+    frame_.clear();
+    frameCounted_ = 0;
+    for (const std::string& m : outgoing_) {
+      if (!frame_.empty()) frame_ += '\n';
+      frame_ += m;
+      frameCounted_ += m.size();
+    }
+    outgoing_.clear();
     ws_->text(true);
-    ws_->async_write(boost::asio::buffer(outgoing_.front()), [self = shared_from_this()](ErrorCode ec, std::size_t) {
+    ws_->async_write(boost::asio::buffer(frame_), [self = shared_from_this()](ErrorCode ec, std::size_t) {
       self->writing_ = false;
       if (self->closed_) return;
       if (ec) {
         self->close("write failed: " + ec.message());
         return;
       }
-      self->unsent_ -= self->outgoing_.front().size();
-      self->outgoing_.pop_front();
+      self->unsent_ -= self->frameCounted_;
       if (!self->outgoing_.empty()) {
         self->writeMore();
       } else if (self->closing_) {
@@ -643,8 +664,11 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
   bool paused_ = false;
   std::string source_;
   std::deque<std::string> outgoing_;
+  std::string frame_;  // being written
+  std::size_t frameCounted_ = 0;  // its messages' bytes, as counted in unsent_
   std::size_t unsent_ = 0;
   bool writing_ = false;
+  bool writePosted_ = false;
   bool closing_ = false;
   bool closed_ = false;
   std::string closeReason_;

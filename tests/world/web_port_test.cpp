@@ -3,6 +3,8 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <deque>
+#include <sstream>
 #include <gtest/gtest.h>
 
 #include <boost/beast/core.hpp>
@@ -65,15 +67,21 @@ class WebClient {
     ws_.binary(binary);
     ws_.write(asio::buffer(text));
   }
-  // The next message of `type`, skipping others; null when none comes.
+  // The next message of `type`, skipping others; null when none comes. A
+  // frame holds one or more messages, one per line.
   json next(const std::string& type) {
     for (;;) {
+      while (!unread_.empty()) {
+        json m = json::parse(unread_.front());
+        unread_.pop_front();
+        if (m.value("type", "") == type) return m;
+      }
       beast::flat_buffer buffer;
       beast::error_code ec;
       ws_.read(buffer, ec);
       if (ec) return json();
-      json m = json::parse(beast::buffers_to_string(buffer.data()));
-      if (m.value("type", "") == type) return m;
+      std::istringstream frame(beast::buffers_to_string(buffer.data()));
+      for (std::string line; std::getline(frame, line);) unread_.push_back(line);
     }
   }
   // Whether the world closed the connection (reading fails).
@@ -89,6 +97,7 @@ class WebClient {
  private:
   asio::io_context io_;
   websocket::stream<tcp::socket> ws_;
+  std::deque<std::string> unread_;
 };
 
 TEST(WebPort, ServesThePageWithItsTypesAndNothingElse) {
