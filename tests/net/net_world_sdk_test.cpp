@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "world/line_client.h"
 #include "world/server_fixture.h"
 
 namespace kelva::net {
 namespace {
 
+using kelva::testing::enter;
 using kelva::testing::LineClient;
 using kelva::testing::ServerRunner;
 using kelva::testing::SharedLog;
@@ -53,17 +53,6 @@ NetOptions optionsFor(uint16_t port, std::ostream* log) {
 int32_t login(NetWorldSdk& sdk, const std::string& password = "botpw") {
   sdk.Init(22);
   return sdk.StartBot(1, password, "Kelvabot", "Kelvabot", "Testworld", 0, 0, 0, 0, 251);
-}
-
-// Pumps the SDK until `count` events have been seen or two seconds pass.
-void pumpUntil(NetWorldSdk& sdk, EventLog& log, std::size_t count) {
-  for (int i = 0; i < 40 && log.seen.size() < count; ++i) sdk.Wait(50);
-}
-
-void enter(LineClient& player, const std::string& name) {
-  ASSERT_TRUE(player.waitForLine("* What is your name?"));
-  player.send(name);
-  ASSERT_TRUE(player.waitForContaining("Type .help"));
 }
 
 class NetWorldSdkTest : public ::testing::Test {
@@ -150,7 +139,7 @@ TEST(NetWorldSdkReconnect, ALostWorldIsReportedAndTheBotLogsInAgainAndRequeries)
   EXPECT_EQ(hooks, 1);
   EXPECT_TRUE(sdk.online());
   // The hook's query is answered by the new world.
-  pumpUntil(sdk, events, 3);
+  for (int i = 0; i < 40 && events.seen.size() < 3; ++i) sdk.Wait(50);
   EXPECT_EQ(events.seen, (std::vector<std::string>{"cell-object 2", "cell-object 1", "query-complete 1"}));
   EXPECT_NE(logBuffer.text().find("calls are dropped"), std::string::npos) << logBuffer.text();
 }

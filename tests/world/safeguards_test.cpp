@@ -1,41 +1,24 @@
 // The world's safeguards as clients meet them on loopback: the log-in
 // throttle on both ports, the connection caps, the deadlines, a registered
-// player taking its name over, dead peers and line ends.
+// player taking its name over and dead peers.
 #include "world/safeguards.h"
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include "net/bot_protocol.h"
-#include "world/line_client.h"
 #include "world/server_fixture.h"
 
 namespace kelva::world {
 namespace {
 
 using kelva::testing::LineClient;
+using kelva::testing::nextReply;
 using kelva::testing::ServerRunner;
+using kelva::testing::startBotLine;
 using nlohmann::json;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
-
-std::string startBot(const std::string& password) {
-  net::BotCall call;
-  call.kind = net::CallKind::kStartBot;
-  call.id = 1;
-  call.citizen = 1;
-  call.password = password;
-  call.botName = "Kelvabot";
-  call.application = "Kelvabot";
-  call.world = "Testworld";
-  return net::encodeCall(call);
-}
-
-json reply(LineClient& bot) {
-  auto line = bot.waitForContaining("\"reply\"");
-  return line ? json::parse(*line) : json();
-}
 
 // Types `name` and, when asked, `password`; returns the world's answer to
 // the last line typed.
@@ -85,19 +68,19 @@ TEST(Safeguards, GuessingPasswordsIsThrottledPerAddressOnBothPortsWhileTheOwnerS
   // The bot port: StartBot guesses from one address end with code 5 and the wait.
   LineClient bot(server.botPort(), "127.0.0.4");
   for (int i = 0; i < 6; ++i) {
-    bot.send(startBot("guess"));
-    ASSERT_EQ(reply(bot)["rc"], 1) << i;
+    bot.send(startBotLine("guess"));
+    ASSERT_EQ(nextReply(bot)["rc"], 1) << i;
   }
-  bot.send(startBot("botpw"));
-  json refused = reply(bot);
+  bot.send(startBotLine("botpw"));
+  json refused = nextReply(bot);
   EXPECT_EQ(refused["rc"], 5);
   EXPECT_NE(bot.skipped.back().find("too many wrong passwords from your address; try again in 1 second"),
             std::string::npos)
       << bot.skipped.back();
   // The real bot, from elsewhere, is only held for the citizen's turn.
   LineClient realBot(server.botPort(), "127.0.0.5");
-  realBot.send(startBot("botpw"));
-  EXPECT_EQ(reply(realBot)["rc"], 0);
+  realBot.send(startBotLine("botpw"));
+  EXPECT_EQ(nextReply(realBot)["rc"], 0);
 }
 
 TEST(Safeguards, CapsTurnAwayWhatTheWorldWillNotHoldAndSayWhy) {
@@ -138,11 +121,11 @@ TEST(Safeguards, CapsTurnAwayWhatTheWorldWillNotHoldAndSayWhy) {
   LineClient second(server.botPort(), "127.0.0.4");
   EXPECT_TRUE(second.waitForContaining("refused: too many bot connections from your address are logging in"));
   EXPECT_TRUE(second.closedByServer());
-  bot.send(startBot("botpw"));
-  ASSERT_EQ(reply(bot)["rc"], 0);
+  bot.send(startBotLine("botpw"));
+  ASSERT_EQ(nextReply(bot)["rc"], 0);
   LineClient later(server.botPort(), "127.0.0.4");
-  later.send(startBot("botpw"));
-  EXPECT_EQ(reply(later)["rc"], 0);
+  later.send(startBotLine("botpw"));
+  EXPECT_EQ(nextReply(later)["rc"], 0);
 }
 
 TEST(Safeguards, AWorldWithoutGuestsLetsInRegisteredPlayersOnly) {
@@ -215,31 +198,6 @@ TEST(Safeguards, APeerThatVanishesWithoutAWordIsFoundDeadByKeepAlive) {
   ASSERT_TRUE(ghost.vanish());
   // Nothing is sent to the ghost: only the keep-alive can find it gone.
   EXPECT_TRUE(watcher.waitForLine("* \"Ghost\" leaves.", milliseconds(8000)));
-}
-
-TEST(Safeguards, CrLfAndCrLfEachEndOneLineOnThePlayerPort) {
-  ServerRunner server;
-  ASSERT_TRUE(server.started());
-  LineClient bot(server.botPort());
-  bot.send(startBot("botpw"));
-  ASSERT_EQ(reply(bot)["rc"], 0);
-  LineClient ann(server.playerPort());
-  ASSERT_TRUE(ann.waitForLine("* What is your name?"));
-  // A lone CR ends the name at once, with no LF ever coming.
-  ann.sendRaw("Ann\r");
-  ASSERT_TRUE(ann.waitForLine("* Ann is a registered name. Password?"));
-  ann.sendRaw("annpw\r\n");
-  ASSERT_TRUE(ann.waitForContaining("You are Ann,"));
-  ann.sendRaw("one\rtwo\nthree\r\n");
-  ann.sendRaw("\nfour\r");
-  std::vector<std::string> chat;
-  while (auto line = bot.readLine(milliseconds(500))) {
-    json e = json::parse(*line);
-    if (e.value("event", "") == "chat") chat.push_back(e["ChatMessage"]);
-  }
-  // The LF after "three\r\n" is its own line end: one empty line, which is
-  // no chat; the CR LF made no second one.
-  EXPECT_EQ(chat, (std::vector<std::string>{"one", "two", "three", "four"}));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // of its own, for tests that talk to it over real sockets.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <boost/asio.hpp>
 #include <memory>
 #include <mutex>
@@ -10,6 +12,10 @@
 #include <string>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
+#include "net/bot_protocol.h"
+#include "world/line_client.h"
 #include "world/world_server.h"
 
 namespace kelva::testing {
@@ -92,5 +98,42 @@ class ServerRunner {
   std::thread thread_;
   bool started_ = false;
 };
+
+// The StartBot line a bot sends to log in to the fixture's world.
+inline std::string startBotLine(const std::string& password = "botpw", int citizen = 1,
+                                const std::string& world = "Testworld") {
+  net::BotCall call;
+  call.kind = net::CallKind::kStartBot;
+  call.id = 1;
+  call.citizen = citizen;
+  call.password = password;
+  call.botName = "Kelvabot";
+  call.application = "Kelvabot";
+  call.world = world;
+  return net::encodeCall(call);
+}
+
+// The next reply on a bot connection; null when none comes in time.
+inline nlohmann::json nextReply(LineClient& bot) {
+  auto line = bot.waitForContaining("\"reply\"");
+  return line ? nlohmann::json::parse(*line) : nlohmann::json();
+}
+
+// Logs a bot in and returns the StartBot reply.
+inline nlohmann::json logInBot(LineClient& bot, const std::string& password = "botpw", int citizen = 1) {
+  bot.send(startBotLine(password, citizen));
+  return nextReply(bot);
+}
+
+// Enters the world as `name` (with `password` for a registered name).
+inline void enter(LineClient& player, const std::string& name, const std::string& password = "") {
+  ASSERT_TRUE(player.waitForLine("* What is your name?"));
+  player.send(name);
+  if (!password.empty()) {
+    ASSERT_TRUE(player.waitForContaining("Password?"));
+    player.send(password);
+  }
+  ASSERT_TRUE(player.waitForContaining("Type .help"));
+}
 
 }  // namespace kelva::testing
