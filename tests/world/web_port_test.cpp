@@ -12,9 +12,8 @@
 #include <boost/beast/websocket.hpp>
 #include <nlohmann/json.hpp>
 
-#include "world/line_client.h"
-#include "world/web_message.h"
 #include "world/server_fixture.h"
+#include "world/web_message.h"
 
 namespace kelva::world {
 namespace {
@@ -22,6 +21,7 @@ namespace {
 namespace beast = boost::beast;
 namespace http = beast::http;
 namespace websocket = beast::websocket;
+using kelva::testing::enter;
 using kelva::testing::LineClient;
 using kelva::testing::ServerRunner;
 using nlohmann::json;
@@ -118,8 +118,9 @@ TEST(WebPort, ServesThePageWithItsTypesAndNothingElse) {
 }
 
 // Whatever a browser sends wrong is refused with a reason, and the player
-// goes on as before.
-TEST(WebPort, BadMessagesAreRefusedAndChangeNothing) {
+// goes on as before. The log-in rules are the line port's: a registered name
+// needs its password, so a guest can never take it.
+TEST(WebPort, BadMessagesAndWrongPasswordsAreRefusedAndChangeNothing) {
   ServerRunner server;
   ASSERT_TRUE(server.started()) << server.log();
   WebClient web(server.webPort());
@@ -130,11 +131,14 @@ TEST(WebPort, BadMessagesAreRefusedAndChangeNothing) {
   json me = web.next("entered");
   EXPECT_EQ(me["name"], "\"mira\"");
 
-  LineClient ann(server.playerPort());
-  ASSERT_TRUE(ann.waitForLine("* What is your name?"));
-  ann.send("Ann");
-  ann.send("annpw");
-  ASSERT_TRUE(ann.waitForContaining("Type .help"));
+  WebClient ann(server.webPort());
+  ann.next("welcome");
+  ann.send(R"({"type":"login","name":"Ann"})");
+  EXPECT_EQ(ann.next("password")["name"], "Ann");
+  ann.send(R"({"type":"login","name":"Ann","password":"guess"})");
+  EXPECT_EQ(ann.next("refused")["text"], "Wrong password. What is your name?");
+  LineClient line(server.playerPort());
+  enter(line, "Line");
 
   for (const char* bad : {"{", "[]", R"({"type":"jump"})", R"({"type":"move","x":1})",
                           R"({"type":"click","object":"1"})", R"({"type":"login","name":"Ann"})"}) {
@@ -148,8 +152,10 @@ TEST(WebPort, BadMessagesAreRefusedAndChangeNothing) {
 
   // Still in the world, heard by the line player; nothing refused was heard.
   web.send(R"({"type":"chat","text":"still here"})");
-  EXPECT_TRUE(ann.waitForLine("\"mira\": still here"));
-  EXPECT_FALSE(ann.waitForContaining("hi", std::chrono::milliseconds(200)));
+  EXPECT_TRUE(line.waitForLine("\"mira\": still here"));
+  EXPECT_FALSE(line.waitForContaining("hi", std::chrono::milliseconds(200)));
+  ann.send(R"({"type":"login","name":"Ann","password":"annpw"})");
+  EXPECT_EQ(ann.next("entered")["name"], "Ann");
 }
 
 TEST(WebPort, OversizedMessagesEndTheConnectionAndFloodsAreDropped) {
@@ -166,21 +172,6 @@ TEST(WebPort, OversizedMessagesEndTheConnectionAndFloodsAreDropped) {
   fast.next("entered");
   for (int i = 0; i < 60; ++i) fast.send(R"({"type":"chat","text":"/stats"})");
   EXPECT_EQ(fast.next("error")["text"], "You are typing too fast; that line was dropped.");
-}
-
-// The same log-in rules as the line port: a registered name needs its
-// password, so a guest can never take it.
-TEST(WebPort, RegisteredNamesNeedTheirPassword) {
-  ServerRunner server;
-  ASSERT_TRUE(server.started()) << server.log();
-  WebClient web(server.webPort());
-  web.next("welcome");
-  web.send(R"({"type":"login","name":"Ann"})");
-  EXPECT_EQ(web.next("password")["name"], "Ann");
-  web.send(R"({"type":"login","name":"Ann","password":"guess"})");
-  EXPECT_EQ(web.next("refused")["text"], "Wrong password. What is your name?");
-  web.send(R"({"type":"login","name":"Ann","password":"annpw"})");
-  EXPECT_EQ(web.next("entered")["name"], "Ann");
 }
 
 }  // namespace
