@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,11 +28,7 @@ class Recorder : public AvatarLink {
   }
   void worldMessage(std::string_view text) override { heard.push_back("* " + std::string(text)); }
 
-  bool heardLine(const std::string& line) const {
-    for (const std::string& l : heard)
-      if (l == line) return true;
-    return false;
-  }
+  bool heardLine(const std::string& line) const { return std::find(heard.begin(), heard.end(), line) != heard.end(); }
   std::vector<std::string> heard;
 };
 

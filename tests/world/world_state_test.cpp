@@ -6,12 +6,7 @@ namespace kelva::world {
 namespace {
 
 WorldObject object(int32_t number, int32_t x, int32_t z, std::string model = "shroom.rwx") {
-  WorldObject o;
-  o.number = number;
-  o.model = std::move(model);
-  o.x = x;
-  o.z = z;
-  return o;
+  return {number, std::move(model), "", "", x, 0, z, 0, 0};
 }
 
 TEST(WorldGeometry, CellsAndSectorsRoundDown) {
