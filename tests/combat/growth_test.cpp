@@ -17,21 +17,14 @@ using combat::levelup;
 using testing::GameFixture;
 using Calls = std::vector<std::string>;
 
-TEST(Levelup, AMagicPoolWithABaseGrowsByFive) {
+TEST(Levelup, AMagicPoolWithABaseGrowsByFiveAndCharismaOnlyOnReachingAMultipleOfFifty) {
   GameFixture g;
-  auto ann = g.givenPlayer("Ann").withExp(100);
-  ann.record().maxMp = 10;
+  auto ann = g.givenPlayer("Ann").withLevel(49).withExp(4900 + 5000).withMaxMp(10);
   ann.record().baseMaxMp = 10;
   ASSERT_TRUE(levelup(*g.form, 7, "Ann"));
+  EXPECT_EQ(g.player("Ann").maxCharisma, 15);
   EXPECT_EQ(g.player("Ann").maxMp, 15);
   EXPECT_EQ(g.player("Ann").baseMaxMp, 15);
-}
-
-TEST(Levelup, CharismaGrowsOnlyOnReachingAMultipleOfFifty) {
-  GameFixture g;
-  g.givenPlayer("Ann").withLevel(49).withExp(4900 + 5000);
-  ASSERT_TRUE(levelup(*g.form, 7, "Ann"));
-  EXPECT_EQ(g.player("Ann").maxCharisma, 15);
   ASSERT_TRUE(levelup(*g.form, 7, "Ann"));
   EXPECT_EQ(g.player("Ann").level, 51);
   EXPECT_EQ(g.player("Ann").maxCharisma, 15);
@@ -110,15 +103,11 @@ TEST(ClanStats, EveryBonusAppliesToItsOwnValueRoundingHalvesToEven) {
   EXPECT_EQ(r.maxCharisma, 40);
   EXPECT_EQ(r.maxMp, 0);
   EXPECT_EQ(r.ac, 4);
-}
-
-TEST(ClanStats, TheMissingPlayerIsIgnored) {
-  GameFixture g;
-  g.givenPlayer("A");
-  const PlayerRecord before = g.player("A");
+  // A missing character is ignored.
+  const PlayerRecord before = r;
   EXPECT_NO_THROW(clanastats(*g.form, kNoPlayer));
   EXPECT_NO_THROW(clandstats(*g.form, kNoPlayer));
-  EXPECT_EQ(g.player("A"), before);
+  EXPECT_EQ(r, before);
 }
 
 TEST(Heal, RefusalsComeInOrderAndOnlyExactlyFullHpCountsAsHealthy) {

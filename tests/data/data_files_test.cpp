@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "data/catalog_file.h"
 #include "data/objects_file.h"
 #include "data/stats_file.h"
@@ -21,15 +23,13 @@ TEST(StatsFile, ANewLineIsItsStartingValuesListsEndWithBangAndNegativesKeepTheir
 }
 
 TEST(StatsFile, TheLevelIsReadLenientlyRoundingHalvesToEven) {
-  std::string line = kAnn;
-  line.replace(line.find(",1,"), 3, ",7.5,");
-  auto r = parseStatsFile(line + "\r\n", "s");
-  ASSERT_TRUE(r.isOk());
-  EXPECT_EQ(r.value()[0].level, 8);
-
-  std::string six = kAnn;
-  six.replace(six.find(",1,"), 3, ",6.5x,");
-  EXPECT_EQ(parseStatsFile(six, "s").value()[0].level, 6);
+  for (const auto& [text, level] : {std::pair{",7.5,", 8}, {",6.5x,", 6}}) {
+    std::string line = kAnn;
+    line.replace(line.find(",1,"), 3, text);
+    auto r = parseStatsFile(line + "\r\n", "s");
+    ASSERT_TRUE(r.isOk()) << text;
+    EXPECT_EQ(r.value()[0].level, level) << text;
+  }
 }
 
 TEST(StatsFile, LineEndsShortLinesAndOverlongFiles) {

@@ -7,41 +7,23 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <vector>
+
+#include "support/temp_folder.h"
 
 namespace kelva {
 namespace {
 
-// A fresh folder on the real disk, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelva-fs-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  std::set<std::string> names() const {
-    std::set<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) out.insert(e.path().filename().string());
-    return out;
-  }
+using testing::TempFolder;
 
- private:
-  std::string path_;
-};
+std::string file(const TempFolder& dir, const std::string& name) { return (dir.path / name).string(); }
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+std::set<std::string> names(const TempFolder& dir) {
+  std::set<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path)) out.insert(e.path().filename().string());
+  return out;
 }
 
 enum class Call { kOpen, kWrite, kFsync, kClose, kRename };
@@ -115,9 +97,9 @@ TEST(DiskFileSystem, AFailureBeforeTheRenameKeepsTheOldFileAndTheNextReplaceSucc
   for (const int error : {ENOSPC, EIO}) {
     for (const Fault& f : kFaultsBeforeRename) {
       SCOPED_TRACE(std::string(f.reported) + " / " + std::strerror(error) + " on call " + std::to_string(f.nth));
-      TempFolder dir;
-      const std::string path = dir.file("stats.txt");
-      std::ofstream(path, std::ios::binary) << kOld;
+      TempFolder dir("kelva_fs");
+      const std::string path = file(dir, "stats.txt");
+      dir.write("stats.txt", kOld);
       FaultyCalls calls;
       calls.failing = f.call;
       calls.failOnCall = f.nth;
@@ -130,33 +112,21 @@ TEST(DiskFileSystem, AFailureBeforeTheRenameKeepsTheOldFileAndTheNextReplaceSucc
       ASSERT_FALSE(s.isOk());
       EXPECT_NE(s.message().find(f.reported), std::string::npos) << s.message();
       EXPECT_NE(s.message().find(std::strerror(error)), std::string::npos) << s.message();
-      EXPECT_EQ(slurp(path), kOld);
-      EXPECT_EQ(dir.names(), std::set<std::string>{"stats.txt"});
+      EXPECT_EQ(dir.read("stats.txt"), kOld);
+      EXPECT_EQ(names(dir), std::set<std::string>{"stats.txt"});
 
       calls.failOnCall = 0;
       ASSERT_TRUE(disk.replaceFile(path, fresh).isOk());
-      EXPECT_EQ(slurp(path), fresh);
-      EXPECT_EQ(dir.names(), std::set<std::string>{"stats.txt"});
+      EXPECT_EQ(dir.read("stats.txt"), fresh);
+      EXPECT_EQ(names(dir), std::set<std::string>{"stats.txt"});
     }
   }
 }
 
-TEST(DiskFileSystem, ShortAndInterruptedWritesStillWriteEveryByte) {
-  TempFolder dir;
-  FaultyCalls calls;
-  calls.maxWrite = 7;
-  calls.interruptEvery = 3;
-  DiskFileSystem disk(calls);
-  std::string bytes;
-  for (int i = 0; i < 500; ++i) bytes += std::to_string(i) + ",";
-  ASSERT_TRUE(disk.replaceFile(dir.file("objects.txt"), bytes).isOk());
-  EXPECT_EQ(slurp(dir.file("objects.txt")), bytes);
-}
-
 TEST(DiskFileSystem, TheFolderIsFlushedAfterTheFileAndItsFailureIsReportedWithTheNewFileInPlace) {
-  TempFolder dir;
-  const std::string path = dir.file("stats.txt");
-  std::ofstream(path, std::ios::binary) << kOld;
+  TempFolder dir("kelva_fs");
+  const std::string path = file(dir, "stats.txt");
+  dir.write("stats.txt", kOld);
   FaultyCalls calls;
   calls.failing = Call::kFsync;
   calls.failOnCall = 2;
@@ -165,18 +135,18 @@ TEST(DiskFileSystem, TheFolderIsFlushedAfterTheFileAndItsFailureIsReportedWithTh
   const Status s = disk.replaceFile(path, "new\r\n");
   // The file is flushed, then its folder; nothing is left open.
   ASSERT_EQ(calls.opened.size(), 2u);
-  EXPECT_EQ(calls.opened[1], dir.path());
+  EXPECT_EQ(calls.opened[1], dir.path.string());
   EXPECT_EQ(calls.counts[Call::kClose], 2);
   ASSERT_FALSE(s.isOk());
   EXPECT_NE(s.message().find("cannot flush the folder"), std::string::npos) << s.message();
   // The rename cannot be taken back; the file is whole, and it is the new one.
-  EXPECT_EQ(slurp(path), "new\r\n");
-  EXPECT_EQ(dir.names(), std::set<std::string>{"stats.txt"});
+  EXPECT_EQ(dir.read("stats.txt"), "new\r\n");
+  EXPECT_EQ(names(dir), std::set<std::string>{"stats.txt"});
 }
 
 TEST(DiskFileSystem, EverySaveUsesATemporaryNameOfItsOwnAndSkipsLeftovers) {
-  TempFolder dir;
-  const std::string path = dir.file("stats.txt");
+  TempFolder dir("kelva_fs");
+  const std::string path = file(dir, "stats.txt");
   FaultyCalls calls;
   DiskFileSystem disk(calls);
   DiskFileSystem other(calls);
@@ -185,21 +155,21 @@ TEST(DiskFileSystem, EverySaveUsesATemporaryNameOfItsOwnAndSkipsLeftovers) {
   ASSERT_TRUE(disk.replaceFile(path, "c").isOk());
   const std::set<std::string> temps{calls.opened[0], calls.opened[2], calls.opened[4]};
   EXPECT_EQ(temps.size(), 3u);
-  for (const std::string& t : temps) EXPECT_EQ(t.rfind(dir.path() + "/", 0), 0u) << t;
+  for (const std::string& t : temps) EXPECT_EQ(t.rfind(dir.path.string() + "/", 0), 0u) << t;
 
   // A crashed run may have left a temporary file under the name the next
   // save would pick; that save takes another name and leaves it alone.
-  const std::string used = calls.opened[4];
-  const std::string serial = used.substr(used.rfind('-') + 1);
-  const std::string next = used.substr(0, used.rfind('-') + 1) + std::to_string(std::stoull(serial) + 1);
-  std::ofstream(next, std::ios::binary) << "leftover";
+  const std::string used = std::filesystem::path(calls.opened[4]).filename().string();
+  const std::size_t dash = used.rfind('-') + 1;
+  const std::string leftover = used.substr(0, dash) + std::to_string(std::stoull(used.substr(dash)) + 1);
+  dir.write(leftover, "leftover");
   ASSERT_TRUE(disk.replaceFile(path, "d").isOk());
-  EXPECT_EQ(slurp(path), "d");
-  EXPECT_EQ(slurp(next), "leftover");
+  EXPECT_EQ(dir.read("stats.txt"), "d");
+  EXPECT_EQ(dir.read(leftover), "leftover");
 }
 
 TEST(DiskFileSystem, TheFirstSaveRemovesWhatKilledRunsLeftButNotWhatALiveOneWrites) {
-  TempFolder dir;
+  TempFolder dir("kelva_fs");
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
   ASSERT_GT(child, 0);
@@ -208,30 +178,33 @@ TEST(DiskFileSystem, TheFirstSaveRemovesWhatKilledRunsLeftButNotWhatALiveOneWrit
   const std::string live = "stats.txt.tmp-" + std::to_string(::getppid()) + "-3";
   const std::string otherFile = "objects.txt.tmp-" + std::to_string(child) + "-1";
   for (const std::string& n : {dead, live, otherFile, std::string("stats.txt.tmp-notes")}) {
-    std::ofstream(dir.file(n), std::ios::binary) << "half a save";
+    dir.write(n, "half a save");
   }
   DiskFileSystem disk;
-  ASSERT_TRUE(disk.replaceFile(dir.file("stats.txt"), kOld).isOk());
-  EXPECT_EQ(dir.names(), (std::set<std::string>{"stats.txt", live, otherFile, "stats.txt.tmp-notes"}));
+  ASSERT_TRUE(disk.replaceFile(file(dir, "stats.txt"), kOld).isOk());
+  EXPECT_EQ(names(dir), (std::set<std::string>{"stats.txt", live, otherFile, "stats.txt.tmp-notes"}));
 }
 
-TEST(DiskFileSystem, ReadsWhatItWroteAndTellsAMissingFileFromAnUnreadableOne) {
-  TempFolder dir;
-  DiskFileSystem disk;
-  auto missing = disk.readFile(dir.file("none.txt"));
+TEST(DiskFileSystem, ReadsBackEveryByteOfShortAndInterruptedWritesAndTellsAMissingFileFromAnUnreadableOne) {
+  TempFolder dir("kelva_fs");
+  FaultyCalls calls;
+  calls.maxWrite = 7;
+  calls.interruptEvery = 3;
+  DiskFileSystem disk(calls);
+  auto missing = disk.readFile(file(dir, "none.txt"));
   ASSERT_TRUE(missing.isOk());
   EXPECT_FALSE(missing.value().has_value());
 
-  std::string bytes(200000, '\0');
+  std::string bytes(50000, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
-  ASSERT_TRUE(disk.replaceFile(dir.file("big.txt"), bytes).isOk());
-  auto read = disk.readFile(dir.file("big.txt"));
+  ASSERT_TRUE(disk.replaceFile(file(dir, "big.txt"), bytes).isOk());
+  auto read = disk.readFile(file(dir, "big.txt"));
   ASSERT_TRUE(read.isOk());
   EXPECT_EQ(*read.value(), bytes);
 
   // A folder where a file is expected exists but cannot be read as one.
-  std::filesystem::create_directory(dir.file("folder.txt"));
-  EXPECT_FALSE(disk.readFile(dir.file("folder.txt")).isOk());
+  std::filesystem::create_directory(file(dir, "folder.txt"));
+  EXPECT_FALSE(disk.readFile(file(dir, "folder.txt")).isOk());
 }
 
 }  // namespace

@@ -22,17 +22,15 @@ ShroomEntry shroom(int32_t number, const std::string& model) {
                      .yaw = 900};
 }
 
-TEST(ShroomClick, AMemberOfTheRightKindPicksItAndItVanishes) {
+// What is whispered and saved is played by a world script; here the shroom
+// is changed where it stands, as it is, and the cache waits for the world.
+TEST(ShroomClick, APickedShroomIsChangedInPlace) {
   GameFixture g;
   g.givenPlayer("Ann").withShroomType("good").withMaxMp(5).withMp(0);
   g.givenShroom(shroom(500, "shroom.rwx"));
   const ShroomEntry before = g.form->shroomCache[0];
   g.clickObject("Ann", 7, 500);
-  EXPECT_EQ(g.takeCalls(), (Calls{"object-change 500 shroom.rwx create solid no,visible no",
-                                  "whisper 7 You collected 5mp from that magic shroom."}));
   EXPECT_EQ(g.player("Ann").mp, 5);
-  EXPECT_NE(g.statsFile().find("Ann,"), std::string::npos);
-  // The shroom is changed where it stands, as it is.
   const WorldSdk& w = g.world;
   EXPECT_EQ(w.ObjectOldNumber, 500);
   EXPECT_EQ(w.ObjectOldX, 1500);
@@ -43,7 +41,6 @@ TEST(ShroomClick, AMemberOfTheRightKindPicksItAndItVanishes) {
   EXPECT_EQ(w.ObjectYaw, 900);
   EXPECT_EQ(w.ObjectOwner, 321);
   EXPECT_EQ(w.ObjectDescription, "magic");
-  // The cache waits for the world's events.
   EXPECT_EQ(g.form->shroomCache[0], before);
   EXPECT_EQ(g.form->lastShroomIndex, 0);
 }

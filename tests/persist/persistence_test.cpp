@@ -48,22 +48,5 @@ TEST(Persistence, ABrokenOrMissingFileChangesNothing) {
   EXPECT_TRUE(g.view.lines.empty());
 }
 
-TEST(Persistence, AFailedSaveLeavesTheOldFileAndTheNextSaveSucceeds) {
-  GameFixture g;
-  g.givenPlayer("Ann");
-  savestats(*g.form);
-  const std::string before = g.statsFile();
-  g.form->roster[0].gold = 6;
-  g.files.failWrite = [](const std::string&) { return true; };
-  ::testing::internal::CaptureStderr();
-  savestats(*g.form);
-  const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("stats.txt"), std::string::npos) << err;
-  EXPECT_EQ(g.statsFile(), before);
-  g.files.failWrite = nullptr;
-  savestats(*g.form);
-  EXPECT_NE(g.statsFile().find(",6,"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace kelva

@@ -19,7 +19,6 @@ class FakeWorld : public WorldSdk {
  public:
   // Everything the bot did, one line each: "whisper 7 text", "say text", ...
   std::vector<std::string> calls;
-  int32_t startBotResult = 0;
   int eventOffCount = 0;
   int eventOnCount = 0;
 
@@ -28,19 +27,18 @@ class FakeWorld : public WorldSdk {
   void queue(std::function<void()> event) { pending.push_back(std::move(event)); }
   void queueChat(const std::string& name, int32_t session, const std::string& text);
 
-  // The version passed to Init, and the arguments of the last StartBot as
-  // one line ("1234 pw Bot Kelvabot Demo -1500 0 2500 0 251"); empty when
-  // StartBot was never called.
-  int32_t initVersion = 0;
+  // The arguments of the last StartBot as one line
+  // ("1234 pw Bot Kelvabot Demo -1500 0 2500 0 251"); empty when StartBot
+  // was never called.
   std::string startBotCall;
-  void Init(int32_t version) override { initVersion = version; }
+  void Init(int32_t) override {}
   int32_t StartBot(int32_t citizen, const std::string& password, const std::string& botName,
                    const std::string& application, const std::string& world, int32_t x, int32_t y, int32_t z,
                    int32_t reserved1, int32_t reserved2) override {
     startBotCall = std::to_string(citizen) + " " + password + " " + botName + " " + application + " " + world + " " +
                    std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z) + " " +
                    std::to_string(reserved1) + " " + std::to_string(reserved2);
-    return startBotResult;
+    return 0;
   }
   int32_t SectorFromCell(int32_t cell) override { return cell >= 0 ? cell / 8 : -((-cell + 7) / 8); }
   void Query(int32_t sectorX, int32_t sectorZ, CellSequenceTable& s) override;
