@@ -142,13 +142,15 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   // After a lost connection the bot is logged in again by the SDK; it then
   // looks at its surroundings afresh. The world reports every object again,
   // so the shroom cache starts empty rather than hold each shroom twice.
+  // The query goes through the form's world, so that the replies the round
+  // holds so far leave before it, in the order they were made.
   auto onFormReady = [&world, &attachLog](Form1& form) {
     attachLog(form);
-    world.setReconnectHook([&world, &form] {
+    world.setReconnectHook([&form] {
       form.activityLog->record("the bot logged in again after the connection to the world was lost");
       form.lastShroomIndex = -1;
       form.cellSequence = CellSequenceTable{};
-      world.Query(form.homeSectorX, form.homeSectorZ, form.cellSequence);
+      form.sdk.Query(form.homeSectorX, form.homeSectorZ, form.cellSequence);
     });
   };
   return runOn(argc, argv, options, dataDir, answers, world, nullptr, onFormReady, net::loginCodeMeaning);
