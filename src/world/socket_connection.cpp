@@ -170,19 +170,22 @@ void SocketConnection::loggedIn() {
   }
 }
 
-// One timer per connection, set to the next moment a deadline may pass; a
-// line that comes meanwhile only moves the deadline, and the timer, when it
-// fires early, sets itself again.
-void SocketConnection::armDeadline() {
-  if (closed_ || !timeouts_) return;
-  std::optional<std::chrono::steady_clock::time_point> next = timeouts_->next();
+void armDeadlineTimer(asio::steady_timer& timer, const ConnectionTimeouts& timeouts, std::function<void()> fired) {
+  std::optional<std::chrono::steady_clock::time_point> next = timeouts.next();
   if (!next) {
-    deadlineTimer_.cancel();
+    timer.cancel();
     return;
   }
-  deadlineTimer_.expires_at(*next);
-  deadlineTimer_.async_wait([self = shared_from_this()](const ErrorCode& ec) {
-    if (ec || !self->isOpen()) return;
+  timer.expires_at(*next);
+  timer.async_wait([fired = std::move(fired)](const ErrorCode& ec) {
+    if (!ec) fired();
+  });
+}
+
+void SocketConnection::armDeadline() {
+  if (closed_ || !timeouts_) return;
+  armDeadlineTimer(deadlineTimer_, *timeouts_, [self = shared_from_this()] {
+    if (!self->isOpen()) return;
     ConnectionTimeouts::Due due = self->timeouts_->check(std::chrono::steady_clock::now());
     if (due != ConnectionTimeouts::Due::kNothing) self->onDeadline(due);
     self->armDeadline();

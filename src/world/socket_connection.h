@@ -127,6 +127,13 @@ class Listener {
   uint64_t failedSinceLastSuccess_ = 0;
 };
 
+// Sets `timer` to the next moment one of `timeouts`' deadlines may pass and
+// runs `fired` then (not when the timer is cancelled or set again); with no
+// deadline left the timer just stops. One timer serves every deadline of a
+// connection: activity meanwhile only moves a deadline, and `fired`, finding
+// nothing due yet, sets the timer again.
+void armDeadlineTimer(asio::steady_timer& timer, const ConnectionTimeouts& timeouts, std::function<void()> fired);
+
 class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
  public:
   SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine, std::size_t outputLimit,

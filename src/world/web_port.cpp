@@ -309,18 +309,12 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     });
   }
 
-  // One timer, set to the next moment a deadline may pass (the log-in, or
-  // once in the world the idle time); a message meanwhile only moves it.
+  // The log-in deadline, or once in the world the idle time (see
+  // armDeadlineTimer); a message meanwhile only moves it.
   void armDeadline() {
     if (closed_ || !timeouts_) return;
-    std::optional<std::chrono::steady_clock::time_point> next = timeouts_->next();
-    if (!next) {
-      deadlineTimer_.cancel();
-      return;
-    }
-    deadlineTimer_.expires_at(*next);
-    deadlineTimer_.async_wait([self = shared_from_this()](const ErrorCode& ec) {
-      if (ec || self->closed_ || self->closing_) return;
+    armDeadlineTimer(deadlineTimer_, *timeouts_, [self = shared_from_this()] {
+      if (self->closed_ || self->closing_) return;
       self->onDeadline(self->timeouts_->check(std::chrono::steady_clock::now()));
       self->armDeadline();
     });
