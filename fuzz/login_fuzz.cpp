@@ -13,9 +13,9 @@
 #include "fuzz/fuzz_input.h"
 #include "net/bot_protocol.h"
 #include "net/line_buffer.h"
-#include "world/login_throttle.h"
-#include "world/player_login.h"
-#include "world/world_core.h"
+#include "world/guards/login_throttle.h"
+#include "world/core/player_login.h"
+#include "world/core/world_core.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // chat, an action, or a refusal that says why; chat is passed on exactly as
 // typed.
 #include "fuzz/fuzz_input.h"
-#include "world/player_input.h"
+#include "world/core/player_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace kelva;

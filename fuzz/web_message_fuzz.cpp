@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz/fuzz_input.h"
-#include "world/web_message.h"
+#include "world/ports/web_message.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace kelva;

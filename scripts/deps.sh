@@ -25,6 +25,16 @@ kelva_packages=(
   chromium
   chromium-driver
   python3-selenium
+  # Accounts, TLS and the operator's console: the world's store, password
+  # hashes, HTTPS, the console's charts and the metrics' parser in the tests.
+  libssl-dev
+  libsqlite3-dev
+  libsqlitecpp-dev
+  libsodium-dev
+  libjs-chart.js
+  python3-prometheus-client
+  # Rebuilds of unchanged sources come from the compiler cache when present.
+  ccache
 )
 
 kelva_install_missing() {

@@ -1,10 +1,10 @@
-#include "world/accept_backoff.h"
+#include "world/guards/accept_backoff.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
-#include "world/descriptor_budget.h"
+#include "world/guards/descriptor_budget.h"
 
 namespace kelva::world {
 namespace {

@@ -1,4 +1,4 @@
-#include "world/connection_caps.h"
+#include "world/guards/connection_caps.h"
 
 #include <gtest/gtest.h>
 

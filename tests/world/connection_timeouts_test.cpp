@@ -1,4 +1,4 @@
-#include "world/connection_timeouts.h"
+#include "world/guards/connection_timeouts.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 
 #include "data/objects_file.h"
 #include "demo_world.h"
-#include "world/world_file.h"
+#include "world/core/world_file.h"
 
 namespace kelva {
 namespace {

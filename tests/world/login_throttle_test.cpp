@@ -1,4 +1,4 @@
-#include "world/login_throttle.h"
+#include "world/guards/login_throttle.h"
 
 #include <gtest/gtest.h>
 

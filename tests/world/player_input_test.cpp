@@ -1,4 +1,4 @@
-#include "world/player_input.h"
+#include "world/core/player_input.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "world/rate_limited_log.h"
+#include "world/guards/rate_limited_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The world's safeguards as clients meet them on loopback: the log-in
 // throttle on both ports, the connection caps, the deadlines, a registered
 // player taking its name over and dead peers.
-#include "world/safeguards.h"
+#include "world/guards/safeguards.h"
 
 #include <gtest/gtest.h>
 

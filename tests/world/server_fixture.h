@@ -16,7 +16,7 @@
 
 #include "net/bot_protocol.h"
 #include "world/line_client.h"
-#include "world/world_server.h"
+#include "world/ports/world_server.h"
 
 namespace kelva::testing {
 

@@ -1,4 +1,4 @@
-#include "world/web_files.h"
+#include "world/ports/web_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "world/web_message.h"
+#include "world/ports/web_message.h"
 
 #include <gtest/gtest.h>
 

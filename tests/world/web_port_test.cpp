@@ -1,4 +1,4 @@
-#include "world/web_port.h"
+#include "world/ports/web_port.h"
 
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "world/server_fixture.h"
-#include "world/web_message.h"
+#include "world/ports/web_message.h"
 
 namespace kelva::world {
 namespace {

@@ -1,4 +1,4 @@
-#include "world/world_core.h"
+#include "world/core/world_core.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "world/world_file.h"
+#include "world/core/world_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "world/world_server.h"
+#include "world/ports/world_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "world/world_state.h"
+#include "world/core/world_state.h"
 
 #include <gtest/gtest.h>
 

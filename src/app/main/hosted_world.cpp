@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "demo_world.h"
-#include "world/world_server.h"
+#include "world/ports/world_server.h"
 
 namespace kelva::app {
 

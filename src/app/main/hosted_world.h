@@ -10,7 +10,7 @@
 #include <string>
 
 #include "data/result.h"
-#include "world/world_file.h"
+#include "world/core/world_file.h"
 
 namespace kelva::app {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "world/world_file.h"
-#include "world/world_server.h"
+#include "world/core/world_file.h"
+#include "world/ports/world_server.h"
 
 namespace {
 

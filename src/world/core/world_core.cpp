@@ -1,0 +1,530 @@
+#include "world/core/world_core.h"
+
+#include <algorithm>
+
+#include "world/guards/login_throttle.h"
+
+namespace kelva::world {
+
+namespace {
+
+int64_t distanceSquared(int64_t ax, int64_t az, int64_t bx, int64_t bz) {
+  return (ax - bx) * (ax - bx) + (az - bz) * (az - bz);
+}
+
+std::string position(const Avatar& a) {
+  return std::to_string(a.x) + " " + std::to_string(a.y) + " " + std::to_string(a.z);
+}
+
+}  // namespace
+
+bool isVisible(const WorldObject& object) { return object.action.find("visible no") == std::string::npos; }
+
+class WorldCore::Busy {
+ public:
+  explicit Busy(WorldCore& core) : core_(core) { ++core_.busy_; }
+  ~Busy() {
+    if (--core_.busy_ == 0) core_.settle();
+  }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  WorldCore& core_;
+};
+
+WorldCore::WorldCore(WorldDefinition definition)
+    : def_(std::move(definition)), squareSize_(std::max<int64_t>(def_.nearRange, 1)) {
+  for (const WorldObject& o : def_.objects) world_.add(o);
+}
+
+const PlayerAccount* WorldCore::account(const std::string& name) const {
+  for (const PlayerAccount& a : def_.players)
+    if (a.name == name) return &a;
+  return nullptr;
+}
+
+bool WorldCore::nameInUse(const std::string& name) const { return avatarNamed(name) != nullptr; }
+
+const Avatar* WorldCore::avatarNamed(const std::string& name) const {
+  for (const auto* table : {&players_, &bots_})
+    for (const auto& [session, e] : *table)
+      if (!e.gone && e.avatar.name == name) return &e.avatar;
+  return nullptr;
+}
+
+std::size_t WorldCore::guestCount() const {
+  std::size_t n = 0;
+  for (const auto& [session, p] : players_)
+    if (!p.gone && p.avatar.kind == AvatarKind::kGuest) ++n;
+  return n;
+}
+
+bool WorldCore::takeOver(const std::string& name) {
+  Busy busy(*this);
+  for (auto& [session, p] : players_) {
+    if (p.gone || p.avatar.kind != AvatarKind::kRegistered || p.avatar.name != name) continue;
+    const int32_t old = session;
+    std::shared_ptr<AvatarLink> link = p.link;
+    link->dismiss(Dismissal::kLoggedInElsewhere);
+    leave(old);  // at once, whether or not the dismissed link closed yet
+    return true;
+  }
+  return false;
+}
+
+bool WorldCore::near(int32_t ax, int32_t az, int32_t bx, int32_t bz) const {
+  // The square test runs only within the range on each axis, where the
+  // squares cannot overflow even at the far ends of the world.
+  const int64_t range = def_.nearRange;
+  const int64_t dx = int64_t{ax} - bx;
+  const int64_t dz = int64_t{az} - bz;
+  if (dx < -range || dx > range || dz < -range || dz > range) return false;
+  return distanceSquared(ax, az, bx, bz) <= range * range;
+}
+
+WorldCore::Entry* WorldCore::find(std::map<int32_t, Entry>& table, int32_t session) {
+  auto it = table.find(session);
+  return it == table.end() || it->second.gone ? nullptr : &it->second;
+}
+
+const Avatar* WorldCore::avatar(int32_t session) const {
+  for (const auto* table : {&players_, &bots_}) {
+    auto it = table->find(session);
+    if (it != table->end() && !it->second.gone) return &it->second.avatar;
+  }
+  return nullptr;
+}
+
+bool WorldCore::botsPresent() const {
+  for (const auto& [session, b] : bots_)
+    if (!b.gone) return true;
+  return false;
+}
+
+void WorldCore::settle() {
+  std::vector<int32_t> leaving;
+  leaving.swap(leaving_);
+  for (int32_t session : leaving) {
+    if (auto it = players_.find(session); it != players_.end()) {
+      unfile(it->second);
+      players_.erase(it);
+    }
+    bots_.erase(session);
+  }
+}
+
+WorldCore::Square WorldCore::squareOf(int32_t x, int32_t z) const {
+  // Rounding down, so that -1 and 0 lie in different squares.
+  auto down = [&](int64_t v) { return v >= 0 ? v / squareSize_ : -((-v + squareSize_ - 1) / squareSize_); };
+  return {down(x), down(z)};
+}
+
+void WorldCore::file(Entry& player) {
+  player.square = squareOf(player.avatar.x, player.avatar.z);
+  grid_[player.square].push_back(&player);
+}
+
+void WorldCore::unfile(Entry& player) {
+  auto it = grid_.find(player.square);
+  if (it == grid_.end()) return;
+  std::vector<Entry*>& filed = it->second;
+  auto at = std::find(filed.begin(), filed.end(), &player);
+  if (at != filed.end()) {
+    *at = filed.back();
+    filed.pop_back();
+  }
+  if (filed.empty()) grid_.erase(it);
+}
+
+void WorldCore::moveTo(Entry& player, int32_t x, int32_t y, int32_t z) {
+  player.avatar.x = x;
+  player.avatar.y = y;
+  player.avatar.z = z;
+  if (squareOf(x, z) == player.square) return;
+  unfile(player);
+  file(player);
+}
+
+template <typename Visit>
+void WorldCore::eachPlayerNear(int32_t x, int32_t z, int32_t except, Visit&& visit) {
+  const Square centre = squareOf(x, z);
+  for (int64_t dx = -1; dx <= 1; ++dx) {
+    for (int64_t dz = -1; dz <= 1; ++dz) {
+      auto it = grid_.find({centre.x + dx, centre.z + dz});
+      if (it == grid_.end()) continue;
+      // By index, and nobody is filed or unfiled while the core is busy (a
+      // player who leaves meanwhile is only marked gone).
+      const std::vector<Entry*>& filed = it->second;
+      for (std::size_t i = 0; i < filed.size(); ++i) {
+        Entry& p = *filed[i];
+        if (!p.gone && p.avatar.session != except && near(x, z, p.avatar.x, p.avatar.z)) visit(p);
+      }
+    }
+  }
+}
+
+template <typename Tell>
+void WorldCore::toBots(net::EventKind kind, Tell&& tell) {
+  for (auto& [session, b] : bots_)
+    if (!b.gone && !b.eventsOff.count(static_cast<int32_t>(kind))) tell(*b.link);
+}
+
+template <typename Tell>
+void WorldCore::toPlayersNear(int32_t x, int32_t z, int32_t except, Tell&& tell) {
+  eachPlayerNear(x, z, except, [&](Entry& p) { tell(*p.link); });
+}
+
+template <typename Tell>
+void WorldCore::toAllPlayers(Tell&& tell) {
+  for (auto& [session, p] : players_)
+    if (!p.gone) tell(*p.link);
+}
+
+void WorldCore::forEachPlayerNear(int32_t x, int32_t z, int32_t except,
+                                  const std::function<void(const Avatar&)>& visit) {
+  Busy busy(*this);
+  eachPlayerNear(x, z, except, [&](Entry& p) { visit(p.avatar); });
+}
+
+void WorldCore::forEachAvatarSeenFrom(int32_t x, int32_t z, int32_t except,
+                                      const std::function<void(const Avatar&)>& visit) {
+  Busy busy(*this);
+  for (auto& [session, b] : bots_)
+    if (!b.gone) visit(b.avatar);
+  forEachPlayerNear(x, z, except, visit);
+}
+
+int32_t WorldCore::enter(std::shared_ptr<AvatarLink> link, const std::string& shownName, AvatarKind kind) {
+  Busy busy(*this);
+  Entry entry;
+  entry.avatar.session = nextSession_++;
+  entry.avatar.name = shownName;
+  entry.avatar.kind = kind;
+  entry.avatar.x = def_.entryX;
+  entry.avatar.y = def_.entryY;
+  entry.avatar.z = def_.entryZ;
+  entry.link = std::move(link);
+  const int32_t session = entry.avatar.session;
+  Entry& player = players_.emplace(session, std::move(entry)).first->second;
+  file(player);
+  // Copies: the player's own link may leave while it is told.
+  const Avatar me = player.avatar;
+  std::shared_ptr<AvatarLink> self = player.link;
+  self->worldMessage("You are " + me.name + ", at " + position(me) + ". Type .help for the world's actions.");
+  toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarArrived(me, Arrival::kEntered); });
+  toBots(net::EventKind::kAvatarArrival, [&](AvatarLink& l) { l.avatarArrived(me, Arrival::kEntered); });
+  return session;
+}
+
+void WorldCore::leave(int32_t session) {
+  Busy busy(*this);
+  if (Entry* p = find(players_, session)) {
+    p->gone = true;
+    leaving_.push_back(session);
+    const Avatar me = p->avatar;
+    toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarLeft(me, Departure::kLeft); });
+  } else if (Entry* b = find(bots_, session)) {
+    b->gone = true;
+    leaving_.push_back(session);
+    const Avatar me = b->avatar;
+    toAllPlayers([&](AvatarLink& l) { l.avatarLeft(me, Departure::kLeft); });
+  }
+}
+
+void WorldCore::playerAction(int32_t session, const PlayerAction& action) {
+  Busy busy(*this);
+  Entry* entry = find(players_, session);
+  if (!entry) return;
+  Entry& player = *entry;
+  // The player's own link is kept alive here even if it leaves while told.
+  std::shared_ptr<AvatarLink> self = player.link;
+  const Avatar& me = player.avatar;
+  switch (action.kind) {
+    case PlayerActionKind::kNothing:
+      return;
+    case PlayerActionKind::kChat:
+      // A line starting with "/" is a command to the game: the bots hear it
+      // and the speaker sees it, the crowd is spared it.
+      if (action.text[0] == '/')
+        self->echo(action.text, nullptr);
+      else
+        toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.chat(me, action.text); });
+      toBots(net::EventKind::kChat, [&](AvatarLink& l) { l.chat(me, action.text); });
+      return;
+    case PlayerActionKind::kTell:
+      tell(player, action.text);
+      return;
+    case PlayerActionKind::kLook:
+      look(player);
+      return;
+    case PlayerActionKind::kWho:
+      who(player);
+      return;
+    case PlayerActionKind::kClick: {
+      const WorldObject* o = world_.find(action.number);
+      if (!o || !isVisible(*o) || !near(me.x, me.z, o->x, o->z)) {
+        self->worldMessage("There is no object " + std::to_string(action.number) + " near you.");
+        return;
+      }
+      if (!botsPresent()) {
+        self->worldMessage("Nothing happens: the bot is not in the world.");
+        return;
+      }
+      bool heard = false;
+      toBots(net::EventKind::kObjectClick, [&](AvatarLink&) { heard = true; });
+      if (!heard) {
+        // The bot is still handling another click; a real world drops the
+        // click too, but the player should know to try again.
+        self->worldMessage("The bot is busy; click again.");
+        return;
+      }
+      const WorldObject clicked = *o;
+      toBots(net::EventKind::kObjectClick, [&](AvatarLink& l) { l.objectClicked(me, clicked); });
+      return;
+    }
+    case PlayerActionKind::kAttack: {
+      const Avatar* clicked = nullptr;
+      for (const auto* table : {&players_, &bots_})
+        for (const auto& [s, e] : *table)
+          if (!e.gone && e.avatar.name == action.text) clicked = &e.avatar;
+      if (!clicked || !near(me.x, me.z, clicked->x, clicked->z)) {
+        self->worldMessage("There is nobody called " + action.text + " near you (names as .who shows them).");
+        return;
+      }
+      if (clicked->session == session) {
+        self->worldMessage("You cannot click yourself.");
+        return;
+      }
+      if (!botsPresent()) {
+        self->worldMessage("Nothing happens: the bot is not in the world.");
+        return;
+      }
+      const Avatar target = *clicked;
+      toBots(net::EventKind::kAvatarClick, [&](AvatarLink& l) { l.avatarClicked(me, target); });
+      return;
+    }
+    case PlayerActionKind::kMove: {
+      toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarLeft(me, Departure::kWalkedAway); });
+      moveTo(player, action.x, me.y, action.z);
+      self->worldMessage("You are at " + position(me) + ".");
+      toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarArrived(me, Arrival::kCameNear); });
+      return;
+    }
+    case PlayerActionKind::kHelp:
+      // The help line is written with its own "* " prefix.
+      self->worldMessage(std::string_view(kHelpLine).substr(2));
+      return;
+    case PlayerActionKind::kQuit:
+      self->worldMessage("Goodbye.");
+      self->dismiss(Dismissal::kQuit);
+      return;
+    case PlayerActionKind::kUnknown:
+      self->worldMessage("There is no action " + action.text + ". Type .help for the world's actions.");
+      return;
+    case PlayerActionKind::kMisused:
+      // The usage texts are written with their own "* " prefix.
+      self->worldMessage(std::string_view(action.text).substr(std::min<std::size_t>(2, action.text.size())));
+      return;
+  }
+}
+
+void WorldCore::look(Entry& player) {
+  const Avatar& me = player.avatar;
+  std::vector<std::pair<int64_t, const WorldObject*>> seen;
+  for (const auto& [number, o] : world_.objects())
+    if (isVisible(o) && near(me.x, me.z, o.x, o.z)) seen.push_back({distanceSquared(me.x, me.z, o.x, o.z), &o});
+  std::stable_sort(seen.begin(), seen.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  AvatarLink& self = *player.link;
+  if (seen.empty()) {
+    self.worldMessage("There is nothing to click near you.");
+    return;
+  }
+  constexpr std::size_t kShown = 40;
+  self.worldMessage("Near you (nearest first; .click N to click one):");
+  for (std::size_t i = 0; i < seen.size() && i < kShown; ++i) {
+    const WorldObject& o = *seen[i].second;
+    self.worldMessage("  " + std::to_string(o.number) + " " + o.model +
+                      (o.description.empty() ? std::string() : ": " + o.description));
+  }
+  if (seen.size() > kShown) self.worldMessage("  ... and " + std::to_string(seen.size() - kShown) + " more.");
+}
+
+void WorldCore::tell(Entry& player, const std::string& nameAndWords) {
+  // The name is the longest one in the world that the line starts with,
+  // followed by a blank: names may hold blanks themselves ("Old Tom").
+  // Distance does not matter: a tell reaches anyone in the world.
+  const Avatar& me = player.avatar;
+  Entry* to = nullptr;
+  std::size_t nameLength = 0;
+  for (auto* table : {&players_, &bots_}) {
+    for (auto& [session, e] : *table) {
+      const std::string& name = e.avatar.name;
+      if (e.gone || name.size() <= nameLength || name.size() >= nameAndWords.size()) continue;
+      const char after = nameAndWords[name.size()];
+      if ((after == ' ' || after == '\t') && nameAndWords.compare(0, name.size(), name) == 0) {
+        to = &e;
+        nameLength = name.size();
+      }
+    }
+  }
+  std::string_view words = nameAndWords;
+  if (to) words.remove_prefix(nameLength);
+  while (!words.empty() && (words.front() == ' ' || words.front() == '\t')) words.remove_prefix(1);
+  if (!to || words.empty()) {
+    std::string_view name = nameAndWords;
+    name = name.substr(0, name.find_first_of(" \t"));
+    player.link->worldMessage("There is nobody called " + std::string(name) +
+                              " in the world (names as .who shows them).");
+    return;
+  }
+  if (to == &player) {
+    player.link->worldMessage("You cannot tell yourself.");
+    return;
+  }
+  const Avatar target = to->avatar;
+  player.link->echo(words, &target);
+  if (target.isBot()) {
+    // The bot hears a tell exactly as a chat line, so the game handles it
+    // the same way; only no other player hears it.
+    if (!to->eventsOff.count(static_cast<int32_t>(net::EventKind::kChat))) to->link->chat(me, words);
+  } else {
+    to->link->tell(me, words);
+  }
+}
+
+void WorldCore::who(Entry& player) {
+  std::string line = "In the world:";
+  bool first = true;
+  for (const auto& [session, b] : bots_) {
+    if (b.gone) continue;
+    line += (first ? " " : ", ") + b.avatar.name + " (bot)";
+    first = false;
+  }
+  for (const auto& [session, p] : players_) {
+    if (p.gone) continue;
+    line += (first ? " " : ", ") + p.avatar.name + (&p == &player ? " (you)" : "");
+    first = false;
+  }
+  player.link->worldMessage(line);
+}
+
+WorldCore::BotLogin WorldCore::startBot(std::shared_ptr<AvatarLink> link, const net::BotCall& call) {
+  Busy busy(*this);
+  const BotAccount* account = nullptr;
+  for (const BotAccount& a : def_.bots)
+    if (a.citizen == call.citizen && sameSecret(call.password, a.password)) account = &a;
+  if (!account) return {1, 0};
+  if (call.world != def_.name) return {2, 0};
+  if (!nameProblem(call.botName).empty()) return {3, 0};
+
+  // One login per citizen: a bot that logs in again (say after its old
+  // connection broke without the world noticing) replaces its old self.
+  for (auto& [session, other] : bots_) {
+    if (!other.gone && other.citizen == call.citizen) {
+      std::shared_ptr<AvatarLink> old = other.link;
+      old->dismiss(Dismissal::kLoggedInElsewhere);
+    }
+  }
+  Entry entry;
+  entry.avatar.session = nextSession_++;
+  entry.avatar.name = call.botName;
+  entry.avatar.kind = AvatarKind::kBot;
+  entry.avatar.x = call.x;
+  entry.avatar.y = call.y;
+  entry.avatar.z = call.z;
+  entry.citizen = call.citizen;
+  entry.link = std::move(link);
+  const int32_t session = entry.avatar.session;
+  bots_.emplace(session, std::move(entry));
+  return {0, session};
+}
+
+void WorldCore::botEntered(int32_t botSession) {
+  Busy busy(*this);
+  Entry* bot = find(bots_, botSession);
+  if (!bot) return;
+  const Avatar me = bot->avatar;
+  std::shared_ptr<AvatarLink> link = bot->link;
+  toAllPlayers([&](AvatarLink& l) { l.avatarArrived(me, Arrival::kEntered); });
+  // The bot meets everyone already here, as if they had just arrived.
+  for (auto& [session, p] : players_)
+    if (!p.gone) link->avatarArrived(p.avatar, Arrival::kEntered);
+}
+
+WorldCore::QueryAnswer WorldCore::query(int32_t botSession, int32_t sectorX, int32_t sectorZ) {
+  QueryAnswer answer;
+  Entry* bot = find(bots_, botSession);
+  if (!bot) return answer;
+  QueryCursor::Round round =
+      bot->query.answer(world_, sectorX, sectorZ, static_cast<std::size_t>(def_.queryCellsPerAnswer));
+  answer.complete = round.complete;
+  for (CellKey cell : round.cells) {
+    std::vector<const WorldObject*> objects = world_.objectsIn(cell);
+    if (objects.empty()) continue;  // emptied since the query began
+    answer.cells.push_back({cell, world_.sequence(cell), std::move(objects)});
+  }
+  return answer;
+}
+
+void WorldCore::say(int32_t botSession, std::string_view text) {
+  Busy busy(*this);
+  Entry* bot = find(bots_, botSession);
+  if (!bot) return;
+  const Avatar me = bot->avatar;
+  toAllPlayers([&](AvatarLink& l) { l.chat(me, text); });
+}
+
+void WorldCore::whisper(int32_t botSession, int32_t toSession, std::string_view text) {
+  Busy busy(*this);
+  Entry* bot = find(bots_, botSession);
+  Entry* player = find(players_, toSession);
+  if (bot && player) player->link->whisper(bot->avatar, text);
+}
+
+void WorldCore::teleport(int32_t botSession, int32_t session, int32_t x, int32_t y, int32_t z) {
+  Busy busy(*this);
+  Entry* player = find(players_, session);
+  if (!find(bots_, botSession) || !player) return;
+  std::shared_ptr<AvatarLink> self = player->link;
+  Avatar& me = player->avatar;
+  toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarLeft(me, Departure::kVanished); });
+  moveTo(*player, x, y, z);
+  self->worldMessage("You are moved to " + position(me) + ".");
+  toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarArrived(me, Arrival::kAppeared); });
+}
+
+std::string WorldCore::objectChange(int32_t botSession, const net::BotCall& call, std::string& note) {
+  Busy busy(*this);
+  if (!find(bots_, botSession)) return "";
+  const WorldObject* old = world_.find(call.oldNumber);
+  if (!old) return "ObjectChange: there is no object " + std::to_string(call.oldNumber);
+  if (cellFromCoordinate(old->x) != cellFromCoordinate(call.oldX) ||
+      cellFromCoordinate(old->z) != cellFromCoordinate(call.oldZ)) {
+    note = "ObjectChange of " + std::to_string(call.oldNumber) + " gave an old position in another cell";
+  }
+  objectEvents(*world_.change(call.oldNumber, call.object));
+  return "";
+}
+
+void WorldCore::objectEvents(const std::vector<ObjectEvent>& events) {
+  for (const ObjectEvent& ev : events) {
+    bool add = ev.kind == ObjectEvent::Kind::kAdd;
+    net::EventKind kind = add ? net::EventKind::kObjectAdd : net::EventKind::kObjectDelete;
+    toBots(kind, [&](AvatarLink& l) { add ? l.objectAdded(ev) : l.objectRemoved(ev); });
+    toAllPlayers([&](AvatarLink& l) { add ? l.objectAdded(ev) : l.objectRemoved(ev); });
+  }
+}
+
+bool WorldCore::setEvent(int32_t botSession, int32_t event, bool on) {
+  if (!net::eventByNumber(event)) return false;
+  if (Entry* bot = find(bots_, botSession)) {
+    if (on)
+      bot->eventsOff.erase(event);
+    else
+      bot->eventsOff.insert(event);
+  }
+  return true;
+}
+
+}  // namespace kelva::world

@@ -1,0 +1,159 @@
+#include "world/ports/line_port.h"
+
+#include "world/core/player_login.h"
+#include "world/ports/player_texts.h"
+
+namespace kelva::world {
+
+class PlayerConnection : public SocketConnection, public AvatarLink {
+ public:
+  PlayerConnection(LinePort& port, tcp::socket socket)
+      : SocketConnection(port.hub_, std::move(socket), port.hub_.limits.maxPlayerLine,
+                         port.hub_.limits.playerOutputLimit, "\r\n", net::LineEnds::kAny),
+        core_(port.core_), login_(port.hub_.guards.throttle, source()),
+        flood_(port.hub_.limits.playerLinesPerSecond, port.hub_.limits.playerLineBurst) {}
+
+  void sayGoodbye(const std::string& why) override { send("* Goodbye: " + why + "."); }
+
+  std::string describe() const override {
+    if (session_ != 0) return "player " + name_ + " (session " + std::to_string(session_) + ")";
+    return "player connection from " + peer();
+  }
+
+  // What the world says, as the player reads it.
+  void avatarArrived(const Avatar& who, Arrival how) override { send({"* ", arrivalText(who, how)}); }
+  void avatarLeft(const Avatar& who, Departure how) override { send({"* ", departureText(who, how)}); }
+  // Each line goes into the connection's queue in pieces: a crowd hearing
+  // one chat line costs a copy of its bytes per listener, no string each.
+  void chat(const Avatar& speaker, std::string_view text) override { send({speaker.name, ": ", text}); }
+  void whisper(const Avatar& from, std::string_view text) override { send({from.name, " whispers: ", text}); }
+  void tell(const Avatar& from, std::string_view text) override { send({from.name, " tells you: ", text}); }
+  void echo(std::string_view text, const Avatar* to) override {
+    // A command is shown as the chat line it is; a tell names who heard it.
+    // The command's echo waits for its answer, a little longer than the
+    // bot's 250 ms pump, so the two leave in one write: half the writes for
+    // a crowd of players sending commands. The player's own terminal shows
+    // what was typed at once.
+    if (to)
+      send({"You tell ", to->name, ": ", text});
+    else
+      sendSoon({name_, ": ", text}, std::chrono::milliseconds(300));
+  }
+  void worldMessage(std::string_view text) override { send({"* ", text}); }
+  void dismiss(Dismissal why) override {
+    if (why == Dismissal::kLoggedInElsewhere) {
+      send("* You logged in from elsewhere; this connection is closed. Goodbye.");
+      closeAfterFlush(name_ + " logged in again from elsewhere");
+      return;
+    }
+    closeAfterFlush("the player left");
+  }
+
+ protected:
+  void onStart() override {
+    send("* Welcome to " + core_.definition().name + ".");
+    send("* What is your name?");
+    watchDeadlines(Safeguards::playerTimeouts(hub_.limits));
+  }
+
+  void onDeadline(ConnectionTimeouts::Due due) override {
+    using Due = ConnectionTimeouts::Due;
+    const auto idle = std::chrono::duration_cast<std::chrono::seconds>(hub_.limits.idleTimeout);
+    if (due == Due::kNothing) return;
+    send("* " + deadlineText(due, idle));
+    if (due == Due::kLogInTooLate) closeAfterFlush("no name given in time");
+    if (due == Due::kIdleTooLong) closeAfterFlush("idle for " + spokenDuration(idle));
+  }
+
+  void onLine(std::string_view line) override {
+    if (session_ == 0) {
+      login(line);
+      return;
+    }
+    FloodBucket::Take take = flood_.take();
+    if (!take.allowed) {
+      if (take.warn) {
+        hub_.log(describe() + " types too fast; " + std::to_string(take.dropped) + " line(s) dropped so far");
+        send("* You are typing too fast; that line was dropped.");
+      }
+      return;
+    }
+    if (std::string problem = textProblem(line); !problem.empty()) {
+      hub_.log(describe() + ": line refused: " + problem);
+      send("* That line was not sent: " + problem + ".");
+      return;
+    }
+    core_.playerAction(session_, parsePlayerLine(line));
+  }
+
+  void onOverlong() override {
+    const std::string limit = std::to_string(hub_.limits.maxPlayerLine);
+    hub_.log(describe() + ": a line longer than " + limit + " bytes was dropped");
+    send("* That line was too long (more than " + limit + " bytes) and was dropped.");
+  }
+
+  void onClosed() override {
+    if (session_ != 0) core_.leave(session_);
+  }
+
+ private:
+  std::shared_ptr<PlayerConnection> selfPointer() {
+    return std::static_pointer_cast<PlayerConnection>(shared_from_this());
+  }
+
+  void login(std::string_view line) { answer(login_.offer(core_, line)); }
+
+  void answer(const PlayerLogin::Outcome& o) {
+    using Step = PlayerLogin::Step;
+    if (o.step == Step::kWrongPassword || o.step == Step::kTooManyWrong) logWrongPassword(o.name);
+    if (std::string text = loginText(o); !text.empty()) send("* " + text);
+    switch (o.step) {
+      case Step::kTooManyWrong:
+        closeAfterFlush("three wrong passwords");
+        return;
+      case Step::kGuest:
+        enter(o.name, AvatarKind::kGuest);
+        return;
+      case Step::kRegistered:
+        if (o.takesOver) core_.takeOver(o.name);
+        enter(o.name, AvatarKind::kRegistered);
+        return;
+      case Step::kCheckLater:
+        pauseFor(o.wait, [this] { answer(login_.checkHeld(core_)); });
+        return;
+      default:
+        return;
+    }
+  }
+
+  void logWrongPassword(const std::string& name) {
+    hub_.guards.logOnce("wrong password " + name + " " + source(), "wrong password for " + name + " from " + peer());
+  }
+
+  void enter(const std::string& shownName, AvatarKind kind) {
+    loggedIn();
+    name_ = shownName;
+    session_ = core_.enter(selfPointer(), shownName, kind);
+    // A client that could not take even its welcome was closed while it
+    // entered, before it knew its session.
+    if (isClosed()) core_.leave(session_);
+    hub_.log(describe() + " entered from " + peer());
+  }
+
+  WorldCore& core_;
+  PlayerLogin login_;
+  FloodBucket flood_;
+  int32_t session_ = 0;  // 0 until the player has entered the world
+  std::string name_;
+};
+
+void LinePort::accepted(tcp::socket socket) {
+  admit(std::make_shared<PlayerConnection>(*this, std::move(socket)), hub_.guards.players, "players",
+        [](const ConnectionCaps::Admission& a) {
+          // The line players have always read when the world is full.
+          return a.cap == "total" ? std::string("* The world is full; please try again later.")
+                                  : "* Sorry, " + a.refusal + ". Goodbye.";
+        });
+}
+
+}  // namespace kelva::world

@@ -1,0 +1,377 @@
+#include "world/ports/socket_connection.h"
+
+#include "world/guards/keep_alive.h"
+
+namespace kelva::world {
+
+Listener::Listener(ConnectionHub& hub, const char* what)
+    : hub_(hub), acceptor_(hub.io), what_(what), pause_(hub.io) {}
+
+Status Listener::open(const std::string& address, uint16_t port) {
+  ErrorCode e;
+  asio::ip::address ip = asio::ip::make_address(address, e);
+  if (e) return Status::error("cannot listen on " + address + ": " + e.message());
+  tcp::endpoint endpoint(ip, port);
+  acceptor_.open(endpoint.protocol(), e);
+  if (!e) acceptor_.set_option(tcp::acceptor::reuse_address(true), e);
+  if (!e) acceptor_.bind(endpoint, e);
+  if (!e) acceptor_.listen(asio::socket_base::max_listen_connections, e);
+  if (e)
+    return Status::error(std::string("cannot open the ") + what_ + " port " + address + ":" + std::to_string(port) +
+                         ": " + e.message());
+  acceptMore();
+  return Status::ok();
+}
+
+uint16_t Listener::port() const { return acceptor_.local_endpoint().port(); }
+
+void Listener::closeListener() {
+  ErrorCode ignored;
+  pause_.cancel();
+  acceptor_.close(ignored);
+}
+
+void Listener::acceptMore() {
+  acceptor_.async_accept([this](const ErrorCode& ec, tcp::socket socket) {
+    if (hub_.stopped || ec == asio::error::operation_aborted) return;
+    if (!ec) {
+      if (failedSinceLastSuccess_ > 0 && backoff_.backingOff())
+        hub_.log("accepting " + std::string(what_) + " connections again after " +
+                 std::to_string(failedSinceLastSuccess_) + " failures");
+      failedSinceLastSuccess_ = 0;
+      backoff_.succeeded();
+      accepted(std::move(socket));
+      acceptMore();
+      return;
+    }
+    ++failedSinceLastSuccess_;
+    std::chrono::milliseconds wait = backoff_.failed(ec.value());
+    std::string line = "accepting a " + std::string(what_) + " connection failed: " + ec.message();
+    if (wait.count() > 0) line += "; waiting " + std::to_string(wait.count()) + " ms before the next try";
+    hub_.guards.logOnce(std::string("accept ") + what_, line);
+    if (wait.count() == 0) {
+      acceptMore();
+      return;
+    }
+    // Out of descriptors or memory: trying again at once would fail again at
+    // once. The clients wait in the listen queue meanwhile.
+    pause_.expires_after(wait);
+    pause_.async_wait([this](const ErrorCode& e) {
+      if (!e && !hub_.stopped) acceptMore();
+    });
+  });
+}
+
+void Listener::admit(const std::shared_ptr<SocketConnection>& connection, ConnectionCaps& caps,
+                     const std::string& noun,
+                     const std::function<std::string(const ConnectionCaps::Admission&)>& refusal) {
+  ConnectionCaps::Admission a = caps.admit(connection->source(), noun);
+  const std::string kind(what_);
+  if (!a.ticket) {
+    // A flood from one address is one line a second, with a count.
+    hub_.guards.logOnce("refused " + kind + " " + a.cap + " " + connection->source(),
+                        kind + " connection from " + connection->peer() + " refused: " + a.refusal);
+    connection->turnAway(refusal(a), a.refusal);
+    return;
+  }
+  connection->holdPlace(std::move(*a.ticket));
+  hub_.guards.logOnce("connection " + kind + " " + connection->source(),
+                      kind + " connection from " + connection->peer());
+  connection->start();
+}
+
+namespace {
+// After a round the world waits three times as long as the round took before
+// the next: most of a write's cost is the system call, so a crowd's lines
+// pile up into a few writes per listener instead of one write per line, and
+// a world short of processor (a busy machine stretches the rounds) spends
+// less of it per line. The cap bounds the wait a line adds.
+constexpr int kPauseFactor = 3;
+constexpr std::chrono::steady_clock::duration kLongestPause = std::chrono::milliseconds(15);
+}  // namespace
+
+void ConnectionHub::noteOutput(std::shared_ptr<SocketConnection> connection) {
+  noted_.push_back(std::move(connection));
+  if (writePosted_) return;
+  writePosted_ = true;
+  if (std::chrono::steady_clock::now() >= quietUntil_) {
+    asio::post(io, [this] { writeNoted(); });
+    return;
+  }
+  writeTimer_.expires_at(quietUntil_);
+  writeTimer_.async_wait([this](const ErrorCode& ec) {
+    if (!ec) writeNoted();
+  });
+}
+
+void ConnectionHub::noteOutputAfter(std::shared_ptr<SocketConnection> connection, std::chrono::milliseconds hold) {
+  held_.emplace_back(std::chrono::steady_clock::now() + hold, std::move(connection));
+  if (!holdTimerSet_) armHoldTimer();
+}
+
+void ConnectionHub::endHolds() {
+  const auto now = std::chrono::steady_clock::now();
+  while (!held_.empty() && held_.front().first <= now) {
+    std::shared_ptr<SocketConnection> c = std::move(held_.front().second);
+    held_.pop_front();
+    // A round may have written the held line already, with a later one.
+    if (!c->closed_ && !c->writing_ && !c->pending_.empty()) c->waitForRound();
+  }
+  if (!held_.empty()) armHoldTimer();
+}
+
+void ConnectionHub::armHoldTimer() {
+  holdTimerSet_ = true;
+  holdTimer_.expires_at(held_.front().first);
+  holdTimer_.async_wait([this](const ErrorCode& ec) {
+    holdTimerSet_ = false;
+    if (!ec && !stopped) endHolds();
+  });
+}
+
+void ConnectionHub::writeNoted() {
+  const auto began = std::chrono::steady_clock::now();
+  writePosted_ = false;
+  // The round's list and the next one's swap places, so neither is
+  // allocated again each round.
+  round_.swap(noted_);
+  for (const auto& c : round_) {
+    c->noted_ = false;
+    if (!c->closed_ && !c->writing_ && !c->pending_.empty()) c->writeMore();
+  }
+  round_.clear();
+  const auto ended = std::chrono::steady_clock::now();
+  quietUntil_ = ended + std::min<std::chrono::steady_clock::duration>(kPauseFactor * (ended - began), kLongestPause);
+}
+
+SocketConnection::SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine,
+                                   std::size_t outputLimit, const char* lineEnd, net::LineEnds lineEnds)
+    : hub_(hub), socket_(std::move(socket)), lines_(maxLine, lineEnds), outputLimit_(outputLimit),
+      lineEnd_(lineEnd), closeTimer_(hub.io), deadlineTimer_(hub.io), pauseTimer_(hub.io) {
+  ErrorCode ec;
+  socket_.set_option(tcp::no_delay(true), ec);
+  auto endpoint = socket_.remote_endpoint(ec);
+  peer_ = ec ? std::string("?") : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+  source_ = ec ? std::string("?") : sourceKey(endpoint.address().to_string());
+  if (std::string problem = applyKeepAlive(socket_.native_handle(), hub_.limits.keepAlive); !problem.empty())
+    hub_.guards.logOnce("keep-alive", "keep-alive for " + peer_ + ": " + problem);
+}
+
+void SocketConnection::watchDeadlines(const TimeoutLimits& limits) {
+  timeouts_.emplace(limits, std::chrono::steady_clock::now());
+  armDeadline();
+}
+
+void SocketConnection::loggedIn() {
+  ticket_.loggedIn();
+  if (timeouts_) {
+    timeouts_->loggedIn(std::chrono::steady_clock::now());
+    armDeadline();
+  }
+}
+
+void armDeadlineTimer(asio::steady_timer& timer, const ConnectionTimeouts& timeouts, std::function<void()> fired) {
+  std::optional<std::chrono::steady_clock::time_point> next = timeouts.next();
+  if (!next) {
+    timer.cancel();
+    return;
+  }
+  timer.expires_at(*next);
+  timer.async_wait([fired = std::move(fired)](const ErrorCode& ec) {
+    if (!ec) fired();
+  });
+}
+
+void SocketConnection::armDeadline() {
+  if (closed_ || !timeouts_) return;
+  armDeadlineTimer(deadlineTimer_, *timeouts_, [self = shared_from_this()] {
+    if (!self->isOpen()) return;
+    ConnectionTimeouts::Due due = self->timeouts_->check(std::chrono::steady_clock::now());
+    if (due != ConnectionTimeouts::Due::kNothing) self->onDeadline(due);
+    self->armDeadline();
+  });
+}
+
+void SocketConnection::pauseFor(std::chrono::milliseconds wait, std::function<void()> then) {
+  paused_ = true;
+  pauseTimer_.expires_after(wait);
+  pauseTimer_.async_wait([self = shared_from_this(), then = std::move(then)](const ErrorCode& ec) {
+    if (ec || !self->isOpen()) return;
+    then();
+    self->resume();
+  });
+}
+
+void SocketConnection::resume() {
+  paused_ = false;
+  heldBytes_ = 0;
+  while (!heldLines_.empty() && isOpen() && !paused_) {
+    std::string line = std::move(heldLines_.front());
+    heldLines_.pop_front();
+    takeLine(line);
+  }
+  if (readPending_ && isOpen() && !paused_) {
+    readPending_ = false;
+    readMore();
+  }
+}
+
+void SocketConnection::takeLine(std::string_view line) {
+  if (paused_) {
+    // The client goes on while its log-in is checked; what it sends waits,
+    // within the bound of one line.
+    heldBytes_ += line.size() + 1;
+    if (heldBytes_ > lines_.maxLength() + 1) {
+      close("it sent too much while its log-in was checked");
+      return;
+    }
+    heldLines_.emplace_back(line);
+    return;
+  }
+  if (timeouts_) timeouts_->activity(std::chrono::steady_clock::now());
+  onLine(line);
+}
+
+void SocketConnection::start() {
+  hub_.connections.insert(shared_from_this());
+  onStart();
+  readMore();
+}
+
+void SocketConnection::turnAway(std::string_view message, const std::string& reason) {
+  hub_.connections.insert(shared_from_this());
+  send(message);
+  closeAfterFlush(reason);
+}
+
+void SocketConnection::send(std::string_view line) { send({line}); }
+
+void SocketConnection::send(std::initializer_list<std::string_view> parts) {
+  if (queue(parts) && !writing_) waitForRound();
+}
+
+void SocketConnection::sendSoon(std::initializer_list<std::string_view> parts, std::chrono::milliseconds hold) {
+  if (queue(parts) && !writing_ && !noted_) hub_.noteOutputAfter(shared_from_this(), hold);
+}
+
+bool SocketConnection::queue(std::initializer_list<std::string_view> parts) {
+  if (closed_ || closing_) return false;
+  std::size_t size = std::char_traits<char>::length(lineEnd_);
+  for (std::string_view part : parts) size += part.size();
+  if (!outputFits(pending_.size() + inFlight_.size(), size, outputLimit_)) {
+    close(notReadingReason(outputLimit_));
+    return false;
+  }
+  for (std::string_view part : parts) pending_.append(part);
+  pending_.append(lineEnd_);
+  return true;
+}
+
+void SocketConnection::waitForRound() {
+  if (noted_) return;
+  noted_ = true;
+  hub_.noteOutput(shared_from_this());
+}
+
+void SocketConnection::closeAfterFlush(const std::string& reason) {
+  if (closed_ || closing_) return;
+  closing_ = true;
+  closeReason_ = reason;
+  if (!writing_ && pending_.empty()) {
+    close(reason);
+    return;
+  }
+  // A line held to go with a later one goes now.
+  if (!writing_) waitForRound();
+  closeTimer_.expires_after(std::chrono::seconds(2));
+  closeTimer_.async_wait([self = shared_from_this()](const ErrorCode& ec) {
+    if (!ec) self->close(self->closeReason_ + " (output not taken)");
+  });
+}
+
+void SocketConnection::close(const std::string& reason) {
+  if (closed_) return;
+  closed_ = true;
+  ErrorCode ignored;
+  closeTimer_.cancel();
+  deadlineTimer_.cancel();
+  pauseTimer_.cancel();
+  socket_.shutdown(tcp::socket::shutdown_both, ignored);
+  socket_.close(ignored);
+  // A flood of connections from one address is one line a second, with a count.
+  hub_.guards.logOnce("closed " + (ticket_.isLoggedIn() ? describe() : source_) + ": " + reason,
+                      describe() + " disconnected: " + reason);
+  auto self = shared_from_this();  // the hub's copy may be the last one
+  ticket_.release();
+  onClosed();
+  hub_.connections.erase(self);
+}
+
+void SocketConnection::readMore() {
+  if (readBuffer_.size() != readSize_) readBuffer_.assign(readSize_, '\0');
+  socket_.async_read_some(asio::buffer(readBuffer_), [self = shared_from_this()](const ErrorCode& ec,
+                                                                                 std::size_t n) {
+    if (self->closed_) return;
+    if (ec) {
+      self->close(ec == asio::error::eof ? "the client closed the connection" : ec.message());
+      return;
+    }
+    if (self->closing_) return;
+    self->lines_.feed(
+        std::string_view(self->readBuffer_.data(), n),
+        [&](std::string_view line) {
+          self->takeLine(line);
+          return self->isOpen();
+        },
+        [&] {
+          self->onOverlong();
+          return self->isOpen();
+        });
+    if (!self->isOpen()) return;
+    if (self->paused_)
+      self->readPending_ = true;
+    else
+      self->readMore();
+  });
+}
+
+void SocketConnection::writeMore() {
+  // Most rounds the kernel takes the whole queue at once: one system call
+  // and no completion to run. Only what it leaves (a slow reader, a full
+  // socket buffer) waits for the socket to be writable again.
+  ErrorCode ec;
+  std::size_t written = 0;
+  if (socket_.non_blocking() || (socket_.non_blocking(true, ec), !ec))
+    written = socket_.write_some(asio::buffer(pending_), ec);
+  if (ec && ec != asio::error::would_block && ec != asio::error::try_again) {
+    close("write failed: " + ec.message());
+    return;
+  }
+  if (written == pending_.size()) {
+    pending_.clear();
+    if (closing_) close(closeReason_);
+    return;
+  }
+  inFlight_.swap(pending_);
+  pending_.clear();
+  inFlight_.erase(0, written);
+  writing_ = true;
+  asio::async_write(socket_, asio::buffer(inFlight_), [self = shared_from_this()](const ErrorCode& e,
+                                                                                  std::size_t) {
+    self->writing_ = false;
+    self->inFlight_.clear();
+    if (self->closed_) return;
+    if (e) {
+      self->close("write failed: " + e.message());
+      return;
+    }
+    if (!self->pending_.empty()) {
+      // What came meanwhile waits for the next round like everyone's.
+      self->waitForRound();
+    } else if (self->closing_) {
+      self->close(self->closeReason_);
+    }
+  });
+}
+
+}  // namespace kelva::world

@@ -1,0 +1,58 @@
+// The web port: the page and its files over HTTP, and the game over a
+// WebSocket at /ws, for players in a browser (docs/web_protocol.md).
+//
+// A web player is a player like any other: it chooses a name through
+// `PlayerLogin`, its lines go through the same checks and flood allowance as
+// the line port's, and it acts through the same calls of the core. Its
+// connections count in the same caps and have the same deadlines, password
+// throttle and keep-alive as the line port's (the hub's safeguards). The port
+// turns the core's events into the JSON messages the page reads: who and
+// what is near, chat, whispers and the world's own messages.
+//
+// HTTP and WebSocket framing are Boost.Beast's. Everything runs on the
+// thread that runs the io_context.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "world/ports/socket_connection.h"
+#include "world/ports/web_files.h"
+#include "world/core/world_core.h"
+
+namespace kelva::world {
+
+class WebConnection;
+
+class WebPort : public Listener {
+ public:
+  // `hub` and `core` must outlive the port. Every browser connection, a page
+  // load as much as a player, counts in the players' caps.
+  WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots);
+  ~WebPort();
+
+  // Stops taking connections, says goodbye to every web player and closes
+  // every connection.
+  void close();
+
+ protected:
+  void accepted(tcp::socket socket) override;
+
+ private:
+  WorldCore& core_;
+  WebRoots roots_;
+  std::set<std::shared_ptr<WebConnection>> connections_;
+
+  friend class WebConnection;
+};
+
+// The folder of the page's own files: `KELVA_WEB_ROOT` when set, else the
+// web/ folder of the source tree the program was built from.
+std::string defaultWebAssets();
+// Where the system's three.js package puts it.
+inline constexpr const char* kThreeJsFolder = "/usr/share/javascript/three";
+
+}  // namespace kelva::world
