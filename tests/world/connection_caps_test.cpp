@@ -60,5 +60,41 @@ TEST(ConnectionCaps, NotLoggedInTotalCapCountsEveryAddress) {
   EXPECT_TRUE(caps.admit("10.0.0.9", "bots").ticket);
 }
 
+// Waiting places that are full let the oldest waiting connection of the
+// busiest address go (or of the newcomer's own address at its cap); one that
+// logged in, or cannot be let go, is never chosen.
+TEST(ConnectionCaps, AFullWaitingCapLetsTheFloodsOldestGo) {
+  ConnectionCaps caps({0, 0, /*notLoggedIn=*/4, /*notLoggedInPerAddress=*/3});
+  std::vector<std::string> letGo;
+  std::vector<CapTicket> held;
+  auto admit = [&](const std::string& address, const std::string& tag, bool evictable = true) {
+    ConnectionCaps::Admission a = caps.admit(address, "bots");
+    if (!a.ticket) return a;
+    if (evictable) a.ticket->onEvicted([&letGo, tag] { letGo.push_back(tag); });
+    held.push_back(std::move(*a.ticket));
+    return a;
+  };
+  admit("flood", "f1");
+  admit("flood", "f2");
+  admit("quiet", "q1");
+  admit("flood", "f3");
+  EXPECT_EQ(admit("flood", "f4").evicted, 1u);  // its own address at its cap
+  EXPECT_EQ(letGo, std::vector<std::string>{"f1"});
+  EXPECT_EQ(admit("bot", "b1").evicted, 1u);  // all full: the busiest address pays
+  EXPECT_EQ(letGo, (std::vector<std::string>{"f1", "f2"}));
+  EXPECT_EQ(caps.notLoggedIn(), 4u);
+  EXPECT_EQ(caps.fromAddress("flood"), 2u);
+
+  // Logged in or not evictable: kept; with nothing left to let go, refused.
+  for (CapTicket& t : held) t.loggedIn();
+  held.clear();
+  EXPECT_EQ(caps.total(), 0u);
+  for (int i = 0; i < 4; ++i) admit("x" + std::to_string(i), "keep", false);
+  ConnectionCaps::Admission refused = admit("y", "y");
+  EXPECT_FALSE(refused.ticket);
+  EXPECT_EQ(refused.cap, "not logged in");
+  EXPECT_EQ(letGo.size(), 2u);
+}
+
 }  // namespace
 }  // namespace kelva::world

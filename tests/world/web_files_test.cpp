@@ -56,6 +56,19 @@ TEST_F(WebFiles, RefusesEscapesFoldersAndStrangePaths) {
   EXPECT_EQ(webFileFor("/%252e%252e/secret.txt", roots_), std::nullopt);
 }
 
+// A link planted in the page's folder is followed only while it stays inside:
+// to a file or a folder outside, it is 404 like the file itself.
+TEST_F(WebFiles, FollowsLinksOnlyInsideTheirFolder) {
+  fs::create_symlink(base_ / "secret.txt", base_ / "site" / "leak.txt");
+  fs::create_directory_symlink(base_, base_ / "site" / "up");
+  fs::create_symlink("kelva.js", base_ / "site" / "same.js");
+  fs::create_symlink("../site/kelva.js", base_ / "three" / "cross.js");
+  EXPECT_EQ(webFileFor("/leak.txt", roots_), std::nullopt);
+  EXPECT_EQ(webFileFor("/up/secret.txt", roots_), std::nullopt);
+  EXPECT_EQ(webFileFor("/three/cross.js", roots_), std::nullopt);
+  EXPECT_EQ(webFileFor("/same.js", roots_), site("same.js"));
+}
+
 // The page's own types are checked through the web port; here, that the type
 // follows the file's own extension and an unknown one is served as bytes.
 TEST(WebContentType, FollowsTheFilesOwnExtension) {

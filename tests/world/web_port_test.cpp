@@ -35,6 +35,8 @@ void limitWaits(tcp::socket& socket) {
 struct Answer {
   unsigned status = 0;
   std::string type;
+  std::string length;  // Content-Length
+  std::string body;
 };
 
 Answer get(uint16_t port, const std::string& target, http::verb verb = http::verb::get, std::string extra = {}) {
@@ -49,10 +51,12 @@ Answer get(uint16_t port, const std::string& target, http::verb verb = http::ver
   beast::flat_buffer buffer;
   http::response_parser<http::string_body> res;
   res.body_limit(4 * 1024 * 1024);
+  res.skip(verb == http::verb::head);
   beast::error_code ec;
   http::read(socket, buffer, res, ec);
   if (ec) return {};
-  return {res.get().result_int(), std::string(res.get()[http::field::content_type])};
+  return {res.get().result_int(), std::string(res.get()[http::field::content_type]),
+          std::string(res.get()[http::field::content_length]), res.get().body()};
 }
 
 // A player in a browser, as the world sees one.
@@ -110,10 +114,29 @@ TEST(WebPort, ServesThePageWithItsTypesAndNothingElse) {
   EXPECT_EQ(get(port, "/kelva.js").type, "text/javascript; charset=utf-8");
   EXPECT_EQ(get(port, "/style.css").type, "text/css; charset=utf-8");
   EXPECT_EQ(get(port, "/three/three.min.js").status, 200u);
+  // HEAD: the file's headers and length, no body.
+  Answer head = get(port, "/", http::verb::head);
+  EXPECT_EQ(head.status, 200u);
+  EXPECT_EQ(head.type, page.type);
+  EXPECT_EQ(head.length, std::to_string(page.body.size()));
+  EXPECT_TRUE(head.body.empty());
   for (const char* target : {"/../CMakeLists.txt", "/%2e%2e/CMakeLists.txt", "/..%2fCMakeLists.txt", "/three/",
                              "/three/../../../etc/passwd", "/nothing.html", "/ws"})
     EXPECT_EQ(get(port, target).status, 404u) << target;
   EXPECT_EQ(get(port, "/", http::verb::post).status, 405u);
+  // A page from another site may not open the game; the world's own may.
+  for (auto [origin, status] : {std::pair{"http://evil.test", 403u}, {"http://127.0.0.1", 101u}}) {
+    asio::io_context io;
+    websocket::stream<tcp::socket> ws(io);
+    ws.next_layer().connect({asio::ip::make_address("127.0.0.1"), port});
+    limitWaits(ws.next_layer());
+    ws.set_option(websocket::stream_base::decorator(
+        [origin = std::string(origin)](websocket::request_type& r) { r.set(http::field::origin, origin); }));
+    websocket::response_type answer;
+    beast::error_code ec;
+    ws.handshake(answer, "127.0.0.1", "/ws", ec);
+    EXPECT_EQ(answer.result_int(), status) << origin;
+  }
   EXPECT_EQ(get(port, "/", http::verb::get, std::string(9000, 'a')).status, 413u);
 }
 

@@ -8,9 +8,19 @@
 // why in words the client can be shown, whatever language its port speaks.
 // Nothing here knows of sockets; addresses are texts (see `sourceKey`). The
 // caps must outlive every ticket they hand out.
+//
+// Strangers must never keep a real client out by holding the places of
+// those still logging in. So when those places are full and the waiting
+// connections can be let go (`onEvicted`), a newcomer is not refused: the
+// oldest waiting connection of the address that holds the most waiting
+// places (or, when the newcomer's own address is at its cap, of that
+// address) is let go instead. A flood then only ever pushes out itself.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <list>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -43,12 +53,15 @@ class CapTicket {
   void release();
   bool held() const { return caps_ != nullptr; }
   bool isLoggedIn() const { return loggedIn_; }
+  // How to let the connection go to make room for a newcomer while it has
+  // not logged in. Its place is given back before `evict` runs.
+  void onEvicted(std::function<void()> evict);
 
  private:
   friend class ConnectionCaps;
-  CapTicket(ConnectionCaps* caps, std::string address) : caps_(caps), address_(std::move(address)) {}
+  CapTicket(ConnectionCaps* caps, uint64_t id) : caps_(caps), id_(id) {}
   ConnectionCaps* caps_ = nullptr;
-  std::string address_;
+  uint64_t id_ = 0;
   bool loggedIn_ = false;
 };
 
@@ -62,6 +75,7 @@ class ConnectionCaps {
     std::optional<CapTicket> ticket;  // set when admitted
     std::string refusal;              // otherwise why not, e.g. "the world is full (1000 players)"
     std::string cap;                  // and which cap, for the log: "total", "per address", ...
+    std::size_t evicted = 0;          // waiting connections let go to make room
   };
   // Admits a new, not yet logged-in connection from `address` or says why not.
   // `noun` names the kind in refusals ("players", "bot connections").
@@ -81,13 +95,28 @@ class ConnectionCaps {
     std::size_t all = 0;
     std::size_t notLoggedIn = 0;
   };
-  void loggedIn(const std::string& address);
-  void leave(const std::string& address, bool loggedIn);
+  struct Place {
+    std::string address;
+    bool loggedIn = false;
+    std::function<void()> evict;
+    std::list<uint64_t>::iterator waiting;  // in `waiting_` while not logged in
+  };
+  void loggedIn(uint64_t id);
+  void leave(uint64_t id);
+  void setEviction(uint64_t id, std::function<void()> evict);
+  // Lets go the oldest evictable waiting connection of `address` (any
+  // address: empty). False when there is none.
+  bool evictOldest(const std::string& address);
+  // The address holding the most waiting places.
+  std::string busiestWaitingAddress() const;
 
   CapLimits limits_;
   std::size_t total_ = 0;
   std::size_t notLoggedIn_ = 0;
   std::unordered_map<std::string, Counts> perAddress_;
+  std::unordered_map<uint64_t, Place> places_;
+  std::list<uint64_t> waiting_;  // not logged in, oldest first
+  uint64_t nextId_ = 1;
 };
 
 }  // namespace kelva::world

@@ -20,22 +20,30 @@ struct ConnectionLimits {
   // A player may type this many lines a second, in bursts of up to `playerLineBurst`.
   double playerLinesPerSecond = 10.0;
   double playerLineBurst = 30.0;
-  // A connection that has not chosen a name after this long is closed.
-  int nameTimeoutSeconds = 120;
+  // A connection that has not chosen a name (and given its password) after
+  // this long is closed.
+  int nameTimeoutSeconds = 60;
 
   // Player connections (of every player port together) from one source
   // address; 0: no cap.
   std::size_t maxPlayersPerAddress = 20;
+  // Player connections that have not logged in yet (a browser's page loads
+  // count too): in all and from one address. Past either, the oldest waiting
+  // connection of the busiest address is let go, so strangers who connect
+  // and say nothing never fill the world's places nor keep a newcomer out.
+  std::size_t maxPlayersNotLoggedIn = 128;
+  std::size_t maxPlayersNotLoggedInPerAddress = 16;
   // A player who sends no line for this long is dropped, warned a minute
   // before; 0: never.
   std::chrono::seconds idleTimeout{std::chrono::minutes(30)};
   // Bot connections that have not logged in yet: in all, and from one
-  // address; each must log in within `botLogInSeconds`. Until it has, a bot
-  // connection may leave only a little output unsent: it has asked for
-  // nothing worth more.
+  // address (past either, the oldest waiting one of the busiest address is
+  // let go); each must send StartBot within `botLogInSeconds`, which a bot
+  // does at once. Until it has logged in, a bot connection may leave only a
+  // little output unsent: it has asked for nothing worth more.
   std::size_t maxBotsNotLoggedIn = 16;
   std::size_t maxBotsNotLoggedInPerAddress = 4;
-  int botLogInSeconds = 10;
+  int botLogInSeconds = 3;
   std::size_t botOutputBeforeLogIn = 64 * 1024;
   // TCP keep-alive on every socket: the first probe after this long without
   // traffic, then one every `interval`, and the peer is dead after `probes`

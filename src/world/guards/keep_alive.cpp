@@ -39,4 +39,16 @@ std::string applyKeepAlive(int fd, const ConnectionLimits::KeepAlive& k) {
   return "";
 }
 
+bool peerLongSilent(int fd, const ConnectionLimits::KeepAlive& k) {
+  tcp_info info{};
+  socklen_t size = sizeof info;
+  if (::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0) return false;
+  // Only a connection that is established has a peer to lose.
+  if (info.tcpi_state != TCP_ESTABLISHED && info.tcpi_state != TCP_CLOSE_WAIT) return false;
+  const uint64_t silentMs = std::min(info.tcpi_last_ack_recv, info.tcpi_last_data_recv);
+  const uint64_t allowedMs =
+      (static_cast<uint64_t>(k.idleSeconds) + static_cast<uint64_t>(k.intervalSeconds) * k.probes) * 1000u;
+  return silentMs > allowedMs;
+}
+
 }  // namespace kelva::world

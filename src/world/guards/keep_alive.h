@@ -14,4 +14,14 @@ namespace kelva::world {
 // failed, or "" (a failure leaves the connection usable, only unguarded).
 std::string applyKeepAlive(int fd, const ConnectionLimits::KeepAlive& keepAlive);
 
+// Whether the peer on `fd` has given no sign of life (no byte, no
+// acknowledgement, not even of a keep-alive probe) for longer than the
+// keep-alive allows a live peer to stay silent. The kernel's own bounds
+// miss one case: once the world has sent a line that is never
+// acknowledged, keep-alive stops and the time-out of unacknowledged output
+// counts from that line, not from the last time the peer was heard, so a
+// ghost could hold its name for twice as long. Asked once a second, this
+// bounds every state alike.
+bool peerLongSilent(int fd, const ConnectionLimits::KeepAlive& keepAlive);
+
 }  // namespace kelva::world

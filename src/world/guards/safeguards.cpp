@@ -7,7 +7,8 @@ namespace kelva::world {
 namespace {
 
 CapLimits playerCaps(const ConnectionLimits& limits, std::size_t maxPlayers) {
-  return {maxPlayers, limits.maxPlayersPerAddress, 0, 0};
+  return {maxPlayers, limits.maxPlayersPerAddress, limits.maxPlayersNotLoggedIn,
+          limits.maxPlayersNotLoggedInPerAddress};
 }
 
 CapLimits botCaps(const ConnectionLimits& limits) {

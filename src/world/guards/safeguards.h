@@ -45,6 +45,10 @@ class Safeguards {
   RateLimitedLog log_;
 };
 
+// What a connection still logging in is told when it is let go to make room
+// for a newer one (see `ConnectionCaps`).
+inline constexpr const char* kMadeRoom = "too many connections were logging in at once; yours waited longest";
+
 // How long before an idle drop the player is warned: a minute, or half the
 // idle time when that is shorter.
 std::chrono::seconds idleWarningLead(std::chrono::seconds idle);

@@ -25,14 +25,17 @@ const char* const kUsage =
     "  --web-port N      port for browsers (the page and its WebSocket); default 7780,\n"
     "                    0 = any free port\n"
     "  --web-root DIR    the page's files; default the web/ folder kelva-world was built from\n"
+    "  --web-origin URL  a site whose pages may also play here (https://example.org);\n"
+    "                    may be given again; the world's own page always may\n"
     "  --bind ADDRESS    address to listen on; default 127.0.0.1 (this machine only);\n"
     "                    0.0.0.0 lets players on your network in\n"
+    "  --bot-bind ADDRESS  address of the bot port; default 127.0.0.1, whatever --bind says\n"
     "  --max-players N   most player connections at once; default 1000 (lowered to what\n"
     "                    the limit on open files can hold)\n"
     "  --max-per-address N  most player connections from one address; default 20, 0 = no cap\n"
     "  --idle-timeout S  a player who types nothing for S seconds is disconnected (warned\n"
     "                    a minute before); default 1800, 0 = never\n"
-    "  --login-timeout S a bot connection must log in within S seconds; default 10\n"
+    "  --login-timeout S a bot connection must send StartBot within S seconds; default 3\n"
     "  --keepalive I,N,P TCP keep-alive: first probe after I seconds without traffic, then\n"
     "                    every N seconds, dead after P probes; default 60,15,4\n"
     "  --help            this text\n";
@@ -110,8 +113,12 @@ int main(int argc, char** argv) {
       options.webPort = port;
     } else if (arg == "--web-root") {
       options.webRoot = value();
+    } else if (arg == "--web-origin") {
+      options.webOrigins.push_back(value());
     } else if (arg == "--bind") {
       options.bindAddress = value();
+    } else if (arg == "--bot-bind") {
+      options.botBindAddress = value();
     } else if (arg == "--max-players") {
       uint16_t n = 0;
       if (!parsePort(value(), n) || n == 0) {
@@ -179,7 +186,7 @@ int main(int argc, char** argv) {
   std::cout << "World " << name << " is open.\n"
             << "Players connect with: nc " << options.bindAddress << " " << server.playerPort() << "\n"
             << "Players in a browser open: http://" << options.bindAddress << ":" << server.webPort() << "/\n"
-            << "Bots log in on: " << options.bindAddress << ":" << server.botPort() << "\n"
+            << "Bots log in on: " << options.botBindAddress << ":" << server.botPort() << "\n"
             << server.capacity() << ".\n"
             << std::flush;
 

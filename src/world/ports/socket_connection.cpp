@@ -74,6 +74,12 @@ void Listener::admit(const std::shared_ptr<SocketConnection>& connection, Connec
     connection->turnAway(refusal(a), a.refusal);
     return;
   }
+  a.ticket->onEvicted([weak = std::weak_ptr<SocketConnection>(connection)] {
+    if (auto c = weak.lock()) {
+      c->sayGoodbye(kMadeRoom);
+      c->closeAfterFlush("let go to make room for a newer connection");
+    }
+  });
   connection->holdPlace(std::move(*a.ticket));
   hub_.guards.logOnce("connection " + kind + " " + connection->source(),
                       kind + " connection from " + connection->peer());
@@ -271,6 +277,11 @@ void SocketConnection::waitForRound() {
   if (noted_) return;
   noted_ = true;
   hub_.noteOutput(shared_from_this());
+}
+
+void SocketConnection::closeIfPeerGone() {
+  if (closed_ || !peerLongSilent(socket_.native_handle(), hub_.limits.keepAlive)) return;
+  close("no sign of life from the other end");
 }
 
 void SocketConnection::closeAfterFlush(const std::string& reason) {

@@ -159,6 +159,9 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   // two seconds is closed anyway.
   void closeAfterFlush(const std::string& reason);
   void close(const std::string& reason);
+  // Closes the connection when its peer has long given no sign of life
+  // (`peerLongSilent`); the world asks once a second.
+  void closeIfPeerGone();
 
   bool isOpen() const { return !closed_ && !closing_; }
   bool isClosed() const { return closed_; }

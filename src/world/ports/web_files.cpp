@@ -51,6 +51,18 @@ bool plainSegments(std::string_view path) {
   return true;
 }
 
+// Whether `file`, with every link on its way resolved, lies inside `root`
+// (itself resolved, since the folder may be reached through a link).
+bool insideFolder(const std::string& file, const std::string& root) {
+  std::error_code ec;
+  const std::filesystem::path realRoot = std::filesystem::canonical(root, ec);
+  if (ec) return false;
+  const std::filesystem::path realFile = std::filesystem::canonical(file, ec);
+  if (ec) return false;
+  const std::filesystem::path rel = realFile.lexically_relative(realRoot);
+  return !rel.empty() && *rel.begin() != "..";
+}
+
 }  // namespace
 
 std::optional<std::string> webFileFor(std::string_view target, const WebRoots& roots) {
@@ -74,9 +86,11 @@ std::optional<std::string> webFileFor(std::string_view target, const WebRoots& r
   if (root.empty()) return std::nullopt;
   std::string file = root + "/" + relative;
   std::error_code ec;
-  // A regular file only: folders are never listed, and a symbolic link is
-  // followed only to a regular file (the package's own links are such).
+  // A regular file only: folders are never listed. A symbolic link is served
+  // only when where it really leads lies inside the same folder (the
+  // package's own links are such); a link planted to /etc is not.
   if (!std::filesystem::is_regular_file(file, ec) || ec) return std::nullopt;
+  if (!insideFolder(file, root)) return std::nullopt;
   return file;
 }
 

@@ -8,12 +8,14 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "world/guards/keep_alive.h"
 #include "world/core/player_input.h"
 #include "world/core/player_login.h"
 #include "world/ports/player_texts.h"
 #include "world/ports/web_message.h"
+#include "world/ports/web_origin.h"
 
 namespace kelva::world {
 
@@ -100,6 +102,11 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     });
   }
 
+  void closeIfPeerGone() {
+    if (!closed_ && peerLongSilent(socket().native_handle(), hub_.limits.keepAlive))
+      close("no sign of life from the other end");
+  }
+
   void close(const std::string& reason) {
     if (closed_) return;
     closed_ = true;
@@ -108,9 +115,8 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     goneFlush_.cancel();
     pauseTimer_.cancel();
     ErrorCode ignored;
-    tcp::socket& socket = ws_ ? beast::get_lowest_layer(*ws_).socket() : http_.socket();
-    socket.shutdown(tcp::socket::shutdown_both, ignored);
-    socket.close(ignored);
+    socket().shutdown(tcp::socket::shutdown_both, ignored);
+    socket().close(ignored);
     if (ws_) hub_.log(describe() + " disconnected: " + reason);
     if (session_ != 0) core_.leave(session_);
     port_.connections_.erase(shared_from_this());
@@ -221,6 +227,13 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
         respondAndClose(http::status::not_found, "There is no game here: the game is at /ws.\n");
         return;
       }
+      if (!webOriginAllowed(request_[http::field::origin], request_[http::field::host], port_.origins_)) {
+        hub_.guards.logOnce("refused web origin " + source(),
+                            "web connection from " + peer() + " refused: a page from " +
+                                std::string(request_[http::field::origin]) + " may not play here");
+        respondAndClose(http::status::forbidden, "Pages from other sites may not play in this world.\n");
+        return;
+      }
       upgrade();
       return;
     }
@@ -240,18 +253,26 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
       respond(http::status::not_found, "Not found.\n", false);
       return;
     }
-    auto response = std::make_shared<http::response<http::file_body>>(http::status::ok, request_.version());
-    response->set(http::field::server, kServerName);
-    response->set(http::field::content_type, webContentType(*file));
-    response->set(http::field::cache_control, "no-cache");
-    response->set("X-Content-Type-Options", "nosniff");
-    response->keep_alive(request_.keep_alive());
+    auto headers = [&](auto& response) {
+      response.set(http::field::server, kServerName);
+      response.set(http::field::content_type, webContentType(*file));
+      response.set(http::field::cache_control, "no-cache");
+      response.set("X-Content-Type-Options", "nosniff");
+      response.keep_alive(request_.keep_alive());
+    };
     if (request_.method() == http::verb::head) {
+      // The file's headers and length, and no body: a file body that is
+      // never read would be a closed file to the writer.
+      auto response = std::make_shared<http::response<http::empty_body>>(http::status::ok, request_.version());
+      headers(*response);
       response->content_length(body.size());
-    } else {
-      response->body() = std::move(body);
-      response->prepare_payload();
+      writeResponse(response, !request_.keep_alive());
+      return;
     }
+    auto response = std::make_shared<http::response<http::file_body>>(http::status::ok, request_.version());
+    headers(*response);
+    response->body() = std::move(body);
+    response->prepare_payload();
     writeResponse(response, !request_.keep_alive());
   }
 
@@ -643,6 +664,8 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
   WebPort& port_;
   ConnectionHub& hub_;
   WorldCore& core_;
+  tcp::socket& socket() { return ws_ ? beast::get_lowest_layer(*ws_).socket() : http_.socket(); }
+
   beast::tcp_stream http_;
   std::optional<websocket::stream<beast::tcp_stream>> ws_;
   beast::flat_buffer buffer_;
@@ -681,14 +704,18 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
   std::map<int32_t, Gone> pendingGone_;
 };
 
-WebPort::WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots)
-    : Listener(hub, "web"), core_(core), roots_(std::move(roots)) {}
+WebPort::WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots, std::vector<std::string> origins)
+    : Listener(hub, "web"), core_(core), roots_(std::move(roots)), origins_(std::move(origins)) {}
 
 WebPort::~WebPort() = default;
 
 void WebPort::close() {
   closeListener();
   for (const auto& c : std::set(connections_)) c->sayGoodbye("the world is closing");
+}
+
+void WebPort::closeSilentPeers() {
+  for (const auto& c : std::vector(connections_.begin(), connections_.end())) c->closeIfPeerGone();
 }
 
 void WebPort::accepted(tcp::socket socket) {
@@ -700,6 +727,9 @@ void WebPort::accepted(tcp::socket socket) {
     c->turnAway("Sorry, " + a.refusal + ".");
     return;
   }
+  a.ticket->onEvicted([weak = std::weak_ptr<WebConnection>(c)] {
+    if (auto connection = weak.lock()) connection->close("let go to make room for a newer connection");
+  });
   c->holdPlace(std::move(*a.ticket));
   connections_.insert(c);
   c->start();

@@ -18,6 +18,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "world/ports/socket_connection.h"
 #include "world/ports/web_files.h"
@@ -30,13 +31,16 @@ class WebConnection;
 class WebPort : public Listener {
  public:
   // `hub` and `core` must outlive the port. Every browser connection, a page
-  // load as much as a player, counts in the players' caps.
-  WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots);
+  // load as much as a player, counts in the players' caps. Pages from
+  // `origins`, beside the world's own, may play (web_origin.h).
+  WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots, std::vector<std::string> origins = {});
   ~WebPort();
 
   // Stops taking connections, says goodbye to every web player and closes
   // every connection.
   void close();
+  // Closes the connections whose peers have long given no sign of life.
+  void closeSilentPeers();
 
  protected:
   void accepted(tcp::socket socket) override;
@@ -44,6 +48,7 @@ class WebPort : public Listener {
  private:
   WorldCore& core_;
   WebRoots roots_;
+  std::vector<std::string> origins_;
   std::set<std::shared_ptr<WebConnection>> connections_;
 
   friend class WebConnection;

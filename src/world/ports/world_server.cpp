@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "world/ports/bot_port.h"
 #include "world/guards/descriptor_budget.h"
@@ -16,7 +17,8 @@ class WorldServer::Impl {
   Impl(asio::io_context& io, WorldDefinition def, ServerOptions options, std::ostream& log)
       : options_(std::move(options)), hub_(io, log, options_.limits, options_.maxPlayers), core_(std::move(def)),
         players_(hub_, core_), bots_(hub_, core_),
-        web_(hub_, core_, {options_.webRoot.empty() ? defaultWebAssets() : options_.webRoot, kThreeJsFolder}),
+        web_(hub_, core_, {options_.webRoot.empty() ? defaultWebAssets() : options_.webRoot, kThreeJsFolder},
+             options_.webOrigins),
         housekeeping_(io) {}
 
   // A connection still open (the loop was stopped before it had closed)
@@ -30,13 +32,13 @@ class WorldServer::Impl {
   Status start() {
     planCapacity();
     if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
-    if (Status s = bots_.open(options_.bindAddress, options_.botPort); !s.isOk()) return s;
+    if (Status s = bots_.open(options_.botBindAddress, options_.botPort); !s.isOk()) return s;
     if (options_.webPort) {
       if (Status s = web_.open(options_.bindAddress, *options_.webPort); !s.isOk()) return s;
     }
     hub_.log("world " + core_.definition().name + " with " + std::to_string(core_.world().objects().size()) +
              " objects: players on " + options_.bindAddress + ":" + std::to_string(players_.port()) +
-             ", bots on " + options_.bindAddress + ":" + std::to_string(bots_.port()) +
+             ", bots on " + options_.botBindAddress + ":" + std::to_string(bots_.port()) +
              (options_.webPort ? ", browsers on " + options_.bindAddress + ":" + std::to_string(web_.port()) : ""));
     hub_.log(capacity_);
     tick();
@@ -58,9 +60,12 @@ class WorldServer::Impl {
                 std::to_string(fds.soft) + ")";
   }
 
-  // Once a second: counts of repeated log lines, and throttles gone quiet.
+  // Once a second: counts of repeated log lines, throttles gone quiet, and
+  // peers that vanished.
   void tick() {
     hub_.guards.housekeeping();
+    for (const auto& c : std::vector(hub_.connections.begin(), hub_.connections.end())) c->closeIfPeerGone();
+    web_.closeSilentPeers();
     housekeeping_.expires_after(std::chrono::seconds(1));
     housekeeping_.async_wait([this](const ErrorCode& ec) {
       if (!ec && !hub_.stopped) tick();

@@ -21,6 +21,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "data/result.h"
 #include "world/guards/connection_limits.h"
@@ -35,12 +36,18 @@ namespace kelva::world {
 struct ServerOptions {
   // Loopback by default: opening the world to the network is the operator's choice.
   std::string bindAddress = "127.0.0.1";
+  // The bot port's own address: the bot's lane stays on this machine even
+  // when the players' ports are opened to the network.
+  std::string botBindAddress = "127.0.0.1";
   uint16_t playerPort = 7777;  // 0: any free port
   uint16_t botPort = 7778;
   // The browser client's port (page and WebSocket); nullopt: none.
   std::optional<uint16_t> webPort = 7780;
   // The page's files; empty: defaultWebAssets() (web_port.h).
   std::string webRoot;
+  // Sites beside the world's own page whose pages may open a game
+  // connection ("https://example.org"); web_origin.h.
+  std::vector<std::string> webOrigins;
   // Lowered at start when the limit on open files cannot hold as many.
   std::size_t maxPlayers = 1000;
   ConnectionLimits limits;
