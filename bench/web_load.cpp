@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
   std::ofstream(dir / "world.json") << R"({"name": "LoadWorld", "bots": [{"citizen": 1, "password": "pw"}]})";
 
   ChildProcess server({worldPath, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0",
-                       "--web-port", "0", "--max-players", std::to_string(players + 10), "--max-per-address", "0"},
+                       "--web-port", "0", "--max-players", std::to_string(players + 10), "--max-per-address", "0", "--max-logging-in", "0,0"},
                       (dir / "world.out").string(), (dir / "world.err").string());
   if (!server.waitForOutput("Bots log in on:", std::chrono::seconds(10))) {
     std::cerr << "the world server did not start:\n" << server.errorText();

@@ -6,10 +6,11 @@
 //
 //   kelva_world_attack [--attack NAME]... [--seconds S] [--keepalive I,N,P]
 //
-// NAME is guess, guess50, botguess, memory, descriptors or ghost (default:
-// all of them, in that order); S is how long each guessing attack runs
-// (default 60, at most 600); the ghost run gives the world --keepalive
-// I,N,P (default 5,2,3).
+// NAME is guess, guess50, botguess, memory, descriptors, ghost, lockout,
+// silentfill, symlink, head, origin, browsers or botcrlf (default: all of
+// them, in that order); S is how long each guessing attack runs (default
+// 60, at most 600) and how long the lockout goes on; the ghost run gives the
+// world --keepalive I,N,P (default 5,2,3).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -39,6 +40,11 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
 
 #include "world/child_process.h"
 #include "world/line_client.h"
@@ -90,12 +96,13 @@ class World {
     fs::create_directories(dir);
     std::ofstream(dir / "world.json") << kWorldFile;
     std::vector<std::string> argv{KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", "0",
-                                  "--bot-port", "0"};
+                                  "--bot-port", "0", "--web-port", "0"};
     argv.insert(argv.end(), options.begin(), options.end());
     process_ = std::make_unique<ChildProcess>(argv, (dir / "world.out").string(), (dir / "world.err").string());
     if (!process_->waitForOutput("Bots log in on:", seconds(10))) return;
     playerPort_ = kelva::testing::portAfter(process_->outputText(), "Players connect with:");
     botPort_ = kelva::testing::portAfter(process_->outputText(), "Bots log in on:");
+    webPort_ = kelva::testing::portAfter(process_->outputText(), "Players in a browser open:");
     watcher_ = std::thread([this] { watch(); });
   }
   ~World() {
@@ -108,6 +115,7 @@ class World {
   bool started() const { return playerPort_ != 0; }
   uint16_t playerPort() const { return playerPort_; }
   uint16_t botPort() const { return botPort_; }
+  uint16_t webPort() const { return webPort_; }
   pid_t pid() const { return process_->pid(); }
   std::string log() const { return process_->errorText(); }
   std::string startText() const { return process_->outputText(); }
@@ -184,6 +192,7 @@ class World {
   std::unique_ptr<ChildProcess> process_;
   uint16_t playerPort_ = 0;
   uint16_t botPort_ = 0;
+  uint16_t webPort_ = 0;
   std::thread watcher_;
   std::atomic<bool> stop_{false};
   std::atomic<long> peakRss_{0};
@@ -396,7 +405,7 @@ void attackMemory(const fs::path& dir) {
 
 void attackDescriptors(const fs::path& dir) {
   std::printf("== descriptors: the world is held to 1024 open files and filled with connections\n");
-  World world(dir / "descriptors", {"--max-players", "5000", "--max-per-address", "0"});
+  World world(dir / "descriptors", {"--max-players", "5000", "--max-per-address", "0", "--max-logging-in", "0,0"});
   if (!world.started()) return void(std::printf("  the world did not start\n"));
   // Held to Debian's usual limit after it started, so the world's own plan
   // does not stop the flood first: this is descriptors running out for real.
@@ -453,13 +462,20 @@ void attackGhost(const fs::path& dir, const std::string& keepAlive) {
   ghost.waitFor({"What is your name?"}, seconds(5));
   ghost.send("ghost");
   ghost.waitFor({"Type .help"}, seconds(5));
+  // A second ghost is sent a line after the first keep-alive probe went
+  // unanswered: from then on only the bound on unacknowledged output, or
+  // the world's own look at how long the peer was silent, can find it.
+  Client late(world.playerPort(), "127.0.0.8");
+  late.waitFor({"What is your name?"}, seconds(5));
+  late.send("late");
+  late.waitFor({"Type .help"}, seconds(5));
   Client kaya(world.playerPort(), "127.0.0.6");
   kaya.waitFor({"What is your name?"}, seconds(5));
   kaya.send("Kaya");
   kaya.waitFor({"Password?"}, seconds(5));
   kaya.send("kaya");
   kaya.waitFor({"Type .help"}, seconds(5));
-  if (!ghost.vanish() || !kaya.vanish())
+  if (!ghost.vanish() || !kaya.vanish() || !late.vanish())
     return void(std::printf("  cannot cut a connection silently here: %s\n", std::strerror(errno)));
   auto cut = Clock::now();
 
@@ -474,22 +490,247 @@ void attackGhost(const fs::path& dir, const std::string& keepAlive) {
   std::printf("  the registered player, logging in again from elsewhere: %s after %.2f s\n",
               in ? "in (took the name over)" : "REFUSED", secondsSince(cut));
 
-  // The guest ghost, sent nothing, stays until the keep-alive finds it gone.
-  double gone = -1;
-  while (secondsSince(cut) < 240) {
+  // The guest ghosts stay until the world finds them gone.
+  const double firstProbe = std::atof(keepAlive.c_str());
+  bool told = false;
+  double gone = -1, lateGone = -1;
+  while (secondsSince(cut) < 300 && (gone < 0 || lateGone < 0)) {
+    if (!told && secondsSince(cut) > firstProbe + 0.5) {
+      watcher.send("is anyone there?");  // the late ghost hears it, and never acknowledges it
+      told = true;
+    }
     watcher.send(".who");
     auto who = watcher.waitFor({"In the world:"}, seconds(5));
-    if (who && who->find("\"ghost\"") == std::string::npos) {
-      gone = secondsSince(cut);
-      break;
-    }
+    if (who && gone < 0 && who->find("\"ghost\"") == std::string::npos) gone = secondsSince(cut);
+    if (who && lateGone < 0 && who->find("\"late\"") == std::string::npos) lateGone = secondsSince(cut);
     std::this_thread::sleep_for(milliseconds(250));
   }
-  if (gone < 0)
-    std::printf("  the ghost was still in .who after 240 s\n");
-  else
-    std::printf("  the ghost left .who %.1f s after the cut\n", gone);
+  for (auto [name, at] : {std::pair{"the ghost sent nothing", gone}, {"the ghost sent a late line", lateGone}}) {
+    if (at < 0)
+      std::printf("  %s was still in .who after 300 s\n", name);
+    else
+      std::printf("  %s left .who %.1f s after the cut\n", name, at);
+  }
   reportLog(world);
+}
+
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+
+// Logs a bot in on `port` from `from`; the reply line, or "" when none came.
+std::string botLogIn(uint16_t port, const std::string& from, Clock::time_point& answeredAt) {
+  Client bot(port, from);
+  if (!bot.ok()) return "";
+  bot.send(startBot("botpw"));
+  auto reply = bot.waitFor({"\"reply\""}, seconds(5));
+  answeredAt = Clock::now();
+  return reply.value_or("");
+}
+
+void attackLockout(const fs::path& dir, int span) {
+  std::printf("== lockout: 4 addresses hold the bot port's waiting places, reconnecting every 10 s, %d s\n", span);
+  World world(dir / "lockout");
+  if (!world.started()) return void(std::printf("  the world did not start\n"));
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> strangers;
+  for (int a = 0; a < 4; ++a)
+    strangers.emplace_back([&, a] {
+      while (!stop) {
+        std::vector<std::unique_ptr<Client>> silent;
+        for (int i = 0; i < 4; ++i)
+          silent.push_back(std::make_unique<Client>(world.botPort(), "127.0.3." + std::to_string(a + 1)));
+        for (int t = 0; t < 100 && !stop; ++t) std::this_thread::sleep_for(milliseconds(100));
+      }
+    });
+  std::this_thread::sleep_for(seconds(1));
+  int tries = 0, in = 0;
+  double worst = 0;
+  auto end = Clock::now() + seconds(span);
+  while (Clock::now() < end) {
+    ++tries;
+    auto asked = Clock::now();
+    Clock::time_point answered;
+    std::string reply = botLogIn(world.botPort(), "127.0.0.9", answered);
+    if (reply.find("\"rc\":0") != std::string::npos) {
+      ++in;
+      worst = std::max(worst, std::chrono::duration<double>(answered - asked).count());
+    }
+    std::this_thread::sleep_for(milliseconds(900));
+  }
+  stop = true;
+  for (std::thread& t : strangers) t.join();
+  std::printf("  the real bot logged in %d times of %d; the slowest log-in took %.3f s\n", in, tries, worst);
+  reportLog(world);
+}
+
+void attackSilentFill(const fs::path& dir) {
+  std::printf("== silentfill: 50 addresses x 20 silent player connections, then a newcomer\n");
+  World world(dir / "silentfill");
+  if (!world.started()) return void(std::printf("  the world did not start\n"));
+  std::vector<std::unique_ptr<Client>> silent;
+  for (int a = 0; a < 50; ++a)
+    for (int i = 0; i < 20; ++i)
+      silent.push_back(std::make_unique<Client>(world.playerPort(), "127.0.4." + std::to_string(a + 1)));
+  std::this_thread::sleep_for(seconds(2));
+  std::size_t stillOpen = 0;
+  for (auto& c : silent) stillOpen += c->closedByServer(milliseconds(1)) ? 0 : 1;
+  auto asked = Clock::now();
+  Client kaya(world.playerPort(), "127.0.0.200");
+  bool in = kaya.waitFor({"What is your name?"}, seconds(5)).has_value();
+  kaya.send("Kaya");
+  in = in && kaya.waitFor({"Password?"}, seconds(5)).has_value();
+  kaya.send("kaya");
+  in = in && kaya.waitFor({"Type .help"}, seconds(5)).has_value();
+  std::printf("  %zu of the 1000 silent connections still held after 2 s; the newcomer was %s after %.2f s\n",
+              stillOpen, in ? "in" : "NOT in", secondsSince(asked));
+  reportLog(world);
+}
+
+// An HTTP request to the world's web port; the answer's status line and
+// headers, or "" when none came.
+std::string webAnswer(uint16_t port, const std::string& request) {
+  Client c(port, "127.0.0.30");
+  if (!c.ok()) return "";
+  c.sendRaw(request);
+  std::string head;
+  while (auto l = c.line(seconds(3))) {
+    if (l->empty() || *l == "\r") break;
+    head += *l + "\n";
+  }
+  return head;
+}
+
+void attackSymlink(const fs::path& dir) {
+  std::printf("== symlink: a link to /etc planted in the web root\n");
+  fs::path root = dir / "symlink-root";
+  fs::create_directories(root);
+  std::ofstream(root / "index.html") << "<p>page</p>";
+  std::error_code ec;
+  fs::create_directory_symlink("/etc", root / "leak", ec);
+  World world(dir / "symlink", {"--web-root", root.string()});
+  if (!world.started()) return void(std::printf("  the world did not start\n"));
+  std::string answer = webAnswer(world.webPort(), "GET /leak/passwd HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  std::printf("  GET /leak/passwd: %s\n", answer.substr(0, answer.find('\n')).c_str());
+}
+
+void attackHead(const fs::path& dir) {
+  std::printf("== head: HEAD / and the world afterwards\n");
+  World world(dir / "head");
+  if (!world.started()) return void(std::printf("  the world did not start\n"));
+  std::string answer = webAnswer(world.webPort(), "HEAD / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  std::this_thread::sleep_for(milliseconds(200));
+  bool alive = ::kill(world.pid(), 0) == 0 && !webAnswer(world.webPort(), "GET / HTTP/1.1\r\nHost: x\r\n\r\n").empty();
+  std::printf("  HEAD /: %s; the world %s\n", answer.substr(0, answer.find('\n')).c_str(),
+              alive ? "still answers" : "IS GONE");
+}
+
+void attackOrigin(const fs::path& dir) {
+  std::printf("== origin: a page from another site opens the game's WebSocket\n");
+  World world(dir / "origin");
+  if (!world.started()) return void(std::printf("  the world did not start\n"));
+  std::string answer = webAnswer(world.webPort(),
+                                 "GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
+                                 "Origin: http://evil.test\r\n\r\n");
+  std::printf("  Origin http://evil.test: %s\n", answer.substr(0, answer.find('\n')).c_str());
+}
+
+// 1,000 browser players who log in and read everything, then leave.
+void attackBrowsers(const fs::path& dir) {
+  std::printf("== browsers: 1000 browser players at one spot, reading normally, 10 s; then they leave\n");
+  World world(dir / "browsers", {"--max-per-address", "0", "--max-logging-in", "0,0"});
+  if (!world.started()) return void(std::printf("  the world did not start\n"));
+  std::this_thread::sleep_for(milliseconds(300));
+  long before = world.rssKb();
+  world.resetPeak();
+  asio::io_context io;
+  struct Browser {
+    explicit Browser(asio::io_context& io) : ws(io) {}
+    websocket::stream<beast::tcp_stream> ws;
+    beast::flat_buffer buffer;
+    std::string login;
+    bool entered = false;
+  };
+  std::vector<std::shared_ptr<Browser>> browsers;
+  std::atomic<int> entered{0};
+  std::function<void(std::shared_ptr<Browser>)> readMore = [&](std::shared_ptr<Browser> b) {
+    b->ws.async_read(b->buffer, [&, b](beast::error_code e, std::size_t) {
+      if (e) return;
+      if (!b->entered && beast::buffers_to_string(b->buffer.data()).find("\"entered\"") != std::string::npos) {
+        b->entered = true;
+        ++entered;
+      }
+      b->buffer.consume(b->buffer.size());
+      readMore(b);
+    });
+  };
+  for (int i = 0; i < 1000; ++i) {
+    auto b = std::make_shared<Browser>(io);
+    b->login = R"({"type":"login","name":"b)" + std::to_string(i) + R"("})";
+    tcp::endpoint to(asio::ip::make_address("127.0.0.1"), world.webPort());
+    beast::get_lowest_layer(b->ws).async_connect(to, [&, b](beast::error_code e) {
+      if (e) return;
+      b->ws.async_handshake("127.0.0.1", "/ws", [&, b](beast::error_code e2) {
+        if (e2) return;
+        b->ws.async_write(asio::buffer(b->login), [&, b](beast::error_code e3, std::size_t) {
+          if (!e3) readMore(b);
+        });
+      });
+    });
+    browsers.push_back(b);
+  }
+  std::thread runner([&] { io.run_for(seconds(45)); });
+  auto start = Clock::now();
+  while (entered < 1000 && secondsSince(start) < 15) std::this_thread::sleep_for(milliseconds(100));
+  std::this_thread::sleep_for(seconds(10));
+  long loaded = world.rssKb();
+  asio::post(io, [&] {
+    for (auto& b : browsers) {
+      beast::error_code ignored;
+      beast::get_lowest_layer(b->ws).socket().close(ignored);
+    }
+  });
+  std::this_thread::sleep_for(seconds(12));
+  long after = world.rssKb();
+  io.stop();
+  runner.join();
+  std::printf("  %d entered; world RSS %.1f MB before, %.1f MB with them (peak %.1f MB while they arrived),"
+              " %.1f MB 12 s after they left\n",
+              entered.load(), before / 1024.0, loaded / 1024.0, world.peakRssKb() / 1024.0, after / 1024.0);
+  reportLog(world);
+}
+
+void attackBotCrLf(const fs::path& dir) {
+  std::printf("== botcrlf: a bot says and whispers texts with CR and LF to forge the world's lines\n");
+  World world(dir / "botcrlf");
+  if (!world.started()) return void(std::printf("  the world did not start\n"));
+  Client kaya(world.playerPort(), "127.0.0.40");
+  kaya.waitFor({"What is your name?"}, seconds(5));
+  kaya.send("Kaya");
+  kaya.waitFor({"Password?"}, seconds(5));
+  kaya.send("kaya");
+  kaya.waitFor({"Type .help"}, seconds(5));
+  Client bot(world.botPort(), "127.0.0.41");
+  bot.send(startBot("botpw"));
+  bot.waitFor({"\"reply\""}, seconds(5));
+  auto arrival = bot.waitFor({"\"AvatarName\":\"Kaya\""}, seconds(5)).value_or("");
+  std::smatch session;
+  std::regex_search(arrival, session, std::regex(R"("AvatarSession":(\d+))"));
+  bot.send(R"({"call":"Say","text":"hello\r\n* Kaya whispers: forged\rX\nY"})");
+  bot.send(R"({"call":"Whisper","session":)" + (session.empty() ? std::string("1") : session[1].str()) +
+           R"(,"text":"hi\n* Kaya whispers: forged"})");
+  if (std::getenv("KELVA_ATTACK_LOG"))
+    while (auto l = bot.line(milliseconds(500))) std::printf("  bot read: %s\n", l->c_str());
+  std::optional<std::string> forged;
+  while (auto l = kaya.line(seconds(2))) {
+    if (std::getenv("KELVA_ATTACK_LOG")) std::printf("  kaya read: %s\n", l->c_str());
+    if (l->rfind("* Kaya whispers: forged", 0) == 0 || *l == "X" || *l == "Y") forged = l;
+  }
+  std::printf("  a forged line reached the player: %s\n", forged ? forged->c_str() : "no");
 }
 
 }  // namespace
@@ -504,7 +745,9 @@ int main(int argc, char** argv) {
     if (a == "--seconds") span = std::clamp(std::atoi(argv[i + 1]), 5, 600);
     if (a == "--keepalive") keepAlive = argv[i + 1];
   }
-  if (attacks.empty()) attacks = {"guess", "guess50", "botguess", "memory", "descriptors", "ghost"};
+  if (attacks.empty())
+    attacks = {"guess",   "guess50", "botguess", "memory", "descriptors", "ghost",  "lockout",
+               "silentfill", "symlink", "head",   "origin",  "browsers",  "botcrlf"};
 
   // The flood of the descriptor attack needs more than the usual 1024 here.
   rlimit lim{};
@@ -520,6 +763,13 @@ int main(int argc, char** argv) {
       {"memory", [&] { attackMemory(dir); }},
       {"descriptors", [&] { attackDescriptors(dir); }},
       {"ghost", [&] { attackGhost(dir, keepAlive); }},
+      {"lockout", [&] { attackLockout(dir, span); }},
+      {"silentfill", [&] { attackSilentFill(dir); }},
+      {"symlink", [&] { attackSymlink(dir); }},
+      {"head", [&] { attackHead(dir); }},
+      {"origin", [&] { attackOrigin(dir); }},
+      {"browsers", [&] { attackBrowsers(dir); }},
+      {"botcrlf", [&] { attackBotCrLf(dir); }},
   };
   for (const std::string& a : attacks) {
     auto it = runs.find(a);

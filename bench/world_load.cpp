@@ -112,17 +112,21 @@ int main(int argc, char** argv) {
     world << R"({"name": "LoadWorld", "bots": [{"citizen": 1, "password": "pw"}, {"citizen": 2, "password": "pw"}]})";
   }
 
-  // Every load player comes from this machine, so the cap per address is
-  // lifted. A world from before that cap knows no such option: it is started
-  // again without it, so an old world can be measured under the same load.
+  // Every load player comes from this machine and a crowd arrives at once, so
+  // the caps per address and on those logging in are lifted. A world from
+  // before those caps knows no such options: it is started again without
+  // them, so an old world can be measured under the same load.
   std::vector<std::string> worldArgs{o.world, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0",
-                                     "--max-players", std::to_string(o.players + 10), "--max-per-address", "0"};
+                                     "--max-players", std::to_string(o.players + 10)};
+  const std::size_t withoutCaps = worldArgs.size();
+  for (const char* arg : {"--web-port", "0", "--max-per-address", "0", "--max-logging-in", "0,0"})
+    worldArgs.push_back(arg);
   std::optional<ChildProcess> started;
   for (int attempt = 0; attempt < 2; ++attempt) {
     started.emplace(worldArgs, (dir / "world.out").string(), (dir / "world.err").string());
     if (started->waitForOutput("Bots log in on:", std::chrono::seconds(10))) break;
-    if (attempt == 0 && started->errorText().find("unknown option --max-per-address") != std::string::npos) {
-      worldArgs.resize(worldArgs.size() - 2);
+    if (attempt == 0 && started->errorText().find("unknown option --") != std::string::npos) {
+      worldArgs.resize(withoutCaps);
       continue;
     }
     std::cerr << "the world server did not start:\n" << started->errorText();

@@ -2,7 +2,8 @@
 //
 //   kelva-world WORLD_FILE [--player-port N] [--bot-port N] [--web-port N]
 //               [--web-root DIR] [--bind ADDRESS] [--max-players N]
-//               [--max-per-address N] [--idle-timeout S] [--login-timeout S]
+//               [--max-per-address N] [--max-logging-in T,P] [--idle-timeout S]
+//               [--login-timeout S]
 //               [--keepalive IDLE,INTERVAL,PROBES]
 #include <boost/asio.hpp>
 #include <charconv>
@@ -33,6 +34,9 @@ const char* const kUsage =
     "  --max-players N   most player connections at once; default 1000 (lowered to what\n"
     "                    the limit on open files can hold)\n"
     "  --max-per-address N  most player connections from one address; default 20, 0 = no cap\n"
+    "  --max-logging-in T,P most player connections waiting to log in, in all and from one\n"
+    "                    address (past either the oldest waiting one goes); default 128,16,\n"
+    "                    0 = no cap\n"
     "  --idle-timeout S  a player who types nothing for S seconds is disconnected (warned\n"
     "                    a minute before); default 1800, 0 = never\n"
     "  --login-timeout S a bot connection must send StartBot within S seconds; default 3\n"
@@ -133,6 +137,17 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.limits.maxPlayersPerAddress = static_cast<std::size_t>(n);
+    } else if (arg == "--max-logging-in") {
+      std::string_view text = value();
+      std::size_t comma = text.find(',');
+      long total = 0, perAddress = 0;
+      if (comma == std::string_view::npos || !parseWhole(text.substr(0, comma), 0, 1000000, total) ||
+          !parseWhole(text.substr(comma + 1), 0, 1000000, perAddress)) {
+        std::cerr << "kelva-world: --max-logging-in needs TOTAL,PER_ADDRESS: numbers from 0 to 1000000\n";
+        return 2;
+      }
+      options.limits.maxPlayersNotLoggedIn = static_cast<std::size_t>(total);
+      options.limits.maxPlayersNotLoggedInPerAddress = static_cast<std::size_t>(perAddress);
     } else if (arg == "--idle-timeout") {
       long n = 0;
       if (!parseWhole(value(), 0, 7 * 24 * 3600, n)) {

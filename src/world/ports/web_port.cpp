@@ -3,6 +3,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <deque>
@@ -14,6 +15,7 @@
 #include "world/core/player_input.h"
 #include "world/core/player_login.h"
 #include "world/ports/player_texts.h"
+#include "world/ports/id_set.h"
 #include "world/ports/web_message.h"
 #include "world/ports/web_origin.h"
 
@@ -30,6 +32,8 @@ constexpr std::size_t kMaxRequest = 8 * 1024;
 // A browser that sends no complete request for this long is let go.
 constexpr auto kRequestTimeout = std::chrono::seconds(15);
 constexpr std::string_view kServerName = "kelva-world";
+// The room of a browser's outgoing frame kept for the next turn's frame.
+constexpr std::size_t kFrameRoomKept = 16 * 1024;
 
 // The address the caps and the password throttle count a connection under.
 std::string sourceOf(const tcp::socket& socket) {
@@ -414,6 +418,9 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
         return;
       }
       self->unsent_ -= self->frameCounted_;
+      // A crowd's arrival makes one large frame; its room is not kept for
+      // every browser for the rest of the evening.
+      if (self->frame_.capacity() > kFrameRoomKept) std::string().swap(self->frame_);
       if (!self->outgoing_.empty()) {
         self->writeMore();
       } else if (self->closing_) {
@@ -632,28 +639,29 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     z_ = me->z;
     sendAvatar(*me);
 
-    std::set<int32_t> avatarsNow{session_};
+    std::vector<int32_t> avatarsNow{session_};
     core_.forEachAvatarSeenFrom(x_, z_, session_, [&](const Avatar& a) {
-      avatarsNow.insert(a.session);
-      if (!seenAvatars_.count(a.session)) sendAvatar(a);
+      avatarsNow.push_back(a.session);
+      if (!seenAvatars_.contains(a.session)) sendAvatar(a);
     });
-    for (int32_t s : std::set<int32_t>(seenAvatars_))
-      if (!avatarsNow.count(s)) {
-        seenAvatars_.erase(s);
-        send(web::avatarGone(s));
-      }
+    std::sort(avatarsNow.begin(), avatarsNow.end());
+    seenAvatars_.eraseIf([&](int32_t s) {
+      if (std::binary_search(avatarsNow.begin(), avatarsNow.end(), s)) return false;
+      send(web::avatarGone(s));
+      return true;
+    });
 
-    std::set<int32_t> objectsNow;
+    std::vector<int32_t> objectsNow;  // in order: the objects' map is sorted
     for (const auto& [number, o] : core_.world().objects()) {
       if (!isVisible(o) || !seesObject(o)) continue;
-      objectsNow.insert(number);
-      if (!seenObjects_.count(number)) showObject(o);
+      objectsNow.push_back(number);
+      if (!seenObjects_.contains(number)) showObject(o);
     }
-    for (int32_t n : std::set<int32_t>(seenObjects_))
-      if (!objectsNow.count(n)) {
-        seenObjects_.erase(n);
-        send(web::objectGone(n));
-      }
+    seenObjects_.eraseIf([&](int32_t n) {
+      if (std::binary_search(objectsNow.begin(), objectsNow.end(), n)) return false;
+      send(web::objectGone(n));
+      return true;
+    });
   }
 
   struct Gone {
@@ -699,8 +707,8 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
   int32_t x_ = 0;
   int32_t y_ = 0;
   int32_t z_ = 0;
-  std::set<int32_t> seenAvatars_;
-  std::set<int32_t> seenObjects_;
+  IdSet seenAvatars_;
+  IdSet seenObjects_;
   std::map<int32_t, Gone> pendingGone_;
 };
 
