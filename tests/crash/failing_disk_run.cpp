@@ -23,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "crash_files.h"
 #include "data/data_lines.h"
 #include "data/player_record.h"
 #include "data/stats_file.h"
@@ -37,21 +38,10 @@ namespace fs = std::filesystem;
 constexpr int kOldCharacters = 50;
 constexpr int kArrivals = 50;
 
-std::optional<std::string> slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-int failures = 0;
-void fail(const std::string& what) {
-  std::fprintf(stderr, "FAIL: %s\n", what.c_str());
-  ++failures;
-}
+using crash::fail;
+using crash::failures;
+using crash::slurp;
+using crash::spit;
 
 std::string newName(int i) { return "New" + std::to_string(i); }
 
@@ -150,24 +140,16 @@ Told check(const std::string& where, const std::string& transcript, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s KELVABOT [ROUNDS [SEED]]\n", argv[0]);
-    return 2;
-  }
-  const std::string bot = argv[1];
-  const int rounds = argc > 2 ? std::atoi(argv[2]) : 8;
-  const unsigned seed = argc > 3 ? static_cast<unsigned>(std::atol(argv[3]))
-                                 : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
-  std::printf("failing-disk test: %d rounds, seed %u (rerun with: %s %s %d %u)\n", rounds, seed, argv[0], argv[1],
-              rounds, seed);
-  std::mt19937 random(seed);
+  const std::optional<crash::RunArguments> args = crash::runArguments(argc, argv, "failing-disk test", 8);
+  if (!args) return 2;
+  const std::string& bot = args->bot;
+  const int rounds = args->rounds;
+  std::mt19937 random(args->seed);
 
-  std::string pattern = (fs::current_path() / "failing-disk-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    std::perror("mkdtemp");
-    return 2;
-  }
-  const fs::path dir = pattern;
+  // The data folder sits below the working folder, on a real disk.
+  const std::optional<fs::path> folder = crash::makeFolder("failing-disk-test");
+  if (!folder) return 2;
+  const fs::path dir = *folder;
   const std::string pristine = initialStats();
   spit(dir / "disk.script", script());
   // The size of a new character's line before its gift (which makes it longer).
