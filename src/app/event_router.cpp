@@ -6,7 +6,6 @@
 #include "chat/dispatcher.h"
 #include "combat/battle_table.h"
 #include "objects/object_click.h"
-#include "persist/persistence.h"
 #include "persist/timer2.h"
 #include "session/arrival.h"
 #include "session/object_cache.h"
@@ -32,11 +31,11 @@ void guarded(const char* handler, F&& f) {
 
 }  // namespace
 
-EventRouter::EventRouter(Form1& form, HeldOutputs* held) : form_(form), held_(held) {
+EventRouter::EventRouter(Form1& form, HeldOutputs* held) : form_(form), held_(held), saves_(form) {
   form_.sdk.setEventHandler(this);
   // A pump in the middle of a round (the player-versus-player round's) sends
   // what is held first, and so writes what those messages report.
-  if (held_) held_->setBeforeEarlySend([this] { commitSaves(form_); });
+  if (held_) held_->setBeforeEarlySend([this] { return saves_.commit(); });
 }
 
 EventRouter::~EventRouter() {
@@ -56,8 +55,13 @@ void EventRouter::round(const char* handler, F&& f) {
 }
 
 void EventRouter::endRound() {
-  guarded("saving", [&] { commitSaves(form_); });
-  if (held_) guarded("sending", [&] { held_->release(); });
+  bool saved = false;
+  guarded("saving", [&] { saved = saves_.commit(); });
+  if (held_ && saved) guarded("sending", [&] { held_->release(); });
+}
+
+bool EventRouter::heldFull() const {
+  return saves_.failing() && held_ && held_->heldCount() >= heldLimit_;
 }
 
 void EventRouter::consoleAction(const char* what, const std::function<void()>& action) {
@@ -65,15 +69,22 @@ void EventRouter::consoleAction(const char* what, const std::function<void()>& a
 }
 
 void EventRouter::timawwaitTick() {
-  if (!form_.timawwaitEnabled) return;
+  if (!form_.timawwaitEnabled || heldFull()) return;
   round("timawwait", [&] { form_.sdk.Wait(0); });
 }
 
 void EventRouter::timer1Tick() {
+  // A long outage pauses the battles rather than hold without end.
+  if (heldFull()) return;
   round("Timer1", [&] { combat::battleTick(form_); });
 }
 
 void EventRouter::timer2Tick() {
+  saves_.tick();
+  if (heldFull()) {
+    if (form_.pendingSaves.openRounds == 0) endRound();
+    return;
+  }
   round("Timer2", [&] { persist::timer2Tick(form_); });
 }
 

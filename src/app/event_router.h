@@ -14,10 +14,19 @@
 // one console action. The saves a round asks for are written once at its
 // end (group commit), and the bot's outputs of the round, held by
 // HeldOutputs when the form is built on one, leave only after that.
+//
+// When those saves cannot be written the outputs stay held, and the rounds
+// after add theirs behind them, until a retry (SaveRetry) succeeds: players
+// are answered late and in order, never told of a change that is not on
+// disk. What is held is bounded: past kHeldLimit outputs the router stops
+// pumping the world (its events wait there) and stops the battle tick; the
+// Timer2 tick then only retries the saves.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
+#include "app/save_retry.h"
 #include "state/world_sdk.h"
 
 namespace kelva {
@@ -38,6 +47,9 @@ class EventRouter : public WorldEvents {
   EventRouter(const EventRouter&) = delete;
   EventRouter& operator=(const EventRouter&) = delete;
 
+  // Held outputs past which, while saving fails, no more events are taken.
+  static constexpr std::size_t kHeldLimit = 10000;
+
   // Timer handlers.
   void timawwaitTick();
   void timer1Tick();
@@ -46,6 +58,11 @@ class EventRouter : public WorldEvents {
   // Runs an operator's console action ("Change", picking a name) as a round
   // of its own. `what` names it in the log if it fails.
   void consoleAction(const char* what, const std::function<void()>& action);
+
+  // Saving has failed and not yet worked again.
+  bool savesFailing() const { return saves_.failing(); }
+  // For tests: a smaller bound on what is held.
+  void setHeldLimit(std::size_t limit) { heldLimit_ = limit; }
 
   // Event handlers (WorldEvents).
   void onAvatarAdd() override;
@@ -62,11 +79,16 @@ class EventRouter : public WorldEvents {
   // Runs `f` under the failure boundary, as a round unless one is open.
   template <typename F>
   void round(const char* handler, F&& f);
-  // The end of the outermost round: its saves, then its outputs.
+  // The end of the outermost round: its saves, then, once they are on
+  // disk, its outputs (and any held from before).
   void endRound();
+  // Saving fails and as much is held as may be: take no more events.
+  bool heldFull() const;
 
   Form1& form_;
   HeldOutputs* held_;
+  SaveRetry saves_;
+  std::size_t heldLimit_ = kHeldLimit;
 };
 
 }  // namespace kelva::app

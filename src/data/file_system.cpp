@@ -109,12 +109,17 @@ Status DiskFileSystem::replaceFile(const std::string& path, const std::string& b
   // crashed run, and then the next serial is tried.
   std::string temp;
   int fd = -1;
+  const mode_t mode = keptFileMode(path);
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(tempSerial.fetch_add(1));
-    fd = calls_->open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    fd = calls_->open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) return failed("cannot create", temp);
   }
   if (fd < 0) return failed("cannot create", temp);
+  // The umask may have taken bits off; put back exactly the old mode. If
+  // that fails the file is only less open than asked, never more, and the
+  // save goes on.
+  (void)::fchmod(fd, mode);
 
   // Everything up to the rename undoes itself: close what is open, remove
   // the temporary file, and the old file has not been touched.
@@ -160,6 +165,12 @@ Status DiskFileSystem::replaceFile(const std::string& path, const std::string& b
   }
   calls_->close(dirFd);
   return Status::ok();
+}
+
+mode_t keptFileMode(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
+  return kNewFileMode;
 }
 
 std::string dataPath(const std::string& folder, const std::string& fileName) {

@@ -6,6 +6,10 @@
 // the old or the new file whole. Tests use their own FileSystem to fail a
 // write on purpose, or give DiskFileSystem their own DiskCalls to make one
 // system call fail the way a full or failing disk does.
+//
+// A replaced file keeps its permissions (the new file is created with the
+// old one's mode, whatever the umask); a new file is readable by its owner
+// alone (kNewFileMode).
 #pragma once
 
 #include <sys/types.h>
@@ -68,6 +72,12 @@ class DiskFileSystem : public FileSystem {
   DiskCalls* calls_;
   std::set<std::string> leftoversChecked_;
 };
+
+// The permissions a data file or log is written with: those of the file at
+// `path` as it stands, so that a save or a new log file after rotation keeps
+// what the operator gave it; kNewFileMode for a file that does not exist yet.
+inline constexpr mode_t kNewFileMode = 0600;
+mode_t keptFileMode(const std::string& path);
 
 // Joins the data folder and a file name.
 std::string dataPath(const std::string& folder, const std::string& fileName);

@@ -18,8 +18,14 @@ namespace {
 template <typename Parse>
 auto readAndParse(Form1& form, const char* fileName, Parse parse, LoadResult& result)
     -> decltype(parse(std::string_view(), std::string())) {
-  commitSaves(form);
   const std::string path = dataPath(form.dataDir, fileName);
+  // Reading the file while newer bytes for it could not be written would
+  // replace the game's latest changes with older ones.
+  if (const Status unsaved = commitSaves(form); !unsaved.isOk()) {
+    const Status refused = Status::error("not read, changes wait to be saved: " + unsaved.message());
+    result = {LoadOutcome::kFailed, refused};
+    return refused;
+  }
   auto read = form.files.readFile(path);
   if (!read.isOk()) {
     result = {LoadOutcome::kFailed, read.status()};
@@ -36,12 +42,18 @@ auto readAndParse(Form1& form, const char* fileName, Parse parse, LoadResult& re
   return parsed;
 }
 
-void save(Form1& form, const char* fileName, const std::string& bytes) {
+Status write(Form1& form, const char* fileName, const std::string& bytes) {
   const std::string path = dataPath(form.dataDir, fileName);
   const Status s = form.files.replaceFile(path, bytes);
+  if (s.isOk()) return s;
+  return Status::error("saving " + path + " failed: " + s.message());
+}
+
+void save(Form1& form, const char* fileName, const std::string& bytes) {
+  const Status s = write(form, fileName, bytes);
   if (s.isOk()) return;
-  std::cerr << "kelvabot: saving " << path << " failed: " << s.message() << "\n";
-  form.activityLog->record("saving " + path + " failed: " + s.message());
+  std::cerr << "kelvabot: " << s.message() << "\n";
+  form.activityLog->record(s.message());
 }
 
 }  // namespace
@@ -113,24 +125,31 @@ void saveobjects(Form1& form) {
   }
 }
 
-void commitSaves(Form1& form) {
+Status commitSaves(Form1& form) {
   PendingSaves& pending = form.pendingSaves;
-  // Each is forgotten before it is written: a failed write is reported and
-  // the next save of that file tries again, as without a round.
+  // Each is forgotten only once it is on disk: a file that failed keeps its
+  // bytes pending (or newer ones, when a later save asks again) for the
+  // next try, and the other files are still written.
+  Status first = Status::ok();
+  auto keep = [&](const Status& s) {
+    if (first.isOk()) first = s;
+  };
   if (pending.stats) {
-    pending.stats = false;
-    save(form, kStatsFileName, form.statsCache.lastFormatted());
+    const Status s = write(form, kStatsFileName, form.statsCache.lastFormatted());
+    if (s.isOk()) pending.stats = false;
+    else keep(s);
   }
   if (pending.catalog) {
-    const std::string bytes = std::move(*pending.catalog);
-    pending.catalog.reset();
-    save(form, kCatalogFileName, bytes);
+    const Status s = write(form, kCatalogFileName, *pending.catalog);
+    if (s.isOk()) pending.catalog.reset();
+    else keep(s);
   }
   if (pending.objects) {
-    const std::string bytes = std::move(*pending.objects);
-    pending.objects.reset();
-    save(form, kObjectsFileName, bytes);
+    const Status s = write(form, kObjectsFileName, *pending.objects);
+    if (s.isOk()) pending.objects.reset();
+    else keep(s);
   }
+  return first;
 }
 
 LevelupSaves::LevelupSaves(Form1& form, const std::string& name) : form_(form) {
@@ -166,7 +185,9 @@ LevelupSaves::~LevelupSaves() {
 }
 
 void writeBackups(Form1& form) {
-  commitSaves(form);
+  // Pending saves that fail here stay pending; the round's end tries them
+  // again and tells the operator.
+  (void)commitSaves(form);
   save(form, kStatsBackupFileName, form.statsCache.format(form.roster, form.playerCount));
   save(form, kCatalogBackupFileName, formatCatalogFile(form.catalog, form.lastCatalogIndex));
   save(form, kObjectsBackupFileName, formatObjectsFile(form.objectDefinitions, form.lastObjectIndex));

@@ -8,7 +8,8 @@
 // Inside a round of event handling (Form1's pendingSaves) a save records its
 // file's bytes and commitSaves writes them at the round's end: each changed
 // file once, however many saves the round asked for. A loader first writes
-// what is pending, so that it reads what the game last saved.
+// what is pending, so that it reads what the game last saved; when that
+// write fails the loader refuses (kFailed) rather than read older bytes.
 #pragma once
 
 #include <string>
@@ -45,9 +46,11 @@ void saveobjects(Form1& form);
 void writeBackups(Form1& form);
 
 // Writes every file a save was asked for since the last commit, with the
-// bytes of its last save, and forgets them. A failed write is reported as
-// any failed save is.
-void commitSaves(Form1& form);
+// bytes of its last save, and forgets each one that is on disk. A file whose
+// write failed stays pending for the next commit; the Status names the first
+// failure and is not reported here (the caller tells the operator once, not
+// at every retry).
+[[nodiscard]] Status commitSaves(Form1& form);
 
 // The saves of the level-ups of one reward, made one. While it lives, and
 // only inside a round, a savestats records a copy of the record of the

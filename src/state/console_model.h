@@ -22,6 +22,10 @@ class ConsoleView {
   virtual void text2Written(const std::string& text) = 0;
   virtual void text3Written(const std::string& text) = 0;
   virtual void list1Added(const std::string& entry) = 0;
+  // The operator's notice that the data files cannot be written (`problem`
+  // says why; the bot's replies wait meanwhile), or, with an empty problem,
+  // that they can again. Shown at once, never held with the game's outputs.
+  virtual void saveTroubleChanged(const std::string& /*problem*/) {}
 };
 
 // The notification sound played for an owner message.
@@ -53,6 +57,8 @@ class ConsoleModel {
   std::string Text2;
   std::string Text3;
   std::vector<std::string> List1;
+  // Empty while saves work; otherwise why the data files cannot be written.
+  std::string SaveTrouble;
 
   // The program adds a name to the picker.
   void addCombo1(const std::string& name) {
@@ -72,6 +78,11 @@ class ConsoleModel {
   void addList1(const std::string& entry) {
     List1.push_back(entry);
     view_->list1Added(entry);
+  }
+  // Saving fails (`problem`) or, with an empty problem, works again.
+  void setSaveTrouble(const std::string& problem) {
+    SaveTrouble = problem;
+    view_->saveTroubleChanged(problem);
   }
 
  private:

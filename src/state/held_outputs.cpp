@@ -75,7 +75,7 @@ void HeldOutputs::release() {
 
 void HeldOutputs::sendEarly() {
   if (held_.empty()) return;
-  if (beforeEarlySend_) beforeEarlySend_();
+  if (beforeEarlySend_ && !beforeEarlySend_()) return;
   release();
   holding_ = true;
 }

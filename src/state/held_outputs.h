@@ -18,7 +18,8 @@
 // - a call that delivers events or reads the world (Wait, Query, StartBot,
 //   Init, Destroy, Term) first has the round's saves written (the hook set
 //   with setBeforeEarlySend) and sends what is held, so that the world sees
-//   the same calls in the same order as without holding;
+//   the same calls in the same order as without holding; when the saves
+//   cannot be written, what is held stays held, whatever the call;
 // - SectorFromCell, a mere computation, passes straight on.
 //
 // The real world's events come here first: the attributes they carry are
@@ -56,8 +57,10 @@ class HeldOutputs : public WorldSdk, public WorldEvents, public ConsoleView, pub
   std::size_t heldCount() const { return held_.size(); }
 
   // Runs before held outputs go out in the middle of a round; it must write
-  // the saves the round has asked for so far.
-  void setBeforeEarlySend(std::function<void()> hook) { beforeEarlySend_ = std::move(hook); }
+  // the saves the round has asked for so far and say whether they are on
+  // disk. When they are not, everything stays held and the call goes on to
+  // the world after it: the held outputs keep their place at the front.
+  void setBeforeEarlySend(std::function<bool()> hook) { beforeEarlySend_ = std::move(hook); }
 
   // WorldSdk.
   void Init(int32_t version) override;
@@ -92,6 +95,8 @@ class HeldOutputs : public WorldSdk, public WorldEvents, public ConsoleView, pub
   void text2Written(const std::string& text) override;
   void text3Written(const std::string& text) override;
   void list1Added(const std::string& entry) override;
+  // The save-failure notice is about the held outputs: it goes at once.
+  void saveTroubleChanged(const std::string& problem) override { view_.saveTroubleChanged(problem); }
   void restart() override;
 
  private:
@@ -122,7 +127,8 @@ class HeldOutputs : public WorldSdk, public WorldEvents, public ConsoleView, pub
   };
 
   static Held held(Kind kind, int32_t number = 0, std::string text = {});
-  // Writes the round's saves and sends what is held, still holding after.
+  // Writes the round's saves and, once they are on disk, sends what is held;
+  // still holding after.
   void sendEarly();
   void send(const Held& h);
   // Hands a real event on, with the attributes copied both ways.
@@ -136,7 +142,7 @@ class HeldOutputs : public WorldSdk, public WorldEvents, public ConsoleView, pub
   Sound& sound_;
   bool holding_ = false;
   std::vector<Held> held_;
-  std::function<void()> beforeEarlySend_;
+  std::function<bool()> beforeEarlySend_;
 };
 
 }  // namespace kelva

@@ -114,6 +114,8 @@ TEST_F(ActivityLogged, FailedSavesAndRefusedLoads) {
   EXPECT_EQ(saved[1].rfind("saving /data/stats.txt failed: ", 0), 0u) << saved[1];
 
   g.files.failWrite = nullptr;
+  g.router->timer2Tick();  // the retry after the first back-off
+  EXPECT_EQ(take(), (Lines{"saving works again; the replies that waited are sent"}));
   g.files.files["/data/stats.txt"] = "Broken,1\r\n";
   g.chat("Kaya", 4, "RELOAD");
   const Lines reload = take();

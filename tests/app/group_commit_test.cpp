@@ -199,20 +199,6 @@ TEST_F(GroupCommitTest, ReloadReadsWhatTheSameRoundSaved) {
   EXPECT_EQ(take(), (std::vector<std::string>{"save stats.txt", "say Stats reloaded"}));
 }
 
-TEST_F(GroupCommitTest, AFailedSaveIsLoggedAndTheRepliesStillGo) {
-  files.failWrite = [](const std::string&) { return true; };
-  queueArrival("Ann");
-  ::testing::internal::CaptureStderr();
-  router.timawwaitTick();
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("saving /data/stats.txt failed"), std::string::npos);
-  EXPECT_EQ(files.files.count("/data/stats.txt"), 0u);
-  EXPECT_EQ(view.lines, (std::vector<std::string>{"combo1 Ann"}));
-  files.failWrite = nullptr;
-  world.queueChat("Ann", 2, "/reset");
-  router.timawwaitTick();
-  EXPECT_EQ(files.files["/data/stats.txt"], formatStatsFile(form->roster, form->playerCount));
-}
-
 // The saves of a round hold the bytes of the last save asked for: a change
 // that no save followed stays out of the file, exactly as when every save
 // is written at once.

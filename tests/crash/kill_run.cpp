@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "crash_files.h"
 #include "data/catalog_file.h"
 #include "data/data_lines.h"
 #include "data/objects_file.h"
@@ -41,21 +42,10 @@ namespace {
 using namespace kelva;
 namespace fs = std::filesystem;
 
-std::optional<std::string> slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-int failures = 0;
-void fail(const std::string& what) {
-  std::fprintf(stderr, "FAIL: %s\n", what.c_str());
-  ++failures;
-}
+using crash::fail;
+using crash::failures;
+using crash::slurp;
+using crash::spit;
 
 std::string initialStats() {
   std::string out;
@@ -157,24 +147,16 @@ int measureFirstSave(const std::string& bot, const fs::path& dir, const fs::path
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s KELVABOT [ROUNDS [SEED]]\n", argv[0]);
-    return 2;
-  }
-  const std::string bot = argv[1];
-  const int rounds = argc > 2 ? std::atoi(argv[2]) : 40;
-  const unsigned seed = argc > 3 ? static_cast<unsigned>(std::atol(argv[3]))
-                                 : static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
-  std::printf("kill test: %d rounds, seed %u (rerun with: %s %s %d %u)\n", rounds, seed, argv[0], argv[1], rounds, seed);
-  std::mt19937 random(seed);
+  const std::optional<crash::RunArguments> args = crash::runArguments(argc, argv, "kill test", 40);
+  if (!args) return 2;
+  const std::string& bot = args->bot;
+  const int rounds = args->rounds;
+  std::mt19937 random(args->seed);
 
   // The data folder sits below the working folder, on a real disk.
-  std::string pattern = (fs::current_path() / "kill-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    std::perror("mkdtemp");
-    return 2;
-  }
-  const fs::path dir = pattern;
+  const std::optional<fs::path> folder = crash::makeFolder("kill-test");
+  if (!folder) return 2;
+  const fs::path dir = *folder;
   spit(dir / "stats.txt", initialStats());
   spit(dir / "armor~weapon.txt", initialCatalog());
   spit(dir / "objects.txt", initialObjects());

@@ -1,6 +1,7 @@
 #include "data/file_system.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,6 +143,30 @@ TEST(DiskFileSystem, TheFolderIsFlushedAfterTheFileAndItsFailureIsReportedWithTh
   // The rename cannot be taken back; the file is whole, and it is the new one.
   EXPECT_EQ(dir.read("stats.txt"), "new\r\n");
   EXPECT_EQ(names(dir), std::set<std::string>{"stats.txt"});
+}
+
+mode_t modeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+TEST(DiskFileSystem, AReplacedFileKeepsTheModeTheOperatorGaveItAndANewOneIsTheOwnersAlone) {
+  TempFolder dir("kelva_fs");
+  const std::string path = file(dir, "stats.txt");
+  DiskFileSystem disk;
+  const mode_t oldMask = ::umask(022);
+  ASSERT_TRUE(disk.replaceFile(path, "new").isOk());
+  EXPECT_EQ(modeOf(path), 0600u);
+  // Kept whatever the umask would let through: tighter and looser alike.
+  ::umask(077);
+  for (const mode_t given : {mode_t{0640}, mode_t{0604}, mode_t{0400}}) {
+    ASSERT_EQ(::chmod(path.c_str(), given), 0);
+    ASSERT_TRUE(disk.replaceFile(path, "again").isOk());
+    EXPECT_EQ(modeOf(path), given);
+  }
+  ::umask(oldMask);
+  EXPECT_EQ(dir.read("stats.txt"), "again");
 }
 
 TEST(DiskFileSystem, EverySaveUsesATemporaryNameOfItsOwnAndSkipsLeftovers) {

@@ -1,7 +1,12 @@
 #include "app/main/activity_file_log.h"
 
+#include <fcntl.h>
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "data/file_system.h"
 
@@ -9,9 +14,27 @@ namespace kelva::app {
 
 Result<std::unique_ptr<ActivityFileLog>> ActivityFileLog::open(const std::string& dataDir, std::size_t maxBytes,
                                                                std::size_t keptFiles) {
+  // The log holds owners' private messages: it keeps the mode the operator
+  // gave it, also in the fresh file each rotation starts; a new log is the
+  // owner's alone. The file is made with that mode before spdlog opens it,
+  // so it is never readable by others, not even for a moment.
+  auto mode = std::make_shared<mode_t>(kNewFileMode);
+  spdlog::file_event_handlers keepMode;
+  keepMode.before_open = [mode](const spdlog::filename_t& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0) {
+      *mode = info.st_mode & 07777;
+      return;
+    }
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, *mode);
+    if (fd >= 0) ::close(fd);
+  };
+  keepMode.after_open = [mode](const spdlog::filename_t&, std::FILE* stream) {
+    (void)::fchmod(::fileno(stream), *mode);
+  };
   try {
     auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(dataPath(dataDir, kActivityLogFileName),
-                                                                       maxBytes, keptFiles);
+                                                                       maxBytes, keptFiles, false, keepMode);
     // Not registered with spdlog's global registry: the log belongs to this object alone.
     auto logger = std::make_shared<spdlog::logger>("activity", std::move(sink));
     logger->set_pattern("%Y-%m-%d %H:%M:%S.%e %v");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "world/core/bot_text.h"
 #include "world/guards/login_throttle.h"
 
 namespace kelva::world {
@@ -472,14 +473,15 @@ void WorldCore::say(int32_t botSession, std::string_view text) {
   Entry* bot = find(bots_, botSession);
   if (!bot) return;
   const Avatar me = bot->avatar;
-  toAllPlayers([&](AvatarLink& l) { l.chat(me, text); });
+  const std::string shown = playerVisibleBotText(text);
+  toAllPlayers([&](AvatarLink& l) { l.chat(me, shown); });
 }
 
 void WorldCore::whisper(int32_t botSession, int32_t toSession, std::string_view text) {
   Busy busy(*this);
   Entry* bot = find(bots_, botSession);
   Entry* player = find(players_, toSession);
-  if (bot && player) player->link->whisper(bot->avatar, text);
+  if (bot && player) player->link->whisper(bot->avatar, playerVisibleBotText(text));
 }
 
 void WorldCore::teleport(int32_t botSession, int32_t session, int32_t x, int32_t y, int32_t z) {
@@ -503,7 +505,10 @@ std::string WorldCore::objectChange(int32_t botSession, const net::BotCall& call
       cellFromCoordinate(old->z) != cellFromCoordinate(call.oldZ)) {
     note = "ObjectChange of " + std::to_string(call.oldNumber) + " gave an old position in another cell";
   }
-  objectEvents(*world_.change(call.oldNumber, call.object));
+  net::ObjectFields shown = call.object;
+  shown.model = playerVisibleBotText(shown.model);
+  shown.description = playerVisibleBotText(shown.description);
+  objectEvents(*world_.change(call.oldNumber, shown));
   return "";
 }
 

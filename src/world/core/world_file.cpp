@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include "world/core/name_characters.h"
+
 namespace kelva::world {
 
 namespace {
@@ -157,7 +159,7 @@ std::string nameProblem(std::string_view name) {
   if (name.find('\t') != std::string_view::npos) return "a name cannot hold a tab";
   std::string problem = textProblem(name);
   if (!problem.empty()) return "the name is not usable: " + problem;
-  return "";
+  return invisibleCharacterProblem(name);
 }
 
 Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string& fileName) {

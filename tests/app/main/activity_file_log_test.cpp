@@ -1,6 +1,7 @@
 #include "app/main/activity_file_log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -47,6 +48,29 @@ TEST_F(ActivityFile, RotatesBySizeAndKeepsAFewOldFiles) {
   }
   EXPECT_FALSE(fs::exists(dir / "activity.3.log"));
   EXPECT_NE(read("activity.log").find("event number 99\n"), std::string::npos);
+}
+
+mode_t modeOf(const fs::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+TEST_F(ActivityFile, TheLogIsTheOwnersAloneUnlessTheOperatorSaidOtherwiseAlsoAfterRotating) {
+  const mode_t oldMask = ::umask(022);
+  {
+    auto log = ActivityFileLog::open(dir.string());
+    ASSERT_TRUE(log.isOk());
+    log.value()->record("first");
+  }
+  EXPECT_EQ(modeOf(dir / "activity.log"), 0600u);
+  ASSERT_EQ(::chmod((dir / "activity.log").c_str(), 0640), 0);
+  auto log = ActivityFileLog::open(dir.string(), 400, 2);
+  ASSERT_TRUE(log.isOk());
+  for (int i = 0; i < 30; ++i) log.value()->record("event number " + std::to_string(i));
+  ::umask(oldMask);
+  ASSERT_TRUE(fs::exists(dir / "activity.1.log"));
+  for (const char* name : {"activity.log", "activity.1.log"}) EXPECT_EQ(modeOf(dir / name), 0640u) << name;
 }
 
 TEST_F(ActivityFile, AFolderThatCannotHoldTheLogIsReported) {
