@@ -416,9 +416,22 @@ def main():
         # And with the keys: Esc hands the keyboard to the view, D walks east.
         before = guest.state("window.kelva.me.x")
         guest.driver.find_element(By.ID, "line").send_keys(Keys.ESCAPE)
+        frame = guest.wait("(c => c !== 'rgba(0, 0, 0, 0)' && c)(getComputedStyle(document.getElementById('view'), "
+                           "'::after').borderTopColor)", 5)
+        badge = guest.state("getComputedStyle(document.getElementById('walk-badge')).display")
+        check(bool(frame) and badge == "block",
+              "walk mode shows: the view's frame is %s, its badge %s" % (frame, badge))
         ActionChains(guest.driver).key_down("d").pause(0.8).key_up("d").perform()
         check(kaya.wait("window.kelva.avatars[%d].x > %d + 200" % (mira, before)) is True,
               "walking with the keys is seen by Kaya")
+        # The first letter typed after walking reaches the input line.
+        ActionChains(guest.driver).send_keys("hi").perform()
+        check(guest.state("document.getElementById('line').value") == "hi",
+              "typing after walking goes to the input line, first letter included")
+        guest.driver.find_element(By.ID, "line").clear()
+        # Walks are answered by the avatar's place, not by lines in the chat.
+        check(not any(l["text"].startswith("You are at") for l in guest.lines("world")),
+              "the guest's walks add no lines to the chat")
 
         # Private words to the bot: Kaya's owner message reaches the bot's
         # console and no player; the line player's .tell is answered to him alone.
@@ -469,6 +482,32 @@ def main():
         check(guest.wait("window.kelva.lines.some(l => l.kind === 'error' && l.text.includes('jump'))") is True,
               "an unknown message type gets a clear refusal")
         check(guest.state("window.kelva.state") == "playing", "the guest is still playing after a refusal")
+
+        # Every action is answered: the bot cannot be fought.
+        guest.state("window.kelva.send({type: 'attack', name: 'Kelvabot'})")
+        check(guest.wait("window.kelva.lines.some(l => l.kind === 'world' && l.text.includes('cannot be fought'))") is True,
+              "attacking the bot is answered")
+        # A very long line is shown cut short, with a way to open it.
+        guest.say("x" * 1000)
+        folded = ("(d => d && d.textContent.length < 300 && d.querySelector('button.more') !== null)"
+                  "([...document.querySelectorAll('#log .chat')].pop())")
+        check(kaya.wait(folded) is True, "a 1000-character line is shown cut short in Kaya's chat")
+        kaya.state("[...document.querySelectorAll('#log .chat')].pop().querySelector('button.more').click()")
+        check(kaya.state("[...document.querySelectorAll('#log .chat')].pop().textContent.includes('x'.repeat(1000))"),
+              "the cut-short line opens in full")
+
+        # The world's last words stay when it closes the connection: three
+        # wrong passwords.
+        closer = Browser(url, work, "closer", args.chromedriver)
+        browsers.append(closer)
+        for attempt in range(3):
+            closer.login("Rolf", "wrong-%d" % attempt)
+            closer.wait("document.getElementById('login-message').textContent.includes('Wrong password') "
+                        "|| window.kelva.state === 'closed'")
+        check(closer.wait("window.kelva.state === 'closed' && window.kelva.lines.some(l => "
+                          "l.text === 'Wrong password. Goodbye.')") is True,
+              "after the third wrong password the page keeps the world's last words: %r" % [
+                  l["text"] for l in closer.lines()][-2:])
 
         if args.docs_dir:
             for shot, name in ((main_shot, "web.png"), (phone_shot, "web-phone.png"), (small_shot, "web-small.png")):
