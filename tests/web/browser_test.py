@@ -350,10 +350,13 @@ def main():
                   l["text"] for l in guest.lines("whisper")][-1:])
         time.sleep(0.5)
         phone_shot = guest.screenshot("guest-phone.png")
-        # The same page in a small window, with a mouse.
-        guest.resize((800, 600))
-        time.sleep(0.5)
-        guest.check_layout("small window 800 x 600")
+        # A phone on its side and a tablet, then a small window with a mouse.
+        for size, phone, what in (((844, 390), True, "phone on its side 844 x 390"),
+                                  ((768, 1024), True, "tablet 768 x 1024"),
+                                  ((800, 600), False, "small window 800 x 600")):
+            guest.resize(size, phone)
+            time.sleep(0.5)
+            guest.check_layout(what)
 
         nick = LinePlayer(line_port)
         nick.wait(lambda l: l == "* What is your name?")
