@@ -10,10 +10,7 @@
 namespace kelva::world {
 namespace {
 
-using kelva::testing::enter;
-using kelva::testing::LineClient;
-using kelva::testing::logInBot;
-using kelva::testing::ServerRunner;
+namespace kt = kelva::testing;
 
 const std::string kWillEcho = "\xff\xfb\x01";
 const std::string kWontEcho = "\xff\xfc\x01";
@@ -50,8 +47,8 @@ TEST(PasswordEcho, DropsTelnetCommandsAndGivesTheEchoBackOnlyWhenTheClientTookIt
 }
 
 TEST(PlayerLinePort, TelnetHidesThePasswordAndNcIsWarned) {
-  ServerRunner server;
-  LineClient nc(server.playerPort());
+  kt::ServerRunner server;
+  kt::LineClient nc(server.playerPort());
   ASSERT_TRUE(nc.waitForLine("* What is your name?"));
   nc.send("Ann");
   const std::string warned = "* Ann is a registered name. Password? (Plain nc shows it as you type; telnet hides it.)";
@@ -59,7 +56,7 @@ TEST(PlayerLinePort, TelnetHidesThePasswordAndNcIsWarned) {
   nc.send("annpw");
   ASSERT_TRUE(nc.waitForContaining("You are Ann,"));
 
-  LineClient telnet(server.playerPort());
+  kt::LineClient telnet(server.playerPort());
   ASSERT_TRUE(telnet.waitForLine("* What is your name?"));
   telnet.send("Ann");
   ASSERT_TRUE(telnet.waitForLine(warned + kWillEcho));
@@ -76,11 +73,11 @@ TEST(PlayerLinePort, TelnetHidesThePasswordAndNcIsWarned) {
 }
 
 TEST(PlayerLinePort, WhereSaysThePlaceAndTheBotCannotBeFought) {
-  ServerRunner server;
-  LineClient bot(server.botPort());
-  ASSERT_EQ(logInBot(bot)["rc"], 0);
-  LineClient bob(server.playerPort());
-  enter(bob, "Bob");
+  kt::ServerRunner server;
+  kt::LineClient bot(server.botPort());
+  ASSERT_EQ(kt::logInBot(bot)["rc"], 0);
+  kt::LineClient bob(server.playerPort());
+  kt::enter(bob, "Bob");
   bob.send(".move 700 -300");
   // A line client has no view: its walk is answered in words.
   ASSERT_TRUE(bob.waitForLine("* You are at 700 0 -300."));
