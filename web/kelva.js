@@ -42,6 +42,8 @@
   const tooltip = $('tooltip');
 
   // ---------------------------------------------------------------- chat log
+  const LONG_LINE = 280;   // longer lines are shown cut short, with a way to open them
+  const SHORT_SHOWN = 200;
   function addLine(kind, name, text) {
     kelva.lines.push({ kind, name: name || '', text });
     if (kelva.lines.length > 2000) kelva.lines.splice(0, 500);
@@ -54,7 +56,16 @@
       who.textContent = name;
       div.appendChild(who);
     }
-    div.appendChild(document.createTextNode(text));
+    if (text.length > LONG_LINE) {
+      const rest = document.createElement('button');
+      rest.className = 'more';
+      rest.textContent = '… show all ' + text.length + ' characters';
+      const shown = document.createTextNode(text.slice(0, SHORT_SHOWN));
+      rest.addEventListener('click', () => { shown.textContent = text; rest.remove(); });
+      div.append(shown, ' ', rest);
+    } else {
+      div.appendChild(document.createTextNode(text));
+    }
     logBox.appendChild(div);
     while (logBox.childNodes.length > 1000) logBox.removeChild(logBox.firstChild);
     if (atBottom) logBox.scrollTop = logBox.scrollHeight;
@@ -84,6 +95,10 @@
       const wasPlaying = kelva.state === 'playing';
       kelva.state = 'closed';
       setStatus('disconnected', 'offline');
+      // The world's last words (a refusal that ends the connection) stay in
+      // view, before the note that the connection is gone.
+      const lastWords = wasPlaying ? '' : $('login-message').textContent;
+      if (lastWords) addLine('world', '', lastWords);
       addLine('error', '', wasPlaying ? 'The connection to the world was lost. Reload the page to enter again.'
         : 'The world closed the connection. Reload the page to try again.');
       $('login').hidden = true;
@@ -125,10 +140,14 @@
         try { localStorage.setItem('kelva.name', $('login-name').value); } catch (e) { /* private mode */ }
         upsertAvatar({ session: msg.session, name: msg.name, bot: false, x: msg.x, y: msg.y, z: msg.z });
         snapTo(msg.x, msg.z);
+        character.show();
+        // The panel fills in once the bot is there to answer.
+        setTimeout(() => { if (botName()) character.askNow(); }, 300);
         line.focus();
         break;
       case 'avatar':
         upsertAvatar(msg);
+        if (msg.bot && kelva.state === 'playing' && !character.me.known) character.askSoon();
         break;
       case 'avatar-gone':
         removeAvatar(msg.session);
@@ -140,15 +159,18 @@
         hideObject(msg.number);
         break;
       case 'chat':
+        if (kelva.me && kelva.avatars[msg.session] && kelva.avatars[msg.session].bot) character.heard(msg.text, kelva.me.name);
         addLine(msg.session === (kelva.me && kelva.me.session) ? 'chat mine' : 'chat', msg.name + ': ', msg.text);
         break;
       case 'whisper':
+        if (character.whisper(msg.text)) break;
         addLine('whisper', msg.name + ' whispers: ', msg.text);
         break;
       case 'tell':
         addLine('tell', msg.name + ' tells you: ', msg.text);
         break;
       case 'echo':
+        if (!msg.to && character.echo(msg.text)) break;
         addLine('echo', '', (msg.to ? 'to ' + msg.to + ' » ' : '» ') + msg.text);
         break;
       case 'world':
@@ -162,6 +184,13 @@
         console.warn('unknown message from the world', msg);
     }
   }
+
+  // ---------------------------------------------------------------- character
+  const character = KelvaCharacter.create({
+    root: $('character'), level: $('ch-level'), gold: $('ch-gold'), hp: $('ch-hp'), hpBar: $('ch-hpbar'),
+    exp: $('ch-exp'), mp: $('ch-mp'), clan: $('ch-clan'), pvp: $('ch-pvp'), pvpButton: $('pvp-button'),
+  }, () => kelva.state === 'playing' && botName() !== null && send({ type: 'chat', text: '/stats' }));
+  kelva.character = character.me;
 
   // ---------------------------------------------------------------- log-in
   $('login-form').addEventListener('submit', (e) => {
@@ -236,6 +265,15 @@
     line.focus();
   });
 
+  // On a small screen the chat is a sheet under the view that folds down to
+  // the input line, leaving the view more room.
+  $('chat-toggle').addEventListener('click', () => {
+    const folded = $('panel').classList.toggle('folded');
+    $('chat-toggle').textContent = folded ? 'Chat ▴' : 'Chat ▾';
+    $('chat-toggle').setAttribute('aria-expanded', String(!folded));
+    resize();
+  });
+
   for (const b of document.querySelectorAll('#buttons button')) {
     b.addEventListener('mousedown', (e) => e.preventDefault());   // the input line keeps the focus
     b.addEventListener('click', () => { sayLine(b.dataset.line); line.focus(); });
@@ -252,17 +290,21 @@
   function startWalking() {
     view.focus();
     view.classList.add('walking');
+    kelva.walking = true;
   }
-  view.addEventListener('blur', () => { view.classList.remove('walking'); held.clear(); });
+  view.addEventListener('blur', () => { view.classList.remove('walking'); kelva.walking = false; held.clear(); });
 
-  const WALK_KEYS = {
-    KeyW: [0, -1], ArrowUp: [0, -1], KeyS: [0, 1], ArrowDown: [0, 1],
-    KeyA: [-1, 0], ArrowLeft: [-1, 0], KeyD: [1, 0], ArrowRight: [1, 0],
-  };
+  // Walking is seen from the camera: W goes away from it, D to its right.
+  const WALK_KEYS = { KeyW: [0, -1], ArrowUp: [0, -1], KeyS: [0, 1], ArrowDown: [0, 1], KeyA: [-1, 0], KeyD: [1, 0] };
+  const TURN_KEYS = { KeyQ: 1, ArrowLeft: 1, KeyE: -1, ArrowRight: -1 };
+  const ZOOM_KEYS = { Equal: 1 / 1.15, NumpadAdd: 1 / 1.15, Minus: 1.15, NumpadSubtract: 1.15 };
   view.addEventListener('keydown', (e) => {
-    if (WALK_KEYS[e.code]) {
+    if (WALK_KEYS[e.code] || TURN_KEYS[e.code]) {
       e.preventDefault();
       held.add(e.code);
+    } else if (ZOOM_KEYS[e.code]) {
+      e.preventDefault();
+      if (controls) controls.zoomBy(ZOOM_KEYS[e.code]);
     } else if (e.key === 'Enter' || e.key === 'Escape') {
       e.preventDefault();
       line.focus();
@@ -275,10 +317,17 @@
   });
   view.addEventListener('keyup', (e) => held.delete(e.code));
 
+  const TURN_SPEED = 1.8;   // radians a second while a turning key is held
   function walk(dt) {
     if (!kelva.me || held.size === 0) return;
-    let dx = 0, dz = 0;
-    for (const code of held) { dx += WALK_KEYS[code][0]; dz += WALK_KEYS[code][1]; }
+    let dx = 0, dz = 0, turn = 0;
+    for (const code of held) {
+      if (TURN_KEYS[code]) { turn += TURN_KEYS[code]; continue; }
+      dx += WALK_KEYS[code][0];
+      dz += WALK_KEYS[code][1];
+    }
+    if (turn && controls) controls.turn(turn * TURN_SPEED * dt);
+    if (controls) [dx, dz] = controls.toWorld(dx, dz);
     const len = Math.hypot(dx, dz);
     if (len === 0) return;
     const step = WALK_SPEED * dt / len;
@@ -303,8 +352,10 @@
   const objectNodes = new Map();   // number -> Group
   const avatarNodes = new Map();   // session -> Group
   const clickable = [];            // the groups a ray may hit
-  const cameraOffset = new THREE.Vector3(0, 19, 25);
-  let zoom = 1;
+  const cameraOffset = new THREE.Vector3(0, 19, 25);   // behind and above the player, looking north
+  const cameraNow = new THREE.Vector3();
+  let controls = null;
+  let tagScale = 1;
 
   function webglProblem() {
     try {
@@ -350,37 +401,30 @@
     scene.add(ground);
 
     resize();
-    window.addEventListener('resize', resize);
-    renderer.domElement.addEventListener('mousemove', onHover);
-    renderer.domElement.addEventListener('mouseleave', () => { tooltip.hidden = true; });
-    renderer.domElement.addEventListener('mousedown', onPress);
-    renderer.domElement.addEventListener('wheel', (e) => {
-      e.preventDefault();
-      zoom = Math.max(0.4, Math.min(3, zoom * (e.deltaY > 0 ? 1.1 : 0.9)));
-    }, { passive: false });
+    // The view changes size with the window and when the chat sheet folds.
+    if (window.ResizeObserver) new ResizeObserver(resize).observe(view);
+    else window.addEventListener('resize', resize);
+    const canvas = renderer.domElement;
+    canvas.addEventListener('mousemove', onHover);
+    canvas.addEventListener('mouseleave', hideTooltip);
+    // A turn or a zoom moves the view from under the pointer: the hover box goes.
+    controls = KelvaViewControls.create(canvas, onTap, () => { stir(); hideTooltip(); });
+    resize();
+    kelva.camera = controls;
+    $('zoom-in').addEventListener('click', () => controls.zoomBy(1 / 1.25));
+    $('zoom-out').addEventListener('click', () => controls.zoomBy(1.25));
+    $('turn-left').addEventListener('click', () => controls.turn(Math.PI / 8));
+    $('turn-right').addEventListener('click', () => controls.turn(-Math.PI / 8));
+    for (const b of document.querySelectorAll('#view-buttons button')) b.addEventListener('mousedown', (e) => e.preventDefault());
   }
+  function hideTooltip() { tooltip.hidden = true; }
 
-  function cellTexture() {
-    const c = document.createElement('canvas');
-    c.width = c.height = 256;
-    const g = c.getContext('2d');
-    g.fillStyle = '#5f8f45';
-    g.fillRect(0, 0, 256, 256);
-    // A little unevenness, always the same, so the grass does not look painted.
-    let seed = 7;
-    const rnd = () => ((seed = (seed * 16807) % 2147483647) / 2147483647);
-    for (let i = 0; i < 1400; i++) {
-      g.fillStyle = rnd() < 0.5 ? 'rgba(40,80,30,0.18)' : 'rgba(150,190,100,0.16)';
-      g.fillRect(rnd() * 256, rnd() * 256, 2 + rnd() * 3, 2 + rnd() * 3);
-    }
-    g.strokeStyle = 'rgba(30,55,25,0.55)';
-    g.lineWidth = 3;
-    g.strokeRect(0, 0, 256, 256);
-    const t = new THREE.CanvasTexture(c);
-    t.wrapS = t.wrapT = THREE.RepeatWrapping;
-    t.repeat.set(80, 80);
-    t.anisotropy = 4;
-    return t;
+  const { cellTexture, css, shadowDisc, ring, nameColour, figure } = KelvaShapes;
+  // A tag, at the size the view draws its tags now.
+  function label(text, background, foreground, height) {
+    const s = KelvaShapes.label(text, background, foreground, height);
+    s.scale.set(s.userData.base[0] * tagScale, s.userData.base[1] * tagScale, 1);
+    return s;
   }
 
   function showNoWebgl(why) {
@@ -395,56 +439,15 @@
     renderer.setSize(w, h, false);
     camera.aspect = w / Math.max(1, h);
     camera.updateProjectionMatrix();
-  }
-
-  // A name tag or object tag: text drawn on a canvas, always facing the camera.
-  function label(text, background, foreground, height) {
-    const c = document.createElement('canvas');
-    const g = c.getContext('2d');
-    const px = 44;
-    g.font = 'bold ' + px + 'px "DejaVu Sans", Arial, sans-serif';
-    const w = Math.ceil(g.measureText(text).width) + px;
-    c.width = w;
-    c.height = px * 1.6;
-    g.font = 'bold ' + px + 'px "DejaVu Sans", Arial, sans-serif';
-    g.fillStyle = background;
-    roundRect(g, 0, 0, c.width, c.height, px * 0.6);
-    g.fill();
-    g.fillStyle = foreground;
-    g.textBaseline = 'middle';
-    g.fillText(text, px / 2, c.height / 2 + 2);
-    const tex = new THREE.CanvasTexture(c);
-    tex.minFilter = THREE.LinearFilter;
-    const s = new THREE.Sprite(new THREE.SpriteMaterial({ map: tex, depthTest: false, transparent: true }));
-    const h = height || 0.55;
-    s.scale.set(h * c.width / c.height, h, 1);
-    s.renderOrder = 10;
-    return s;
-  }
-  function roundRect(g, x, y, w, h, r) {
-    g.beginPath();
-    g.moveTo(x + r, y);
-    g.arcTo(x + w, y, x + w, y + h, r);
-    g.arcTo(x + w, y + h, x, y + h, r);
-    g.arcTo(x, y + h, x, y, r);
-    g.arcTo(x, y, x + w, y, r);
-    g.closePath();
-  }
-  const css = (hex) => '#' + hex.toString(16).padStart(6, '0');
-
-  function shadowDisc(radius) {
-    const d = new THREE.Mesh(new THREE.CircleBufferGeometry(radius, 20),
-      new THREE.MeshBasicMaterial({ color: 0x000000, transparent: true, opacity: 0.22, depthWrite: false }));
-    d.rotation.x = -Math.PI / 2;
-    d.position.y = 0.02;
-    return d;
-  }
-  function ring(radius, colour) {
-    const r = new THREE.Mesh(new THREE.RingBufferGeometry(radius * 0.86, radius, 32),
-      new THREE.MeshBasicMaterial({ color: colour, transparent: true, opacity: 0.85, depthWrite: false }));
-    r.rotation.x = -Math.PI / 2;
-    r.position.y = 0.03;
-    return r;
+    // An upright view sees little to the sides: it stands further back, so
+    // the shops and monsters beside the entry stay in sight.
+    if (controls) controls.fit = Math.max(1.3, 1.35 / camera.aspect);
+    // On a narrow view the tags are drawn larger, to stay readable.
+    const k = camera.aspect < 1 ? 1.6 : 1;
+    if (k !== tagScale) {
+      tagScale = k;
+      scene.traverse((o) => { if (o.isSprite && o.userData.base) o.scale.set(o.userData.base[0] * k, o.userData.base[1] * k, 1); });
+    }
   }
 
   // ---------------------------------------------------------------- objects
@@ -452,12 +455,12 @@
     const old = kelva.objects[o.number];
     const row = KelvaModels.lookup(o.model);
     kelva.objects[o.number] = {
-      number: o.number, model: o.model, description: o.description || '', x: o.x, y: o.y || 0, z: o.z,
+      number: o.number, model: o.model, description: o.description || '', label: o.label || '', x: o.x, y: o.y || 0, z: o.z,
       yaw: o.yaw || 0, kind: row.kind, visible: true,
     };
     if (!scene) return;
     let node = objectNodes.get(o.number);
-    if (node && old && (old.model !== o.model)) { dropNode(node); node = null; }
+    if (node && old && (old.model !== o.model || old.label !== (o.label || ''))) { dropNode(node); node = null; }
     if (!node) {
       node = new THREE.Group();
       const shape = KelvaModels.build(row, o.model);
@@ -465,17 +468,19 @@
       const box = new THREE.Box3().setFromObject(shape);
       const size = Math.max(0.8, box.max.x - box.min.x, box.max.z - box.min.z);
       node.add(shadowDisc(size * 0.55));
-      const tint = KelvaModels.colour(row.kind);
-      if (row.kind !== 'unknown' && tint !== null) node.add(ring(size * 0.62, tint));
-      const tagText = row.kind === 'unknown' ? o.model : row.tag;
+      // The world file's label names the thing; without one the model's
+      // kind does. A labelled thing does something, so it gets a ring too.
+      const kindTint = KelvaModels.colour(row.kind);
+      const tint = kindTint !== null ? kindTint : KelvaModels.colour('unknown');
+      if ((row.kind !== 'unknown' && kindTint !== null) || o.label) node.add(ring(size * 0.62, tint));
+      const tagText = o.label || (row.kind === 'unknown' ? o.model : KelvaModels.tag(row, o.model));
       if (tagText) {
-        const t = label(tagText, row.kind === 'unknown' ? 'rgba(60,45,30,0.9)' : css(tint),
-          row.kind === 'monster' || row.kind === 'hall' || row.kind === 'teacher' || row.kind === 'shroom' || row.kind === 'unknown'
-            ? '#ffffff' : '#10141a', 0.8);
+        const t = label(tagText, kindTint === null ? 'rgba(60,45,30,0.9)' : css(tint),
+          KelvaModels.lightText(row.kind) ? '#ffffff' : '#10141a', 0.8);
         t.position.y = box.max.y + 0.7;
         node.add(t);
       }
-      node.userData = { object: o.number };
+      node.userData = { object: o.number, box: new THREE.Box3() };
       objectNodes.set(o.number, node);
       clickable.push(node);
       scene.add(node);
@@ -484,6 +489,10 @@
     node.position.set(o.x / UNITS_PER_METRE, (o.y || 0) / UNITS_PER_METRE, o.z / UNITS_PER_METRE);
     // Yaw counts tenths of a degree.
     node.rotation.y = ((o.yaw || 0) / 10) * Math.PI / 180;
+    // What a pick hits: the whole shape's box, so that a click between a
+    // stall's posts or under its awning uses the stall.
+    node.updateMatrixWorld(true);
+    node.userData.box.setFromObject(node.children[0]);
   }
 
   function hideObject(number) {
@@ -501,43 +510,6 @@
   }
 
   // ---------------------------------------------------------------- avatars
-  function nameColour(name) {
-    let h = 0;
-    for (let i = 0; i < name.length; i++) h = (h * 31 + name.charCodeAt(i)) >>> 0;
-    return new THREE.Color().setHSL((h % 360) / 360, 0.55, 0.5).getHex();
-  }
-
-  function figure(colour, bot) {
-    const g = new THREE.Group();
-    const m = (c) => new THREE.MeshLambertMaterial({ color: c });
-    for (const side of [-1, 1]) {
-      const leg = new THREE.Mesh(new THREE.CylinderBufferGeometry(0.11, 0.1, 0.85, 8), m(0x2f3a4a));
-      leg.position.set(side * 0.14, 0.43, 0);
-      g.add(leg);
-      const arm = new THREE.Mesh(new THREE.CylinderBufferGeometry(0.08, 0.07, 0.7, 8), m(colour));
-      arm.position.set(side * 0.38, 1.15, 0);
-      arm.rotation.z = side * 0.15;
-      g.add(arm);
-    }
-    const body = new THREE.Mesh(new THREE.CylinderBufferGeometry(0.3, 0.26, 0.75, 12), m(colour));
-    body.position.y = 1.2;
-    g.add(body);
-    const head = new THREE.Mesh(new THREE.SphereBufferGeometry(0.22, 14, 10), m(0xf0c8a0));
-    head.position.y = 1.8;
-    g.add(head);
-    const nose = new THREE.Mesh(new THREE.SphereBufferGeometry(0.05, 6, 4), m(0xe0a880));
-    nose.position.set(0, 1.8, 0.22);
-    g.add(nose);
-    if (bot) {
-      const halo = new THREE.Mesh(new THREE.TorusBufferGeometry(0.22, 0.04, 8, 24),
-        new THREE.MeshBasicMaterial({ color: 0xf2c230 }));
-      halo.rotation.x = Math.PI / 2;
-      halo.position.y = 2.2;
-      g.add(halo);
-    }
-    return g;
-  }
-
   function upsertAvatar(a) {
     const me = kelva.me && a.session === kelva.me.session;
     const known = kelva.avatars[a.session];
@@ -588,14 +560,19 @@
     const r = renderer.domElement.getBoundingClientRect();
     pointer.set(((e.clientX - r.left) / r.width) * 2 - 1, -((e.clientY - r.top) / r.height) * 2 + 1);
     raycaster.setFromCamera(pointer, camera);
-    const shown = clickable.filter((n) => n.visible && !(kelva.me && n.userData.avatar === kelva.me.session));
-    const hits = raycaster.intersectObjects(shown, true);
-    for (const h of hits) {
-      if (h.object.isSprite) continue;
-      let n = h.object;
-      while (n && n.userData.object === undefined && n.userData.avatar === undefined) n = n.parent;
-      if (n) return n.userData;
+    // The nearest thing whose box the ray meets: a thing's whole box counts,
+    // so that open parts (a stall's front, between a tree's branches) pick it.
+    let best = null, bestDistance = Infinity;
+    const at = new THREE.Vector3(), box = new THREE.Box3();
+    for (const n of clickable) {
+      if (!n.visible || (kelva.me && n.userData.avatar === kelva.me.session)) continue;
+      if (n.userData.box) box.copy(n.userData.box);
+      else box.setFromObject(n.children[0]);   // avatars walk: their box is taken now
+      if (!raycaster.ray.intersectBox(box, at)) continue;
+      const d = at.distanceTo(raycaster.ray.origin);
+      if (d < bestDistance) { best = n; bestDistance = d; }
     }
+    if (best) return best.userData;
     const g = raycaster.intersectObject(ground);
     return g.length ? { ground: g[0].point } : null;
   }
@@ -608,14 +585,14 @@
       const o = kelva.objects[hit.object];
       html = '<div class="what"></div><div class="how"></div>';
       tooltip.innerHTML = html;
-      tooltip.firstChild.textContent = o.description || o.model;
-      tooltip.lastChild.textContent = (o.description ? o.model + ' · ' : '') + KelvaModels.hint(o.kind);
+      tooltip.firstChild.textContent = o.label || o.description || o.model;
+      tooltip.lastChild.textContent = (o.label && o.description ? o.description + ' · ' : '') + KelvaModels.hint(o.kind);
     } else if (hit && hit.avatar !== undefined) {
       const a = kelva.avatars[hit.avatar];
       html = '<div class="what"></div><div class="how"></div>';
       tooltip.innerHTML = html;
       tooltip.firstChild.textContent = a.name + (a.bot ? ' (the bot)' : '');
-      tooltip.lastChild.textContent = a.bot ? 'The game\'s host: type /commands to see what it knows.'
+      tooltip.lastChild.textContent = a.bot ? 'The game\'s host (it cannot be fought): type /commands to see what it knows.'
         : 'Click to fight (when you both have /pvp on).';
     }
     renderer.domElement.style.cursor = html ? 'pointer' : 'crosshair';
@@ -629,18 +606,17 @@
     }
   }
 
-  function onPress(e) {
-    if (e.button !== 0 || kelva.state !== 'playing') return;
+  // A click or a tap (not a drag): use the thing, or walk there.
+  function onTap(e) {
+    if (kelva.state !== 'playing') return;
+    hideTooltip();
     const hit = pick(e);
     if (!hit) return;
     if (hit.object !== undefined) {
-      e.preventDefault();   // clicking a thing leaves the keyboard with the input line
       send({ type: 'click', object: hit.object });
     } else if (hit.avatar !== undefined) {
-      e.preventDefault();
       send({ type: 'attack', name: kelva.avatars[hit.avatar].name });
     } else if (hit.ground) {
-      e.preventDefault();
       const x = clampLong(Math.round(hit.ground.x * UNITS_PER_METRE));
       const z = clampLong(Math.round(hit.ground.z * UNITS_PER_METRE));
       kelva.me.x = x;
@@ -700,7 +676,7 @@
   const cameraTarget = new THREE.Vector3();
   function snapTo(x, z) {
     cameraTarget.set(x / UNITS_PER_METRE, 0, z / UNITS_PER_METRE);
-    if (camera) camera.position.copy(cameraTarget).add(cameraOffset);
+    if (camera && controls) camera.position.copy(cameraTarget).add(controls.offset(cameraOffset, cameraNow));
   }
 
   // Drawing in software (no graphics card) is costly: the view draws at
@@ -709,7 +685,7 @@
   let lastDrawn = 0;
   let lastActivity = performance.now();
   const stir = () => { lastActivity = performance.now(); };
-  ['mousemove', 'mousedown', 'keydown', 'wheel', 'resize'].forEach((e) => window.addEventListener(e, stir, true));
+  ['mousemove', 'pointerdown', 'keydown', 'wheel', 'resize'].forEach((e) => window.addEventListener(e, stir, true));
   function frame(now) {
     requestAnimationFrame(frame);
     const still = now - lastActivity > 2000 && held.size === 0;
@@ -734,10 +710,13 @@
     }
     if (kelva.me) {
       const mine = avatarNodes.get(kelva.me.session);
-      if (mine) cameraTarget.lerp(mine.position, Math.min(1, dt * 5));
+      if (mine && mine.position.distanceTo(cameraTarget) > 0.05) {
+        cameraTarget.lerp(mine.position, Math.min(1, dt * 5));
+        hideTooltip();   // the view moved from under the pointer
+      }
     }
     if (markerNode && now > markerUntil) markerNode.visible = false;
-    camera.position.copy(cameraTarget).addScaledVector(cameraOffset, zoom);
+    camera.position.copy(cameraTarget).add(controls.offset(cameraOffset, cameraNow));
     camera.lookAt(cameraTarget.x, cameraTarget.y + 1.2, cameraTarget.z);
     // The ground moves with the camera in whole cells, so its pattern stays
     // put under the things on it.
@@ -758,6 +737,20 @@
     if (kelva.me) flushMove(now);
     requestAnimationFrame(textOnlyLoop);
   }
+
+  // Keys typed while nothing has the keyboard (after a click on a button or
+  // beside the page's controls) go to the input line, the first one included.
+  document.addEventListener('keydown', (e) => {
+    if (kelva.state !== 'playing' || e.defaultPrevented) return;
+    const at = document.activeElement;
+    if (at && at !== document.body && at.closest('input, textarea, select, #view')) return;
+    if (e.key === ' ' && at && at.closest('button')) return;   // a space presses the button
+    if (e.key.length === 1 && !e.ctrlKey && !e.metaKey && !e.altKey) {
+      e.preventDefault();
+      line.focus();
+      line.value += e.key;
+    }
+  });
 
   document.addEventListener('click', (e) => {
     // Clicks on the panel's empty parts give the keyboard back to the input line.

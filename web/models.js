@@ -18,15 +18,16 @@ const KelvaModels = (() => {
     { pattern: /^shroom1e/i, kind: 'shroom', tag: 'Evil shroom', build: shroom(0x5b2a86, 0xd0b8ff, 0.6) },
     { pattern: /^shroom1/i, kind: 'shroom', tag: 'Shroom', build: shroom(0xd8322b, 0xffffff, 0.6) },
     { pattern: /^shroom/i, kind: 'shroom', tag: 'Shroom', build: shroom(0xd8322b, 0xffffff, 1.0) },
-    { pattern: /troll|ogre|giant|golem|orc|zombie|skeleton|minotaur/i, kind: 'monster', tag: 'Monster', build: brute },
+    // A monster without a label is called by its model's name ("Troll").
+    { pattern: /troll|ogre|giant|golem|orc|zombie|skeleton|minotaur/i, kind: 'monster', tag: byModel, build: brute },
     { pattern: /rat|wolf|spider|dragon|snake|bat|boar|bear|beast|monster|goblin|slime|scorpion/i,
-      kind: 'monster', tag: 'Monster', build: beast },
+      kind: 'monster', tag: byModel, build: beast },
     { pattern: /heal|temple|priest|cleric|shrine/i, kind: 'healer', tag: 'Healer', build: healer },
     { pattern: /hall|castle|guild|keep|fort/i, kind: 'hall', tag: 'Clan hall', build: hall },
     { pattern: /teach|master|sage|trainer|mentor|tutor/i, kind: 'teacher', tag: 'Teacher', build: teacher },
-    { pattern: /potion|alchem|herb/i, kind: 'shop', tag: 'Shop', build: stall(0x7b3fb0, potions) },
-    { pattern: /armou?r|shield/i, kind: 'shop', tag: 'Shop', build: stall(0x6f7f8f, shieldProp) },
-    { pattern: /smith|forge|weapon|anvil/i, kind: 'shop', tag: 'Shop', build: stall(0xb2452e, anvil) },
+    { pattern: /potion|alchem|herb/i, kind: 'shop', tag: 'Potion shop', build: stall(0x7b3fb0, potions) },
+    { pattern: /armou?r|shield/i, kind: 'shop', tag: 'Armour shop', build: stall(0x6f7f8f, shieldProp) },
+    { pattern: /smith|forge|weapon|anvil/i, kind: 'shop', tag: 'Weaponsmith', build: stall(0xb2452e, anvil) },
     { pattern: /shop|store|merchant|market|stall|trader|vendor/i, kind: 'shop', tag: 'Shop', build: stall(0xe8a33d, null) },
     { pattern: /tree|oak|pine|fir|birch|palm/i, kind: 'tree', tag: null, build: tree },
     { pattern: /bush|shrub|hedge/i, kind: 'scenery', tag: null, build: bush },
@@ -34,6 +35,12 @@ const KelvaModels = (() => {
   ];
 
   const UNKNOWN = { kind: 'unknown', tag: null, build: crate };
+
+  // "troll.rwx" -> "Troll"
+  function byModel(model) {
+    const word = String(model).replace(/\.[^.]*$/, '').replace(/[_-]+/g, ' ');
+    return word.charAt(0).toUpperCase() + word.slice(1);
+  }
 
   function lookup(model) {
     for (const row of TABLE) if (row.pattern.test(model)) return row;
@@ -228,6 +235,10 @@ const KelvaModels = (() => {
 
   // The colour of a kind's tag and ground ring, as in the page's legend.
   function colour(kind) { return C[kind] !== undefined ? C[kind] : null; }
+  // Whether a tag of this kind is written in white (on a dark colour).
+  function lightText(kind) { return !['shop', 'healer'].includes(kind); }
+  // The word over a thing that has no label of the world's.
+  function tag(row, model) { return typeof row.tag === 'function' ? row.tag(model) : row.tag; }
 
   // What a click on a thing of this kind does, for the hover box.
   function hint(kind) {
@@ -242,5 +253,5 @@ const KelvaModels = (() => {
     }
   }
 
-  return { lookup, colour, hint, build: (row, model) => row.build(model) };
+  return { lookup, colour, lightText, tag, hint, build: (row, model) => row.build(model) };
 })();

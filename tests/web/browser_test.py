@@ -7,12 +7,17 @@ It checks that everyone sees everyone (and the bot), that a guest cannot
 take a registered name, that a battle's whispers reach the one who clicked
 the rat and nobody else, that moves are seen live, that private words to
 the bot reach it alone, and that a picked shroom vanishes from both views
-and comes back when it regrows. The page's state is read from its
-`window.kelva` object, not from pixels; clicks go to the places the page
-says its things are drawn.
+and comes back when it regrows. It plays at three sizes (Kaya on a desktop,
+1280 x 800; the guest on a phone, 390 x 844 with touch, then in a small
+window, 800 x 600): the view stays large, the input line and Send are never
+covered, nothing scrolls sideways, a tap uses a thing, and the character
+panel shows what /stats says and follows a fight. The page's state is read
+from its `window.kelva` object, not from pixels; clicks go to the places the
+page says its things are drawn.
 
-Usage: browser_test.py KELVA_WORLD KELVABOT WORK_DIR [--docs-png PATH]
-Screenshots go to WORK_DIR; with --docs-png the main one is copied there.
+Usage: browser_test.py KELVA_WORLD KELVABOT WORK_DIR [--docs-dir DIR]
+Screenshots go to WORK_DIR; with --docs-dir the one of each size is copied
+there (web.png, web-phone.png, web-small.png).
 Exit status 0 when every check passed.
 """
 
@@ -141,7 +146,7 @@ class LinePlayer:
 class Browser:
     """One headless Chromium session on the page."""
 
-    def __init__(self, url, work, name, driver_path):
+    def __init__(self, url, work, name, driver_path, size=(1280, 800), phone=False):
         self.name = name
         self.work = work
         opts = webdriver.ChromeOptions()
@@ -153,7 +158,15 @@ class Browser:
             opts.add_argument(a)
         self.driver = webdriver.Chrome(service=Service(driver_path), options=opts)
         self.driver.set_page_load_timeout(PATIENCE)
+        self.resize(size, phone)
         self.driver.get(url)
+
+    def resize(self, size, phone=False):
+        """The page's own size (the viewport), and whether it is a phone's touch screen."""
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": size[0], "height": size[1], "deviceScaleFactor": 1, "mobile": phone})
+        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": phone, "maxTouchPoints": 5})
+        self.phone = phone
 
     def state(self, expression):
         return self.driver.execute_script("return " + expression)
@@ -185,6 +198,41 @@ class Browser:
         line.send_keys(text)
         line.send_keys(Keys.ENTER)
 
+    def layout(self):
+        """The size of the 3D view, whether the input line and Send are
+        uncovered (the element at their middle is themselves), and whether
+        the page is wider than the window."""
+        return self.state("""(() => {
+          const v = document.getElementById('view').getBoundingClientRect();
+          const own = (id) => {
+            const e = document.getElementById(id), r = e.getBoundingClientRect();
+            const at = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
+            return r.width > 0 && (at === e || e.contains(at));
+          };
+          const d = document.documentElement;
+          return {view: [Math.round(v.width), Math.round(v.height)], line: own('line'), send: own('send'),
+                  sideways: Math.max(d.scrollWidth, document.body.scrollWidth) > window.innerWidth,
+                  window: [window.innerWidth, window.innerHeight]};
+        })()""")
+
+    def check_layout(self, what):
+        shape = self.layout()
+        check(shape["view"][0] >= 300 and shape["view"][1] >= 300, "%s: the 3D view is %d x %d" % (
+            what, shape["view"][0], shape["view"][1]))
+        check(shape["line"] and shape["send"], "%s: the input line and Send are not covered" % what)
+        check(not shape["sideways"] and shape["window"][0] > 0, "%s: nothing scrolls sideways (window %s)" % (
+            what, shape["window"]))
+
+    def tap_at(self, point):
+        """A finger's tap at a point of the page."""
+        self.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {
+            "type": "touchStart", "touchPoints": [{"x": point["x"], "y": point["y"]}]})
+        time.sleep(0.1)
+        self.driver.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+
+    def character(self):
+        return self.state("Object.assign({}, window.kelva.character)")
+
     def click_at(self, point):
         body = self.driver.find_element(By.TAG_NAME, "body")
         # Offsets from the middle of the body, which fills the window.
@@ -215,7 +263,7 @@ def main():
     ap.add_argument("kelva_world")
     ap.add_argument("kelvabot")
     ap.add_argument("work")
-    ap.add_argument("--docs-png")
+    ap.add_argument("--docs-dir")
     ap.add_argument("--chromedriver", default="/usr/bin/chromedriver")
     args = ap.parse_args()
 
@@ -258,7 +306,7 @@ def main():
 
         # A guest cannot pass for a registered avatar: Kaya's name asks for
         # its password, and a wrong one is refused.
-        guest = Browser(url, work, "guest", args.chromedriver)
+        guest = Browser(url, work, "guest", args.chromedriver, size=(390, 844), phone=True)
         browsers.append(guest)
         guest.login("Kaya")
         check(guest.wait("document.getElementById('login-message').textContent.includes('Password')"),
@@ -271,9 +319,44 @@ def main():
         kaya.login("Kaya", "kaya")
         check(kaya.wait("window.kelva.state === 'playing' && window.kelva.me.name === 'Kaya'"),
               "Kaya enters with her password")
+        kaya.check_layout("desktop 1280 x 800")
+        # The character panel fills in from a /stats of its own, which the
+        # chat does not show; it then agrees with the /stats Kaya asks for.
+        check(kaya.wait("window.kelva.character.known && window.kelva.character.nextExp !== null") is True,
+              "Kaya's character panel fills in after log-in")
+        kaya.say("/stats")
+        stats = kaya.wait("(window.kelva.lines.find(l => l.kind === 'whisper' && l.text.startsWith('stats: Kaya')) || {}).text")
+        m = re.search(r"Level: (\d+) Gold: (\d+) HP: (\d+)/(\d+) Clan: (\S+)", stats or "")
+        panel = kaya.state("['ch-level', 'ch-gold', 'ch-hp', 'ch-clan'].map(id => document.getElementById(id).textContent)")
+        check(m is not None and panel == [m.group(1), m.group(2) + " gp", m.group(3) + " / " + m.group(4), m.group(5)],
+              "the character panel shows the /stats values: %s for %r" % (panel, stats))
+        shown_stats = "window.kelva.lines.filter(l => l.kind === 'echo' && l.text === '» /stats').length"
+        check(kaya.state(shown_stats) == 1, "the panel's own /stats is not shown in the chat")
         guest.login("mira")
         check(guest.wait("window.kelva.state === 'playing' && window.kelva.me.name === '\"mira\"'"),
               "an unregistered name enters as a guest in double quotes")
+        guest.check_layout("phone 390 x 844")
+        # A finger's tap in the middle of the potion stall (under its awning,
+        # between its posts) buys there: the shop answers.
+        guest.wait("window.kelva.character.known")
+        stall = guest.wait("window.kelva.screenOfObject(1003)")
+        check(stall is not None, "the potion shop is in the phone's view at arrival")
+        whispers = "window.kelva.lines.filter(l => l.kind === 'whisper').length"
+        heard = guest.state(whispers)
+        if stall:
+            guest.tap_at(stall)
+        check(guest.wait("%s > %d" % (whispers, heard)) is True and guest.state("window.kelva.me.x") == 0,
+              "a tap on the potion stall's middle buys there (no walk): %s" % [
+                  l["text"] for l in guest.lines("whisper")][-1:])
+        time.sleep(0.5)
+        phone_shot = guest.screenshot("guest-phone.png")
+        # A phone on its side and a tablet, then a small window with a mouse.
+        for size, phone, what in (((844, 390), True, "phone on its side 844 x 390"),
+                                  ((768, 1024), True, "tablet 768 x 1024"),
+                                  ((800, 600), False, "small window 800 x 600")):
+            guest.resize(size, phone)
+            time.sleep(0.5)
+            guest.check_layout(what)
 
         nick = LinePlayer(line_port)
         nick.wait(lambda l: l == "* What is your name?")
@@ -306,11 +389,21 @@ def main():
         kaya.screenshot("kaya-before-battle.png")
         if rat:
             kaya.click_at(rat)
+        before = kaya.character()
         battle = kaya.wait("window.kelva.lines.some(l => l.kind === 'whisper' && l.text.startsWith('You are battling'))")
         check(battle is True, "clicking the rat starts a battle, whispered in Kaya's panel")
         kaya.wait("window.kelva.lines.filter(l => l.kind === 'whisper').length >= 3", 5)
         time.sleep(1.5)
         main_shot = kaya.screenshot("kaya-battle.png")
+        small_shot = guest.screenshot("guest-small.png")
+        ended = kaya.wait("window.kelva.lines.some(l => l.kind === 'whisper' && "
+                          "/^You have (beaten|been killed)/.test(l.text))", 60)
+        check(ended is True, "Kaya's fight with the rat ends")
+        after = kaya.wait("(c => (c.exp !== %d || c.gold !== %d || c.hp !== %d) && c)(window.kelva.character)" % (
+            before["exp"], before["gold"], before["hp"]))
+        check(bool(after), "the character panel changes after the fight: %s -> %s" % (
+            {k: before[k] for k in ("hp", "gold", "exp")}, after and {k: after[k] for k in ("hp", "gold", "exp")}))
+        check(kaya.state(shown_stats) == 1, "the /stats the panel asks after a fight is not shown in the chat")
         check(not any("battling" in l["text"] for l in guest.lines()), "the guest's panel has none of Kaya's whispers")
         check(not nick.seen(lambda l: "battling" in l), "the line player hears none of Kaya's whispers")
 
@@ -326,9 +419,22 @@ def main():
         # And with the keys: Esc hands the keyboard to the view, D walks east.
         before = guest.state("window.kelva.me.x")
         guest.driver.find_element(By.ID, "line").send_keys(Keys.ESCAPE)
+        frame = guest.wait("(c => c !== 'rgba(0, 0, 0, 0)' && c)(getComputedStyle(document.getElementById('view'), "
+                           "'::after').borderTopColor)", 5)
+        badge = guest.state("getComputedStyle(document.getElementById('walk-badge')).display")
+        check(bool(frame) and badge == "block",
+              "walk mode shows: the view's frame is %s, its badge %s" % (frame, badge))
         ActionChains(guest.driver).key_down("d").pause(0.8).key_up("d").perform()
         check(kaya.wait("window.kelva.avatars[%d].x > %d + 200" % (mira, before)) is True,
               "walking with the keys is seen by Kaya")
+        # The first letter typed after walking reaches the input line.
+        ActionChains(guest.driver).send_keys("hi").perform()
+        check(guest.state("document.getElementById('line').value") == "hi",
+              "typing after walking goes to the input line, first letter included")
+        guest.driver.find_element(By.ID, "line").clear()
+        # Walks are answered by the avatar's place, not by lines in the chat.
+        check(not any(l["text"].startswith("You are at") for l in guest.lines("world")),
+              "the guest's walks add no lines to the chat")
 
         # Private words to the bot: Kaya's owner message reaches the bot's
         # console and no player; the line player's .tell is answered to him alone.
@@ -380,8 +486,35 @@ def main():
               "an unknown message type gets a clear refusal")
         check(guest.state("window.kelva.state") == "playing", "the guest is still playing after a refusal")
 
-        if args.docs_png:
-            shutil.copy(main_shot, args.docs_png)
+        # Every action is answered: the bot cannot be fought.
+        guest.state("window.kelva.send({type: 'attack', name: 'Kelvabot'})")
+        check(guest.wait("window.kelva.lines.some(l => l.kind === 'world' && l.text.includes('cannot be fought'))") is True,
+              "attacking the bot is answered")
+        # A very long line is shown cut short, with a way to open it.
+        guest.say("x" * 1000)
+        folded = ("(d => d && d.textContent.length < 300 && d.querySelector('button.more') !== null)"
+                  "([...document.querySelectorAll('#log .chat')].pop())")
+        check(kaya.wait(folded) is True, "a 1000-character line is shown cut short in Kaya's chat")
+        kaya.state("[...document.querySelectorAll('#log .chat')].pop().querySelector('button.more').click()")
+        check(kaya.state("[...document.querySelectorAll('#log .chat')].pop().textContent.includes('x'.repeat(1000))"),
+              "the cut-short line opens in full")
+
+        # The world's last words stay when it closes the connection: three
+        # wrong passwords.
+        closer = Browser(url, work, "closer", args.chromedriver)
+        browsers.append(closer)
+        for attempt in range(3):
+            closer.login("Rolf", "wrong-%d" % attempt)
+            closer.wait("document.getElementById('login-message').textContent.includes('Wrong password') "
+                        "|| window.kelva.state === 'closed'")
+        check(closer.wait("window.kelva.state === 'closed' && window.kelva.lines.some(l => "
+                          "l.text === 'Wrong password. Goodbye.')") is True,
+              "after the third wrong password the page keeps the world's last words: %r" % [
+                  l["text"] for l in closer.lines()][-2:])
+
+        if args.docs_dir:
+            for shot, name in ((main_shot, "web.png"), (phone_shot, "web-phone.png"), (small_shot, "web-small.png")):
+                shutil.copy(shot, os.path.join(args.docs_dir, name))
     finally:
         for b in browsers:
             b.quit()

@@ -197,5 +197,30 @@ TEST(WebPort, OversizedMessagesEndTheConnectionAndFloodsAreDropped) {
   EXPECT_EQ(fast.next("error")["text"], "You are typing too fast; that line was dropped.");
 }
 
+// A page draws its own avatar: a walk is answered by the avatar's new place,
+// with no words (.where still says it); objects carry the world file's label.
+TEST(WebPort, AWalkIsAnsweredByThePlaceAloneAndObjectsCarryTheirLabel) {
+  WorldDefinition def = kelva::testing::demoDefinition();
+  def.objects[0].label = "Cave troll";
+  ServerRunner server(def);
+  ASSERT_TRUE(server.started()) << server.log();
+  WebClient web(server.webPort());
+  web.next("welcome");
+  web.send(R"({"type":"login","name":"mira"})");
+  const int session = web.next("entered")["session"];
+  json troll = web.next("object");
+  EXPECT_EQ(troll["number"], 1);
+  EXPECT_EQ(troll["label"], "Cave troll");
+  web.send(R"({"type":"move","x":700,"z":-300})");
+  json moved = web.next("avatar");
+  while (!moved.is_null() && moved["session"] != session) moved = web.next("avatar");
+  EXPECT_EQ(moved["x"], 700);
+  EXPECT_EQ(moved["z"], -300);
+  web.send(R"({"type":"move","x":800,"z":-300})");
+  web.send(R"({"type":"chat","text":".where"})");
+  // Had either walk been told in words, its line would come first.
+  EXPECT_EQ(web.next("world")["text"], "You are at 800 0 -300.");
+}
+
 }  // namespace
 }  // namespace kelva::world

@@ -8,7 +8,7 @@ namespace kelva::world {
 
 const char* const kHelpLine =
     "* Actions: .look (objects near you), .who (who is here), .click N (click object N), "
-    ".attack NAME (click an avatar), .move X Z (walk to X Z), "
+    ".attack NAME (click an avatar), .move X Z (walk to X Z), .where (where you are), "
     ".tell NAME TEXT (say TEXT to NAME alone), .help, .quit. "
     "Any other line is chat; game commands start with / (try /commands) and only the bot hears them.";
 
@@ -56,6 +56,8 @@ PlayerAction parsePlayerLine(std::string_view line) {
     action.kind = PlayerActionKind::kLook;
   } else if (word == ".who") {
     action.kind = PlayerActionKind::kWho;
+  } else if (word == ".where") {
+    action.kind = PlayerActionKind::kWhere;
   } else if (word == ".help") {
     action.kind = PlayerActionKind::kHelp;
   } else if (word == ".quit") {

@@ -2,7 +2,7 @@
 //
 // A line that starts with "." and a letter is a world action (".look",
 // ".who", ".click 12", ".attack Ann", ".move 1200 -300", ".tell Kelvabot hi",
-// ".help", ".quit"); action words are matched without regard to case. Every
+// ".where", ".help", ".quit"); action words are matched without regard to case. Every
 // other line is chat, passed on exactly as typed: the game's own commands
 // start with "/" or a plain word, never with ".", so the two cannot collide,
 // and a chat line such as "..." or ". ok" stays chat.
@@ -22,6 +22,7 @@ enum class PlayerActionKind {
   kClick,
   kAttack,
   kMove,
+  kWhere,
   kTell,
   kHelp,
   kQuit,

@@ -297,6 +297,12 @@ void WorldCore::playerAction(int32_t session, const PlayerAction& action) {
         self->worldMessage("You cannot click yourself.");
         return;
       }
+      // The bot hosts the game and is no fighter: it would not answer the
+      // click, so the world does.
+      if (clicked->isBot()) {
+        self->worldMessage(clicked->name + " is the game's host and cannot be fought.");
+        return;
+      }
       if (!botsPresent()) {
         self->worldMessage("Nothing happens: the bot is not in the world.");
         return;
@@ -308,10 +314,13 @@ void WorldCore::playerAction(int32_t session, const PlayerAction& action) {
     case PlayerActionKind::kMove: {
       toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarLeft(me, Departure::kWalkedAway); });
       moveTo(player, action.x, me.y, action.z);
-      self->worldMessage("You are at " + position(me) + ".");
+      self->walked(position(me));
       toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarArrived(me, Arrival::kCameNear); });
       return;
     }
+    case PlayerActionKind::kWhere:
+      self->worldMessage("You are at " + position(me) + ".");
+      return;
     case PlayerActionKind::kHelp:
       // The help line is written with its own "* " prefix.
       self->worldMessage(std::string_view(kHelpLine).substr(2));

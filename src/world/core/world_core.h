@@ -85,6 +85,10 @@ class AvatarLink {
   virtual void echo(std::string_view /*text*/, const Avatar* /*to*/) {}
   // A message of the world to this avatar alone (no leading "* ").
   virtual void worldMessage(std::string_view /*text*/) {}
+  // This avatar walked (.move, or the page's walking) to `where` ("X Y Z"):
+  // a line client is told in words; a client that draws the avatar at its
+  // new place needs no words and overrides this.
+  virtual void walked(std::string_view where) { worldMessage("You are at " + std::string(where) + "."); }
   // Bots only: a player clicked an object or an avatar.
   virtual void objectClicked(const Avatar& /*clicker*/, const WorldObject& /*object*/) {}
   virtual void avatarClicked(const Avatar& /*clicker*/, const Avatar& /*clicked*/) {}

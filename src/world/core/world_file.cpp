@@ -162,6 +162,15 @@ std::string nameProblem(std::string_view name) {
   return invisibleCharacterProblem(name);
 }
 
+std::string labelProblem(std::string_view label) {
+  if (label.size() > kMaxLabelLength)
+    return "label has at most " + std::to_string(kMaxLabelLength) + " bytes (a short name; the description says more)";
+  if (label.find('\t') != std::string_view::npos) return "label cannot hold a tab";
+  std::string problem = textProblem(label);
+  if (!problem.empty()) return "label is not usable: " + problem;
+  return "";
+}
+
 Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string& fileName) {
   const std::string prefix = "world file " + fileName + ": ";
   json root;
@@ -244,6 +253,7 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
     s.long32("number", o.number);
     s.text("model", o.model);
     s.text("description", o.description, false);
+    s.text("label", o.label, false);
     s.text("action", o.action, false);
     s.long32("x", o.x);
     s.long32("y", o.y, false);
@@ -253,6 +263,7 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
     if (!s.finish()) return Status::error(s.error());
     // The bot reads object number 0 as "no object".
     if (o.number <= 0) return Status::error(where + "number must be 1 or more");
+    if (std::string problem = labelProblem(o.label); !problem.empty()) return Status::error(where + problem);
     if (!numbers.insert(o.number).second)
       return Status::error(where + "object number " + std::to_string(o.number) + " is listed twice");
     def.objects.push_back(std::move(o));

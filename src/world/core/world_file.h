@@ -57,6 +57,12 @@ inline constexpr std::size_t kMaxNameLength = 32;
 // Why `name` cannot be an avatar's name, or "" when it can: 1 to 32 bytes of
 // UTF-8 text without control characters or blanks at either end.
 std::string nameProblem(std::string_view name);
+// The longest object label, in bytes: a tag over the object, not a sentence.
+inline constexpr std::size_t kMaxLabelLength = 40;
+
+// Why `label` cannot be an object's label, or "" when it can: empty (no
+// label), or up to 40 bytes of UTF-8 text without control characters.
+std::string labelProblem(std::string_view label);
 // Why `text` cannot travel as a player's line, or "" when it can: it must be
 // UTF-8 without control characters (a tab is allowed).
 std::string textProblem(std::string_view text);

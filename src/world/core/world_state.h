@@ -31,6 +31,9 @@ struct WorldObject {
   int32_t z = 0;
   int16_t yaw = 0;
   int32_t owner = 0;
+  // The short name the world file gives it ("Potion shop"), shown over it in
+  // the players' view; the bot never sees it.
+  std::string label;
   bool operator==(const WorldObject&) const = default;
 };
 

@@ -1,6 +1,7 @@
 #include "world/ports/line_port.h"
 
 #include "world/core/player_login.h"
+#include "world/ports/password_echo.h"
 #include "world/ports/player_texts.h"
 
 namespace kelva::world {
@@ -65,8 +66,10 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
     if (due == Due::kIdleTooLong) closeAfterFlush("idle for " + spokenDuration(idle));
   }
 
-  void onLine(std::string_view line) override {
+  void onLine(std::string_view typed) override {
+    const std::string line = echo_.read(typed);
     if (session_ == 0) {
+      if (std::string echoBack = echo_.show(); !echoBack.empty()) send(echoBack);
       login(line);
       return;
     }
@@ -106,7 +109,12 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
   void answer(const PlayerLogin::Outcome& o) {
     using Step = PlayerLogin::Step;
     if (o.step == Step::kWrongPassword || o.step == Step::kTooManyWrong) logWrongPassword(o.name);
-    if (std::string text = loginText(o); !text.empty()) send("* " + text);
+    if (std::string text = loginText(o); !text.empty()) {
+      if (o.step == Step::kPasswordAsked)
+        askPassword(text);
+      else
+        send("* " + text);
+    }
     switch (o.step) {
       case Step::kTooManyWrong:
         closeAfterFlush("three wrong passwords");
@@ -126,6 +134,13 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
     }
   }
 
+  // The password prompt asks a telnet client to leave the echo to the world,
+  // which echoes nothing; a client not known to speak telnet is warned on
+  // the prompt's own line, so the prompt stays the one line to answer.
+  void askPassword(const std::string& prompt) {
+    send({"* ", prompt, echo_.telnet() ? "" : " (Plain nc shows it as you type; telnet hides it.)", echo_.hide()});
+  }
+
   void logWrongPassword(const std::string& name) {
     hub_.guards.logOnce("wrong password " + name + " " + source(), "wrong password for " + name + " from " + peer());
   }
@@ -142,6 +157,7 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
 
   WorldCore& core_;
   PlayerLogin login_;
+  PasswordEcho echo_;
   FloodBucket flood_;
   int32_t session_ = 0;  // 0 until the player has entered the world
   std::string name_;

@@ -139,10 +139,11 @@ std::string avatar(int32_t session, std::string_view name, bool bot, int32_t x, 
 std::string avatarGone(int32_t session) { return message("avatar-gone", {{"session", session}}); }
 
 std::string object(int32_t number, std::string_view model, std::string_view description, int32_t x, int32_t y,
-                   int32_t z, int32_t yaw) {
+                   int32_t z, int32_t yaw, std::string_view label) {
   return message("object", {{"number", number},
                             {"model", model},
                             {"description", description},
+                            {"label", label},
                             {"x", x},
                             {"y", y},
                             {"z", z},

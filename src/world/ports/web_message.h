@@ -54,7 +54,7 @@ std::string entered(std::string_view name, int32_t session, int32_t x, int32_t y
 std::string avatar(int32_t session, std::string_view name, bool bot, int32_t x, int32_t y, int32_t z);
 std::string avatarGone(int32_t session);
 std::string object(int32_t number, std::string_view model, std::string_view description, int32_t x, int32_t y,
-                   int32_t z, int32_t yaw);
+                   int32_t z, int32_t yaw, std::string_view label);
 std::string objectGone(int32_t number);
 std::string chat(int32_t session, std::string_view name, std::string_view text);
 std::string whisper(std::string_view name, std::string_view text);

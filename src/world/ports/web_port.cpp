@@ -181,6 +181,10 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
     followOwnPosition();
   }
 
+  // The page draws its avatar where the world puts it: a walk is answered
+  // by the avatar's new place (and what is near there), not by a line.
+  void walked(std::string_view) override { followOwnPosition(); }
+
   void dismiss(Dismissal why) override {
     if (why == Dismissal::kLoggedInElsewhere) {
       send(web::worldText("You logged in from elsewhere; this connection is closed. Goodbye."));
@@ -609,7 +613,7 @@ class WebConnection : public AvatarLink, public std::enable_shared_from_this<Web
 
   void showObject(const WorldObject& o) {
     seenObjects_.insert(o.number);
-    send(web::object(o.number, o.model, o.description, o.x, o.y, o.z, o.yaw));
+    send(web::object(o.number, o.model, o.description, o.x, o.y, o.z, o.yaw, o.label));
   }
 
   void sendAvatar(const Avatar& a) {
