@@ -19,7 +19,7 @@
 #include <set>
 #include <string>
 
-#include "world/ports/socket_connection.h"
+#include "world/ports/listener.h"
 #include "world/ports/web_files.h"
 #include "world/core/world_core.h"
 
