@@ -52,10 +52,13 @@ void SocketConnection::pauseFor(std::chrono::milliseconds wait, std::function<vo
 
 void SocketConnection::resume() {
   paused_ = false;
-  heldBytes_ = 0;
+  // A line leaves the count only as it is taken: one it takes may pause the
+  // connection again, and the lines still held then count toward the bound
+  // with whatever the client sends next.
   while (!heldLines_.empty() && isOpen() && !paused_) {
     std::string line = std::move(heldLines_.front());
     heldLines_.pop_front();
+    heldBytes_ -= line.size() + 1;
     takeLine(line);
   }
   if (readPending_ && isOpen() && !paused_) {
