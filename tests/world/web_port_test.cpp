@@ -174,5 +174,32 @@ TEST(WebPort, OversizedMessagesEndTheConnectionAndFloodsAreDropped) {
   EXPECT_EQ(fast.next("error")["text"], "You are typing too fast; that line was dropped.");
 }
 
+// A chat line or a tell exactly at the line limit is said; one byte over is
+// dropped, and the player is told.
+TEST(WebPort, ALineAtTheLimitIsSaidAndOneByteOverIsDroppedAndTold) {
+  ServerOptions options = ServerRunner::freePorts();
+  options.limits.maxPlayerLine = 20;
+  ServerRunner server(kelva::testing::demoDefinition(), options);
+  ASSERT_TRUE(server.started()) << server.log();
+  WebClient web(server.webPort());
+  web.next("welcome");
+  web.send(R"({"type":"login","name":"mira"})");
+  web.next("entered");
+  LineClient line(server.playerPort());
+  enter(line, "Line");
+  const std::string atLimit(20, 'a');
+  const std::string over(21, 'o');
+  web.send(R"({"type":"chat","text":")" + atLimit + "\"}");
+  EXPECT_TRUE(line.waitForLine("\"mira\": " + atLimit));
+  web.send(R"({"type":"tell","to":"\"Line\"","text":")" + atLimit + "\"}");
+  EXPECT_TRUE(line.waitForLine("\"mira\" tells you: " + atLimit));
+  for (const std::string& message : {R"({"type":"chat","text":")" + over + "\"}",
+                                     R"({"type":"tell","to":"\"Line\"","text":")" + over + "\"}"}) {
+    web.send(message);
+    EXPECT_EQ(web.next("error")["text"], "That line was too long (more than 20 bytes) and was dropped.") << message;
+  }
+  EXPECT_FALSE(line.waitForContaining(over, std::chrono::milliseconds(300)));
+}
+
 }  // namespace
 }  // namespace kelva::world
