@@ -110,8 +110,9 @@ TEST(WebPort, ServesThePageWithItsTypesAndNothingElse) {
   EXPECT_EQ(get(port, "/kelva.js").type, "text/javascript; charset=utf-8");
   EXPECT_EQ(get(port, "/style.css").type, "text/css; charset=utf-8");
   EXPECT_EQ(get(port, "/three/three.min.js").status, 200u);
-  for (const char* target : {"/../CMakeLists.txt", "/%2e%2e/CMakeLists.txt", "/..%2fCMakeLists.txt", "/three/",
-                             "/three/../../../etc/passwd", "/nothing.html", "/ws"})
+  // Every spelling of an escape is web_files' to refuse; here, that the port
+  // asks it, and that /ws without an upgrade is no file.
+  for (const char* target : {"/%2e%2e/CMakeLists.txt", "/three/", "/nothing.html", "/ws"})
     EXPECT_EQ(get(port, target).status, 404u) << target;
   EXPECT_EQ(get(port, "/", http::verb::post).status, 405u);
   EXPECT_EQ(get(port, "/", http::verb::get, std::string(9000, 'a')).status, 413u);
