@@ -46,7 +46,7 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       arg = arg.substr(0, equals);
     }
     if (arg != "--script" && arg != "--data-dir" && arg != "--seed" && arg != "--world" && arg != "--world-file" &&
-        arg != "--player-port" && arg != "--test-timer2-ms" && arg != "--answers") {
+        arg != "--player-port" && arg != "--web-port" && arg != "--test-timer2-ms" && arg != "--answers") {
       return Status::error("unknown option \"" + args[i] + "\"");
     }
     if (!value) {
@@ -72,12 +72,12 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       options.answersFile = *value;
     } else if (arg == "--world-file") {
       options.worldFile = *value;
-    } else if (arg == "--player-port") {
+    } else if (arg == "--player-port" || arg == "--web-port") {
       const auto port = wholeNumber(*value);
       if (!port || *port < 0 || *port > 65535) {
-        return Status::error("--player-port needs a port number from 0 to 65535, not \"" + *value + "\"");
+        return Status::error(arg + " needs a port number from 0 to 65535, not \"" + *value + "\"");
       }
-      options.playerPort = static_cast<uint16_t>(*port);
+      (arg == "--player-port" ? options.playerPort : options.webPort) = static_cast<uint16_t>(*port);
     } else if (arg == "--test-timer2-ms") {
       const auto ms = wholeNumber(*value);
       if (!ms || *ms < 1 || *ms > 1000) return Status::error("--test-timer2-ms needs a number from 1 to 1000");
@@ -93,15 +93,16 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
   }
   const int worlds = (options.worldHost ? 1 : 0) + (options.worldFile ? 1 : 0) + (options.simulated ? 1 : 0);
   if (worlds > 1) return Status::error("--world, --world-file and --simulated each choose the world: give one");
-  if (options.scriptFile && (worlds > 0 || options.playerPort)) {
+  if (options.scriptFile && (worlds > 0 || options.playerPort || options.webPort)) {
     return Status::error(
-        "--script runs against its own simulated world: no --world, --world-file, --simulated or --player-port");
+        "--script runs against its own simulated world: no --world, --world-file, --simulated, --player-port or "
+        "--web-port");
   }
   if (options.answersFile && options.scriptFile) {
     return Status::error("--answers is for the bot in real time; a script answers the prompts itself");
   }
-  if (options.playerPort && (options.worldHost || options.simulated)) {
-    return Status::error("--player-port is for the world kelvabot hosts itself");
+  if ((options.playerPort || options.webPort) && (options.worldHost || options.simulated)) {
+    return Status::error("--player-port and --web-port are for the world kelvabot hosts itself");
   }
   return options;
 }
@@ -116,7 +117,8 @@ bool displayAvailable() {
 
 std::string usageText() {
   return "Usage: kelvabot [--headless] [--world HOST:PORT | --world-file FILE | --simulated]\n"
-         "                [--player-port N] [--data-dir DIR] [--seed N] [--answers FILE]\n"
+         "                [--player-port N] [--web-port N] [--data-dir DIR] [--seed N]\n"
+         "                [--answers FILE]\n"
          "       kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
          "       kelvabot roster --data-dir DIR [--remove NAME...] [--remove-guests]\n"
          "\n"
@@ -148,6 +150,8 @@ std::string usageText() {
          "  --world-file FILE  hosts the world described in FILE (docs/world_file.md)\n"
          "  --player-port N  the hosted world's port for players (default 7777, or\n"
          "                   any free port when 7777 is taken; 0: any free port)\n"
+         "  --web-port N     the hosted world's port for browsers (default 7780, or\n"
+         "                   any free port when 7780 is taken; 0: any free port)\n"
          "  --simulated      runs against the simulated world in real time\n"
          "  --answers FILE   reads the start-up answers (and any console lines after\n"
          "                   them) from FILE first, then the terminal's lines\n"

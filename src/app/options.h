@@ -18,12 +18,14 @@ struct Options {
   bool headless = false;                  // run in real time from the terminal, without a window
   // The world: a running world server (--world HOST:PORT, kept as HOST and
   // PORT), else one the bot hosts itself on loopback (--world-file FILE,
-  // else the demo world, players on --player-port), or the simulated world
+  // else the demo world, players on --player-port and browsers on
+  // --web-port), or the simulated world
   // in real time (--simulated).
   std::optional<std::string> worldHost;
   std::optional<std::string> worldPort;
   std::optional<std::string> worldFile;
   std::optional<uint16_t> playerPort;
+  std::optional<uint16_t> webPort;
   bool simulated = false;
   // A file whose lines come before standard input's: the seven start-up
   // answers, then any console lines (admin 0 Kaya, ...). The operator's own

@@ -30,12 +30,17 @@ TEST(WorldOptions, OnlyOneWorldAndNoneWithAScript) {
   EXPECT_FALSE(parse({"--script", "s", "--world", "h:1"}).isOk());
   EXPECT_FALSE(parse({"--script", "s", "--player-port", "7777"}).isOk());
   EXPECT_FALSE(parse({"--world", "h:1", "--player-port", "7777"}).isOk());
+  EXPECT_FALSE(parse({"--simulated", "--web-port", "0"}).isOk());
+  EXPECT_FALSE(parse({"--script", "s", "--web-port", "0"}).isOk());
 
   Result<Options> hosted = parse({"--world-file", "w.json", "--player-port", "0"});
   ASSERT_TRUE(hosted.isOk()) << hosted.status().message();
   EXPECT_EQ(hosted.value().worldFile, "w.json");
   EXPECT_EQ(hosted.value().playerPort, 0);
+  EXPECT_FALSE(hosted.value().webPort.has_value());
+  EXPECT_EQ(parse({"--web-port", "65535"}).value().webPort, 65535);
   EXPECT_FALSE(parse({"--player-port", "70000"}).isOk());
+  EXPECT_FALSE(parse({"--web-port", "65536"}).isOk());
 }
 
 TEST(WorldOptions, TestTimerIsBoundedAndOffByDefault) {

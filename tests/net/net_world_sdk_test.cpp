@@ -112,7 +112,7 @@ TEST(NetWorldSdkReconnect, ALostWorldIsReportedAndTheBotLogsInAgainAndRequeries)
   std::ostream log(&logBuffer);
   auto first = std::make_unique<ServerRunner>();
   ASSERT_TRUE(first->started());
-  world::ServerOptions samePorts;
+  world::ServerOptions samePorts = ServerRunner::freePorts();
   samePorts.playerPort = first->playerPort();
   samePorts.botPort = first->botPort();
 

@@ -1,8 +1,7 @@
 // The demo world and the demo data belong together: every object a player
 // can click in demo/world.json plays a part in demo/objects.txt (or is a
-// magic shroom), every registered number stands in the world, the world the
-// program hosts by default is this file, and the demo's world-script test
-// puts up this very world.
+// magic shroom), every registered number stands in the world, and the
+// demo's world-script test puts up this very world.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,7 +10,6 @@
 #include <sstream>
 
 #include "data/objects_file.h"
-#include "demo_world.h"
 #include "world/core/world_file.h"
 
 namespace kelva {
@@ -54,8 +52,6 @@ TEST_F(DemoWorld, EveryObjectDoesSomethingWhenClicked) {
   EXPECT_EQ(kinds, (std::set<std::string>{"battle", "heal", "hppotion", "item", "armor", "weapon", "sellarmor",
                                           "sellweapon", "clan", "skill"}));
 }
-
-TEST_F(DemoWorld, TheHostedWorldIsTheDemoFile) { EXPECT_EQ(std::string(kDemoWorldJson), readDemo("world.json")); }
 
 TEST_F(DemoWorld, TheFirstHourScriptPutsUpThisWorld) {
   std::ifstream script(std::string(KELVA_TESTS_DIR) + "/scripts/demo_first_hour/script.txt");

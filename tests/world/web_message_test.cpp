@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <optional>
+
 #include <nlohmann/json.hpp>
 
 namespace kelva::world {
@@ -24,14 +27,6 @@ TEST(WebMessage, ReadsEachTypeWithItsFields) {
   EXPECT_EQ(tell.value().name, "Kelvabot");
   EXPECT_EQ(tell.value().text, "bmessage: hi \xc3\xa9");
 
-  Result<WebRequest> move = parseWebMessage(R"({"type":"move","x":-2147483648,"z":2147483647})");
-  ASSERT_TRUE(move.isOk());
-  EXPECT_EQ(move.value().x, INT32_MIN);
-  EXPECT_EQ(move.value().z, INT32_MAX);
-
-  Result<WebRequest> click = parseWebMessage(R"({"type":"click","object":1001})");
-  ASSERT_TRUE(click.isOk());
-  EXPECT_EQ(click.value().number, 1001);
   EXPECT_TRUE(parseWebMessage(R"({"type":"quit"})").isOk());
   EXPECT_EQ(parseWebMessage(R"({"type":"attack","name":"\"mira\""})").value().name, "\"mira\"");
 }
@@ -51,13 +46,6 @@ TEST(WebMessage, RefusesAnythingHalfUnderstood) {
       R"({"type":"chat","text":5})",
       R"({"type":"chat","text":"hi","extra":1})",
       R"({"type":"login","name":"Kaya","password":null})",
-      R"({"type":"click","object":"1001"})",
-      R"({"type":"click","object":1.5})",
-      R"({"type":"click","object":1e3})",
-      R"({"type":"move","x":2147483648,"z":0})",
-      R"({"type":"move","x":-2147483649,"z":0})",
-      R"({"type":"move","x":18446744073709551615,"z":0})",
-      R"({"type":"move","x":1e999,"z":0})",
       R"({"type":"move","x":0})",
       R"({"type":"quit","now":true})",
       "{\"type\":\"chat\",\"text\":\"\xff\"}",
@@ -69,6 +57,49 @@ TEST(WebMessage, RefusesAnythingHalfUnderstood) {
   }
   std::string huge = R"({"type":"chat","text":")" + std::string(kMaxWebMessage, 'a') + "\"}";
   EXPECT_FALSE(parseWebMessage(huge).isOk());
+}
+
+// Every number a page sends is a whole 32-bit value: each limit is taken,
+// one past it is refused, and so is anything that only looks like a number.
+TEST(WebMessage, NumbersAreWhole32BitValuesInEveryField) {
+  struct Case {
+    const char* number;
+    std::optional<int32_t> value;
+  };
+  const Case cases[] = {
+      {"0", 0},
+      {"1001", 1001},
+      {"-2147483648", INT32_MIN},
+      {"2147483647", INT32_MAX},
+      {"2147483648", std::nullopt},
+      {"-2147483649", std::nullopt},
+      {"18446744073709551615", std::nullopt},
+      {"1.5", std::nullopt},
+      {"1e3", std::nullopt},
+      {"1e999", std::nullopt},
+      {"\"7\"", std::nullopt},
+      {"null", std::nullopt},
+      {"true", std::nullopt},
+  };
+  struct Field {
+    std::string before, after;
+    int32_t WebRequest::*read;
+  };
+  const Field fields[] = {
+      {R"({"type":"click","object":)", "}", &WebRequest::number},
+      {R"({"type":"move","x":)", R"(,"z":0})", &WebRequest::x},
+      {R"({"type":"move","x":0,"z":)", "}", &WebRequest::z},
+  };
+  for (const Field& f : fields) {
+    for (const Case& c : cases) {
+      const std::string message = f.before + c.number + f.after;
+      Result<WebRequest> r = parseWebMessage(message);
+      ASSERT_EQ(r.isOk(), c.value.has_value()) << message;
+      if (c.value) {
+        EXPECT_EQ(r.value().*f.read, *c.value) << message;
+      }
+    }
+  }
 }
 
 // What the world sends is JSON that says what it carries, even for texts

@@ -14,9 +14,13 @@ namespace {
 class Recorder : public AvatarLink {
  public:
   void avatarArrived(const Avatar& who, Arrival how) override {
-    heard.push_back("arrived " + who.name + (how == Arrival::kEntered ? "" : " (near)"));
+    heard.push_back("arrived " + who.name +
+                    (how == Arrival::kEntered ? "" : how == Arrival::kCameNear ? " (near)" : " (appeared)"));
   }
-  void avatarLeft(const Avatar& who, Departure) override { heard.push_back("left " + who.name); }
+  void avatarLeft(const Avatar& who, Departure how) override {
+    heard.push_back("left " + who.name +
+                    (how == Departure::kLeft ? "" : how == Departure::kWalkedAway ? " (away)" : " (vanished)"));
+  }
   void chat(const Avatar& speaker, std::string_view text) override {
     heard.push_back("chat " + speaker.name + ": " + std::string(text));
   }
@@ -41,6 +45,22 @@ class Breaking : public Recorder {
     core_.leave(session);
   }
   int32_t session = 0;
+
+ private:
+  WorldCore& core_;
+};
+
+// A player who, told that someone came near, walks far away at once and
+// takes everyone near along: the grid walk that told them changes under it.
+class Scattering : public Recorder {
+ public:
+  Scattering(WorldCore& core) : core_(core) {}
+  void avatarArrived(const Avatar& who, Arrival how) override {
+    Recorder::avatarArrived(who, how);
+    if (who.name != "New") return;
+    for (int32_t s : sessions) core_.playerAction(s, parsePlayerLine(".move 900000 0"));
+  }
+  std::vector<int32_t> sessions;
 
  private:
   WorldCore& core_;
@@ -204,6 +224,88 @@ TEST_F(WorldCoreTest, APlayerWhoseConnectionBreaksWhileTheyAreToldLeavesAfterThe
   bob.link->heard.clear();
   core.playerAction(ann.session, act("again"));
   EXPECT_EQ(bob.link->heard, std::vector<std::string>{"chat Ann: again"});
+}
+
+TEST_F(WorldCoreTest, ATeleportIsAVanishingWhereThePlayerWasAndAnAppearanceWhereTheyAre) {
+  Joined kelva = bot();
+  Joined ann = player("Ann");
+  struct Listener {
+    const char* name;
+    int32_t x;
+    std::vector<std::string> heard;
+  };
+  // Ann goes from 0 to 1500; the near range is 1000.
+  std::vector<Listener> listeners = {
+      {"Old", -600, {"left Ann (vanished)"}},
+      {"Both", 700, {"left Ann (vanished)", "arrived Ann (appeared)"}},
+      {"New", 2400, {"arrived Ann (appeared)"}},
+      {"Far", 2600, {}},
+  };
+  std::vector<Joined> joined;
+  for (const Listener& l : listeners) joined.push_back(player(l.name, l.x, 0));
+  quiet();
+  core.teleport(kelva.session, ann.session, 1500, 7, 0);
+  for (std::size_t i = 0; i < listeners.size(); ++i)
+    EXPECT_EQ(joined[i].link->heard, listeners[i].heard) << listeners[i].name;
+  EXPECT_EQ(ann.link->heard, std::vector<std::string>{"* You are moved to 1500 7 0."});
+  EXPECT_TRUE(kelva.link->heard.empty());
+  // Only a bot moves players so.
+  quiet();
+  core.teleport(joined[0].session, ann.session, 0, 0, 0);
+  EXPECT_TRUE(ann.link->heard.empty());
+}
+
+TEST_F(WorldCoreTest, LookListsTheFortyNearestVisibleObjectsAndCountsTheRest) {
+  struct Case {
+    int objects;
+    std::size_t lines;
+    std::string last;
+  };
+  for (const Case& c : {Case{0, 1, "* There is nothing to click near you."}, Case{40, 41, "*   40 m40.rwx"},
+                        Case{41, 42, "*   ... and 1 more."}, Case{45, 42, "*   ... and 5 more."}}) {
+    WorldDefinition def = definition();
+    // Object n stands n steps away, so the nearest come first; a hidden one
+    // nearest of all and one out of range are never listed or counted.
+    auto place = [&](int32_t number, int32_t x, const std::string& model, const std::string& action) {
+      WorldObject o;
+      o.number = number;
+      o.x = x;
+      o.model = model;
+      o.action = action;
+      def.objects.push_back(o);
+    };
+    for (int n = 1; n <= c.objects; ++n) place(n, n, "m" + std::to_string(n) + ".rwx", "");
+    place(900, 0, "hidden.rwx", "create visible no");
+    place(901, 5000, "far.rwx", "");
+    WorldCore fresh(def);
+    auto me = std::make_shared<Recorder>();
+    int32_t session = fresh.enter(me, "Me", AvatarKind::kGuest);
+    me->heard.clear();
+    fresh.playerAction(session, act(".look"));
+    ASSERT_EQ(me->heard.size(), c.lines) << c.objects;
+    EXPECT_EQ(me->heard.back(), c.last) << c.objects;
+    if (c.objects > 0) {
+      EXPECT_EQ(me->heard[1], "*   1 m1.rwx");
+    }
+  }
+}
+
+TEST_F(WorldCoreTest, ListenersWhoMoveWhileTheyAreToldOfAnArrivalLeaveTheOthersToldOnce) {
+  auto scatterer = std::make_shared<Scattering>(core);
+  int32_t first = core.enter(scatterer, "First", AvatarKind::kGuest);
+  std::vector<Joined> crowd;
+  for (int i = 0; i < 4; ++i) crowd.push_back(player("P" + std::to_string(i)));
+  scatterer->sessions = {first};
+  for (const Joined& j : crowd) scatterer->sessions.push_back(j.session);
+  quiet();
+  scatterer->heard.clear();
+  core.enter(std::make_shared<Recorder>(), "New", AvatarKind::kGuest);
+  // Those told before the scattering heard the arrival once; those moved away
+  // before their turn are no longer near and hear nothing of it.
+  EXPECT_EQ(std::count(scatterer->heard.begin(), scatterer->heard.end(), "arrived New"), 1);
+  for (const Joined& j : crowd) EXPECT_LE(std::count(j.link->heard.begin(), j.link->heard.end(), "arrived New"), 1);
+  core.playerAction(first, act("still here"));
+  for (const Joined& j : crowd) EXPECT_TRUE(j.link->heardLine("chat First: still here"));
 }
 
 }  // namespace

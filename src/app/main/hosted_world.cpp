@@ -15,7 +15,8 @@ struct HostedWorld::Runner {
 };
 
 Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std::string>& worldFile,
-                                                        std::optional<uint16_t> playerPort, std::ostream& log) {
+                                                        std::optional<uint16_t> playerPort,
+                                                        std::optional<uint16_t> webPort, std::ostream& log) {
   Result<world::WorldDefinition> def =
       worldFile ? world::loadWorldFile(*worldFile) : world::parseWorldFile(kDemoWorldJson, "(the demo world)");
   if (!def.isOk()) return def.status();
@@ -29,13 +30,14 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   options.bindAddress = "127.0.0.1";
   options.botPort = 0;
   options.playerPort = playerPort.value_or(7777);
+  options.webPort = webPort.value_or(7780);
   auto server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
   Status opened = server->start();
   if (!opened.isOk()) {
     // 7777 and 7780 are only habits: when one is taken, any free ports do
-    // (a player port the operator asked for stays as asked).
+    // (a port the operator asked for stays as asked).
     if (!playerPort) options.playerPort = 0;
-    options.webPort = 0;
+    if (!webPort) options.webPort = 0;
     // The first try may have opened some ports and queued their accepts on
     // the io_context; those go with it, never run, and the second try gets
     // a fresh one.

@@ -9,15 +9,15 @@ namespace kelva::world {
 
 namespace {
 
-int64_t distanceSquared(int64_t ax, int64_t az, int64_t bx, int64_t bz) {
-  return (ax - bx) * (ax - bx) + (az - bz) * (az - bz);
-}
-
 std::string position(const Avatar& a) {
   return std::to_string(a.x) + " " + std::to_string(a.y) + " " + std::to_string(a.z);
 }
 
 }  // namespace
+
+int64_t WorldCore::distanceSquared(int64_t ax, int64_t az, int64_t bx, int64_t bz) {
+  return (ax - bx) * (ax - bx) + (az - bz) * (az - bz);
+}
 
 bool isVisible(const WorldObject& object) { return object.action.find("visible no") == std::string::npos; }
 
@@ -35,7 +35,7 @@ class WorldCore::Busy {
 };
 
 WorldCore::WorldCore(WorldDefinition definition)
-    : def_(std::move(definition)), squareSize_(std::max<int64_t>(def_.nearRange, 1)) {
+    : def_(std::move(definition)), grid_(def_.nearRange) {
   for (const WorldObject& o : def_.objects) world_.add(o);
 }
 
@@ -108,61 +108,28 @@ void WorldCore::settle() {
   leaving.swap(leaving_);
   for (int32_t session : leaving) {
     if (auto it = players_.find(session); it != players_.end()) {
-      unfile(it->second);
+      grid_.unfile(&it->second, it->second.square);
       players_.erase(it);
     }
     bots_.erase(session);
   }
 }
 
-WorldCore::Square WorldCore::squareOf(int32_t x, int32_t z) const {
-  // Rounding down, so that -1 and 0 lie in different squares.
-  auto down = [&](int64_t v) { return v >= 0 ? v / squareSize_ : -((-v + squareSize_ - 1) / squareSize_); };
-  return {down(x), down(z)};
-}
-
-void WorldCore::file(Entry& player) {
-  player.square = squareOf(player.avatar.x, player.avatar.z);
-  grid_[player.square].push_back(&player);
-}
-
-void WorldCore::unfile(Entry& player) {
-  auto it = grid_.find(player.square);
-  if (it == grid_.end()) return;
-  std::vector<Entry*>& filed = it->second;
-  auto at = std::find(filed.begin(), filed.end(), &player);
-  if (at != filed.end()) {
-    *at = filed.back();
-    filed.pop_back();
-  }
-  if (filed.empty()) grid_.erase(it);
-}
-
 void WorldCore::moveTo(Entry& player, int32_t x, int32_t y, int32_t z) {
   player.avatar.x = x;
   player.avatar.y = y;
   player.avatar.z = z;
-  if (squareOf(x, z) == player.square) return;
-  unfile(player);
-  file(player);
+  player.square = grid_.move(&player, player.square, x, z);
 }
 
 template <typename Visit>
 void WorldCore::eachPlayerNear(int32_t x, int32_t z, int32_t except, Visit&& visit) {
-  const Square centre = squareOf(x, z);
-  for (int64_t dx = -1; dx <= 1; ++dx) {
-    for (int64_t dz = -1; dz <= 1; ++dz) {
-      auto it = grid_.find({centre.x + dx, centre.z + dz});
-      if (it == grid_.end()) continue;
-      // By index, and nobody is filed or unfiled while the core is busy (a
-      // player who leaves meanwhile is only marked gone).
-      const std::vector<Entry*>& filed = it->second;
-      for (std::size_t i = 0; i < filed.size(); ++i) {
-        Entry& p = *filed[i];
-        if (!p.gone && p.avatar.session != except && near(x, z, p.avatar.x, p.avatar.z)) visit(p);
-      }
-    }
-  }
+  // A player who leaves meanwhile is only marked gone, and stays in the
+  // table until the outermost call is over; one who moves is judged where
+  // they stand when visited.
+  grid_.forEachAround(x, z, [&](Entry& p) {
+    if (!p.gone && p.avatar.session != except && near(x, z, p.avatar.x, p.avatar.z)) visit(p);
+  });
 }
 
 template <typename Tell>
@@ -208,7 +175,7 @@ int32_t WorldCore::enter(std::shared_ptr<AvatarLink> link, const std::string& sh
   entry.link = std::move(link);
   const int32_t session = entry.avatar.session;
   Entry& player = players_.emplace(session, std::move(entry)).first->second;
-  file(player);
+  player.square = grid_.file(&player, player.avatar.x, player.avatar.z);
   // Copies: the player's own link may leave while it is told.
   const Avatar me = player.avatar;
   std::shared_ptr<AvatarLink> self = player.link;
@@ -337,86 +304,6 @@ void WorldCore::playerAction(int32_t session, const PlayerAction& action) {
       self->worldMessage(std::string_view(action.text).substr(std::min<std::size_t>(2, action.text.size())));
       return;
   }
-}
-
-void WorldCore::look(Entry& player) {
-  const Avatar& me = player.avatar;
-  std::vector<std::pair<int64_t, const WorldObject*>> seen;
-  for (const auto& [number, o] : world_.objects())
-    if (isVisible(o) && near(me.x, me.z, o.x, o.z)) seen.push_back({distanceSquared(me.x, me.z, o.x, o.z), &o});
-  std::stable_sort(seen.begin(), seen.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  AvatarLink& self = *player.link;
-  if (seen.empty()) {
-    self.worldMessage("There is nothing to click near you.");
-    return;
-  }
-  constexpr std::size_t kShown = 40;
-  self.worldMessage("Near you (nearest first; .click N to click one):");
-  for (std::size_t i = 0; i < seen.size() && i < kShown; ++i) {
-    const WorldObject& o = *seen[i].second;
-    self.worldMessage("  " + std::to_string(o.number) + " " + o.model +
-                      (o.description.empty() ? std::string() : ": " + o.description));
-  }
-  if (seen.size() > kShown) self.worldMessage("  ... and " + std::to_string(seen.size() - kShown) + " more.");
-}
-
-void WorldCore::tell(Entry& player, const std::string& nameAndWords) {
-  // The name is the longest one in the world that the line starts with,
-  // followed by a blank: names may hold blanks themselves ("Old Tom").
-  // Distance does not matter: a tell reaches anyone in the world.
-  const Avatar& me = player.avatar;
-  Entry* to = nullptr;
-  std::size_t nameLength = 0;
-  for (auto* table : {&players_, &bots_}) {
-    for (auto& [session, e] : *table) {
-      const std::string& name = e.avatar.name;
-      if (e.gone || name.size() <= nameLength || name.size() >= nameAndWords.size()) continue;
-      const char after = nameAndWords[name.size()];
-      if ((after == ' ' || after == '\t') && nameAndWords.compare(0, name.size(), name) == 0) {
-        to = &e;
-        nameLength = name.size();
-      }
-    }
-  }
-  std::string_view words = nameAndWords;
-  if (to) words.remove_prefix(nameLength);
-  while (!words.empty() && (words.front() == ' ' || words.front() == '\t')) words.remove_prefix(1);
-  if (!to || words.empty()) {
-    std::string_view name = nameAndWords;
-    name = name.substr(0, name.find_first_of(" \t"));
-    player.link->worldMessage("There is nobody called " + std::string(name) +
-                              " in the world (names as .who shows them).");
-    return;
-  }
-  if (to == &player) {
-    player.link->worldMessage("You cannot tell yourself.");
-    return;
-  }
-  const Avatar target = to->avatar;
-  player.link->echo(words, &target);
-  if (target.isBot()) {
-    // The bot hears a tell exactly as a chat line, so the game handles it
-    // the same way; only no other player hears it.
-    if (!to->eventsOff.count(static_cast<int32_t>(net::EventKind::kChat))) to->link->chat(me, words);
-  } else {
-    to->link->tell(me, words);
-  }
-}
-
-void WorldCore::who(Entry& player) {
-  std::string line = "In the world:";
-  bool first = true;
-  for (const auto& [session, b] : bots_) {
-    if (b.gone) continue;
-    line += (first ? " " : ", ") + b.avatar.name + " (bot)";
-    first = false;
-  }
-  for (const auto& [session, p] : players_) {
-    if (p.gone) continue;
-    line += (first ? " " : ", ") + p.avatar.name + (&p == &player ? " (you)" : "");
-    first = false;
-  }
-  player.link->worldMessage(line);
 }
 
 WorldCore::BotLogin WorldCore::startBot(std::shared_ptr<AvatarLink> link, const net::BotCall& call) {

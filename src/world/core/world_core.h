@@ -19,13 +19,13 @@
 #include <memory>
 #include <optional>
 #include <set>
-#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "net/bot_protocol.h"
 #include "world/core/player_input.h"
+#include "world/core/spatial_grid.h"
 #include "world/core/world_file.h"
 #include "world/core/world_state.h"
 
@@ -181,22 +181,9 @@ class WorldCore {
   bool near(int32_t ax, int32_t az, int32_t bx, int32_t bz) const;
 
  private:
-  // Players are filed in a grid of squares as wide as the near range, so the
-  // players near a point are all in the nine squares around it.
-  struct Square {
-    int64_t x = 0;
-    int64_t z = 0;
-    bool operator==(const Square&) const = default;
-  };
-  struct SquareHash {
-    std::size_t operator()(const Square& s) const {
-      return std::hash<int64_t>()(s.x * 1000003 + s.z);
-    }
-  };
-
   struct Entry {
     Avatar avatar;
-    Square square;  // players only
+    GridSquare square;  // players only: where the grid files them
     std::shared_ptr<AvatarLink> link;
     bool gone = false;  // left during a call; taken out when the call ends
     // Bots only.
@@ -221,21 +208,19 @@ class WorldCore {
   void toAllPlayers(Tell&& tell);
   void objectEvents(const std::vector<ObjectEvent>& events);
   bool botsPresent() const;
-  Square squareOf(int32_t x, int32_t z) const;
-  void file(Entry& player);
-  void unfile(Entry& player);
   void moveTo(Entry& player, int32_t x, int32_t y, int32_t z);
+  // The commands that only tell what is there (world_core_commands.cpp).
   void tell(Entry& player, const std::string& nameAndWords);
   void look(Entry& player);
   void who(Entry& player);
+  static int64_t distanceSquared(int64_t ax, int64_t az, int64_t bx, int64_t bz);
 
   WorldDefinition def_;
   World world_;
   int32_t nextSession_ = 1;
   std::map<int32_t, Entry> players_;  // in the world, by session
   std::map<int32_t, Entry> bots_;     // logged in, by session
-  int64_t squareSize_ = 1;
-  std::unordered_map<Square, std::vector<Entry*>, SquareHash> grid_;
+  SpatialGrid<Entry> grid_;  // the players (never bots), by where they stand
   int busy_ = 0;
   std::vector<int32_t> leaving_;
 };

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "world/ports/listener.h"
 #include "world/ports/socket_connection.h"
 #include "world/core/world_core.h"
 

@@ -1,18 +1,17 @@
 #include "world/ports/line_port.h"
 
-#include "world/core/player_login.h"
 #include "world/ports/password_echo.h"
+#include "world/ports/player_gate.h"
 #include "world/ports/player_texts.h"
 
 namespace kelva::world {
 
-class PlayerConnection : public SocketConnection, public AvatarLink {
+class PlayerConnection : public SocketConnection, public AvatarLink, public PlayerGate::Voice {
  public:
   PlayerConnection(LinePort& port, tcp::socket socket)
       : SocketConnection(port.hub_, std::move(socket), port.hub_.limits.maxPlayerLine,
                          port.hub_.limits.playerOutputLimit, "\r\n", net::LineEnds::kAny),
-        core_(port.core_), login_(port.hub_.guards.throttle, source()),
-        flood_(port.hub_.limits.playerLinesPerSecond, port.hub_.limits.playerLineBurst) {}
+        core_(port.core_), gate_(*this, port.hub_, port.core_, source(), peer(), "") {}
 
   void sayGoodbye(const std::string& why) override { send("* Goodbye: " + why + "."); }
 
@@ -70,30 +69,13 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
     const std::string line = echo_.read(typed);
     if (session_ == 0) {
       if (std::string echoBack = echo_.show(); !echoBack.empty()) send(echoBack);
-      login(line);
+      gate_.offer(line);
       return;
     }
-    FloodBucket::Take take = flood_.take();
-    if (!take.allowed) {
-      if (take.warn) {
-        hub_.log(describe() + " types too fast; " + std::to_string(take.dropped) + " line(s) dropped so far");
-        send("* You are typing too fast; that line was dropped.");
-      }
-      return;
-    }
-    if (std::string problem = textProblem(line); !problem.empty()) {
-      hub_.log(describe() + ": line refused: " + problem);
-      send("* That line was not sent: " + problem + ".");
-      return;
-    }
-    core_.playerAction(session_, parsePlayerLine(line));
+    if (gate_.withinAllowance() && gate_.lineFits(line)) core_.playerAction(session_, parsePlayerLine(line));
   }
 
-  void onOverlong() override {
-    const std::string limit = std::to_string(hub_.limits.maxPlayerLine);
-    hub_.log(describe() + ": a line longer than " + limit + " bytes was dropped");
-    send("* That line was too long (more than " + limit + " bytes) and was dropped.");
-  }
+  void onOverlong() override { gate_.overlong(); }
 
   void onClosed() override {
     if (session_ != 0) core_.leave(session_);
@@ -104,48 +86,25 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
     return std::static_pointer_cast<PlayerConnection>(shared_from_this());
   }
 
-  void login(std::string_view line) { answer(login_.offer(core_, line)); }
-
-  void answer(const PlayerLogin::Outcome& o) {
-    using Step = PlayerLogin::Step;
-    if (o.step == Step::kWrongPassword || o.step == Step::kTooManyWrong) logWrongPassword(o.name);
-    if (std::string text = loginText(o); !text.empty()) {
-      if (o.step == Step::kPasswordAsked)
-        askPassword(text);
-      else
-        send("* " + text);
-    }
-    switch (o.step) {
-      case Step::kTooManyWrong:
-        closeAfterFlush("three wrong passwords");
-        return;
-      case Step::kGuest:
-        enter(o.name, AvatarKind::kGuest);
-        return;
-      case Step::kRegistered:
-        if (o.takesOver) core_.takeOver(o.name);
-        enter(o.name, AvatarKind::kRegistered);
-        return;
-      case Step::kCheckLater:
-        pauseFor(o.wait, [this] { answer(login_.checkHeld(core_)); });
-        return;
-      default:
-        return;
-    }
+  // What the gate says and does, on this port.
+  void sayLogin(PlayerLogin::Step step, const std::string& text) override {
+    if (step == PlayerLogin::Step::kPasswordAsked)
+      askPassword(text);
+    else
+      send({"* ", text});
   }
-
   // The password prompt asks a telnet client to leave the echo to the world,
   // which echoes nothing; a client not known to speak telnet is warned on
   // the prompt's own line, so the prompt stays the one line to answer.
   void askPassword(const std::string& prompt) {
     send({"* ", prompt, echo_.telnet() ? "" : " (Plain nc shows it as you type; telnet hides it.)", echo_.hide()});
   }
-
-  void logWrongPassword(const std::string& name) {
-    hub_.guards.logOnce("wrong password " + name + " " + source(), "wrong password for " + name + " from " + peer());
+  void sayDropped(const std::string& text) override { send({"* ", text}); }
+  void holdFor(std::chrono::milliseconds wait, std::function<void()> then) override {
+    pauseFor(wait, std::move(then));
   }
-
-  void enter(const std::string& shownName, AvatarKind kind) {
+  void letGo(const std::string& reason) override { closeAfterFlush(reason); }
+  void enterWorld(const std::string& shownName, AvatarKind kind) override {
     loggedIn();
     name_ = shownName;
     session_ = core_.enter(selfPointer(), shownName, kind);
@@ -156,9 +115,8 @@ class PlayerConnection : public SocketConnection, public AvatarLink {
   }
 
   WorldCore& core_;
-  PlayerLogin login_;
+  PlayerGate gate_;
   PasswordEcho echo_;
-  FloodBucket flood_;
   int32_t session_ = 0;  // 0 until the player has entered the world
   std::string name_;
 };

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "world/ports/listener.h"
 #include "world/ports/socket_connection.h"
 #include "world/core/world_core.h"
 

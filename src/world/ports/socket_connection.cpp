@@ -4,152 +4,6 @@
 
 namespace kelva::world {
 
-Listener::Listener(ConnectionHub& hub, const char* what)
-    : hub_(hub), acceptor_(hub.io), what_(what), pause_(hub.io) {}
-
-Status Listener::open(const std::string& address, uint16_t port) {
-  ErrorCode e;
-  asio::ip::address ip = asio::ip::make_address(address, e);
-  if (e) return Status::error("cannot listen on " + address + ": " + e.message());
-  tcp::endpoint endpoint(ip, port);
-  acceptor_.open(endpoint.protocol(), e);
-  if (!e) acceptor_.set_option(tcp::acceptor::reuse_address(true), e);
-  if (!e) acceptor_.bind(endpoint, e);
-  if (!e) acceptor_.listen(asio::socket_base::max_listen_connections, e);
-  if (e)
-    return Status::error(std::string("cannot open the ") + what_ + " port " + address + ":" + std::to_string(port) +
-                         ": " + e.message());
-  acceptMore();
-  return Status::ok();
-}
-
-uint16_t Listener::port() const { return acceptor_.local_endpoint().port(); }
-
-void Listener::closeListener() {
-  ErrorCode ignored;
-  pause_.cancel();
-  acceptor_.close(ignored);
-}
-
-void Listener::acceptMore() {
-  acceptor_.async_accept([this](const ErrorCode& ec, tcp::socket socket) {
-    if (hub_.stopped || ec == asio::error::operation_aborted) return;
-    if (!ec) {
-      if (failedSinceLastSuccess_ > 0 && backoff_.backingOff())
-        hub_.log("accepting " + std::string(what_) + " connections again after " +
-                 std::to_string(failedSinceLastSuccess_) + " failures");
-      failedSinceLastSuccess_ = 0;
-      backoff_.succeeded();
-      accepted(std::move(socket));
-      acceptMore();
-      return;
-    }
-    ++failedSinceLastSuccess_;
-    std::chrono::milliseconds wait = backoff_.failed(ec.value());
-    std::string line = "accepting a " + std::string(what_) + " connection failed: " + ec.message();
-    if (wait.count() > 0) line += "; waiting " + std::to_string(wait.count()) + " ms before the next try";
-    hub_.guards.logOnce(std::string("accept ") + what_, line);
-    if (wait.count() == 0) {
-      acceptMore();
-      return;
-    }
-    // Out of descriptors or memory: trying again at once would fail again at
-    // once. The clients wait in the listen queue meanwhile.
-    pause_.expires_after(wait);
-    pause_.async_wait([this](const ErrorCode& e) {
-      if (!e && !hub_.stopped) acceptMore();
-    });
-  });
-}
-
-void Listener::admit(const std::shared_ptr<SocketConnection>& connection, ConnectionCaps& caps,
-                     const std::string& noun,
-                     const std::function<std::string(const ConnectionCaps::Admission&)>& refusal) {
-  ConnectionCaps::Admission a = caps.admit(connection->source(), noun);
-  const std::string kind(what_);
-  if (!a.ticket) {
-    // A flood from one address is one line a second, with a count.
-    hub_.guards.logOnce("refused " + kind + " " + a.cap + " " + connection->source(),
-                        kind + " connection from " + connection->peer() + " refused: " + a.refusal);
-    connection->turnAway(refusal(a), a.refusal);
-    return;
-  }
-  a.ticket->onEvicted([weak = std::weak_ptr<SocketConnection>(connection)] {
-    if (auto c = weak.lock()) {
-      c->sayGoodbye(kMadeRoom);
-      c->closeAfterFlush("let go to make room for a newer connection");
-    }
-  });
-  connection->holdPlace(std::move(*a.ticket));
-  hub_.guards.logOnce("connection " + kind + " " + connection->source(),
-                      kind + " connection from " + connection->peer());
-  connection->start();
-}
-
-namespace {
-// After a round the world waits three times as long as the round took before
-// the next: most of a write's cost is the system call, so a crowd's lines
-// pile up into a few writes per listener instead of one write per line, and
-// a world short of processor (a busy machine stretches the rounds) spends
-// less of it per line. The cap bounds the wait a line adds.
-constexpr int kPauseFactor = 3;
-constexpr std::chrono::steady_clock::duration kLongestPause = std::chrono::milliseconds(15);
-}  // namespace
-
-void ConnectionHub::noteOutput(std::shared_ptr<SocketConnection> connection) {
-  noted_.push_back(std::move(connection));
-  if (writePosted_) return;
-  writePosted_ = true;
-  if (std::chrono::steady_clock::now() >= quietUntil_) {
-    asio::post(io, [this] { writeNoted(); });
-    return;
-  }
-  writeTimer_.expires_at(quietUntil_);
-  writeTimer_.async_wait([this](const ErrorCode& ec) {
-    if (!ec) writeNoted();
-  });
-}
-
-void ConnectionHub::noteOutputAfter(std::shared_ptr<SocketConnection> connection, std::chrono::milliseconds hold) {
-  held_.emplace_back(std::chrono::steady_clock::now() + hold, std::move(connection));
-  if (!holdTimerSet_) armHoldTimer();
-}
-
-void ConnectionHub::endHolds() {
-  const auto now = std::chrono::steady_clock::now();
-  while (!held_.empty() && held_.front().first <= now) {
-    std::shared_ptr<SocketConnection> c = std::move(held_.front().second);
-    held_.pop_front();
-    // A round may have written the held line already, with a later one.
-    if (!c->closed_ && !c->writing_ && !c->pending_.empty()) c->waitForRound();
-  }
-  if (!held_.empty()) armHoldTimer();
-}
-
-void ConnectionHub::armHoldTimer() {
-  holdTimerSet_ = true;
-  holdTimer_.expires_at(held_.front().first);
-  holdTimer_.async_wait([this](const ErrorCode& ec) {
-    holdTimerSet_ = false;
-    if (!ec && !stopped) endHolds();
-  });
-}
-
-void ConnectionHub::writeNoted() {
-  const auto began = std::chrono::steady_clock::now();
-  writePosted_ = false;
-  // The round's list and the next one's swap places, so neither is
-  // allocated again each round.
-  round_.swap(noted_);
-  for (const auto& c : round_) {
-    c->noted_ = false;
-    if (!c->closed_ && !c->writing_ && !c->pending_.empty()) c->writeMore();
-  }
-  round_.clear();
-  const auto ended = std::chrono::steady_clock::now();
-  quietUntil_ = ended + std::min<std::chrono::steady_clock::duration>(kPauseFactor * (ended - began), kLongestPause);
-}
-
 SocketConnection::SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine,
                                    std::size_t outputLimit, const char* lineEnd, net::LineEnds lineEnds)
     : hub_(hub), socket_(std::move(socket)), lines_(maxLine, lineEnds), outputLimit_(outputLimit),
@@ -176,18 +30,6 @@ void SocketConnection::loggedIn() {
   }
 }
 
-void armDeadlineTimer(asio::steady_timer& timer, const ConnectionTimeouts& timeouts, std::function<void()> fired) {
-  std::optional<std::chrono::steady_clock::time_point> next = timeouts.next();
-  if (!next) {
-    timer.cancel();
-    return;
-  }
-  timer.expires_at(*next);
-  timer.async_wait([fired = std::move(fired)](const ErrorCode& ec) {
-    if (!ec) fired();
-  });
-}
-
 void SocketConnection::armDeadline() {
   if (closed_ || !timeouts_) return;
   armDeadlineTimer(deadlineTimer_, *timeouts_, [self = shared_from_this()] {
@@ -210,10 +52,13 @@ void SocketConnection::pauseFor(std::chrono::milliseconds wait, std::function<vo
 
 void SocketConnection::resume() {
   paused_ = false;
-  heldBytes_ = 0;
+  // A line leaves the count only as it is taken: one it takes may pause the
+  // connection again, and the lines still held then count toward the bound
+  // with whatever the client sends next.
   while (!heldLines_.empty() && isOpen() && !paused_) {
     std::string line = std::move(heldLines_.front());
     heldLines_.pop_front();
+    heldBytes_ -= line.size() + 1;
     takeLine(line);
   }
   if (readPending_ && isOpen() && !paused_) {

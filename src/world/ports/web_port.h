@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "world/ports/socket_connection.h"
+#include "world/ports/listener.h"
 #include "world/ports/web_files.h"
 #include "world/core/world_core.h"
 

@@ -88,8 +88,9 @@ class WorldEndToEnd : public ::testing::Test {
 };
 
 TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
-  ChildProcess world({KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0"},
-                     (dir / "world.out").string(), (dir / "world.err").string());
+  ChildProcess world(
+      {KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0", "--web-port", "0"},
+      (dir / "world.out").string(), (dir / "world.err").string());
   ASSERT_TRUE(world.started());
   ASSERT_TRUE(world.waitForOutput("Bots log in on:", kPatience)) << world.errorText();
   const uint16_t playerPort = portAfter(world.outputText(), "Players connect with:");
@@ -211,7 +212,7 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
 TEST_F(WorldEndToEnd, TheBotLogsInAgainWhenTheWorldComesBackAndLosesNoData) {
   auto world = std::make_unique<ChildProcess>(
       std::vector<std::string>{KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", "0", "--bot-port",
-                               "0"},
+                               "0", "--web-port", "0"},
       (dir / "world.out").string(), (dir / "world.err").string());
   ASSERT_TRUE(world->waitForOutput("Bots log in on:", kPatience)) << world->errorText();
   const std::string playerPort = std::to_string(portAfter(world->outputText(), "Players connect with:"));
@@ -241,7 +242,7 @@ TEST_F(WorldEndToEnd, TheBotLogsInAgainWhenTheWorldComesBackAndLosesNoData) {
   // answers as before.
   world = std::make_unique<ChildProcess>(
       std::vector<std::string>{KELVA_WORLD_PATH, (dir / "world.json").string(), "--player-port", playerPort,
-                               "--bot-port", botPort},
+                               "--bot-port", botPort, "--web-port", "0"},
       (dir / "world2.out").string(), (dir / "world2.err").string());
   ASSERT_TRUE(world->waitForOutput("Bots log in on:", kPatience)) << world->errorText();
   LineClient ann(static_cast<uint16_t>(std::stoi(playerPort)));

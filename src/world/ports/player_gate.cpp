@@ -1,0 +1,66 @@
+#include "world/ports/player_gate.h"
+
+#include "world/ports/player_texts.h"
+
+namespace kelva::world {
+
+PlayerGate::PlayerGate(Voice& voice, ConnectionHub& hub, WorldCore& core, const std::string& source,
+                       std::string peer, std::string logTag)
+    : voice_(voice), hub_(hub), core_(core), source_(source), peer_(std::move(peer)), logTag_(std::move(logTag)),
+      login_(hub.guards.throttle, source), flood_(hub.limits.playerLinesPerSecond, hub.limits.playerLineBurst) {}
+
+void PlayerGate::answer(const PlayerLogin::Outcome& o) {
+  using Step = PlayerLogin::Step;
+  if (o.step == Step::kWrongPassword || o.step == Step::kTooManyWrong)
+    hub_.guards.logOnce("wrong password " + o.name + " " + source_,
+                        "wrong password for " + o.name + " from " + peer_ + logTag_);
+  if (std::string text = loginText(o); !text.empty()) voice_.sayLogin(o.step, text);
+  switch (o.step) {
+    case Step::kTooManyWrong:
+      voice_.letGo("three wrong passwords");
+      return;
+    case Step::kGuest:
+      voice_.enterWorld(o.name, AvatarKind::kGuest);
+      return;
+    case Step::kRegistered:
+      if (o.takesOver) core_.takeOver(o.name);
+      voice_.enterWorld(o.name, AvatarKind::kRegistered);
+      return;
+    case Step::kCheckLater:
+      voice_.holdFor(o.wait, [this] { answer(login_.checkHeld(core_)); });
+      return;
+    default:
+      return;
+  }
+}
+
+bool PlayerGate::withinAllowance() {
+  FloodBucket::Take take = flood_.take();
+  if (take.allowed) return true;
+  if (take.warn) {
+    hub_.log(voice_.describe() + " types too fast; " + std::to_string(take.dropped) + " line(s) dropped so far");
+    voice_.sayDropped("You are typing too fast; that line was dropped.");
+  }
+  return false;
+}
+
+bool PlayerGate::lineFits(std::string_view text) {
+  if (text.size() > hub_.limits.maxPlayerLine) {
+    overlong();
+    return false;
+  }
+  if (std::string problem = textProblem(text); !problem.empty()) {
+    hub_.log(voice_.describe() + ": line refused: " + problem);
+    voice_.sayDropped("That line was not sent: " + problem + ".");
+    return false;
+  }
+  return true;
+}
+
+void PlayerGate::overlong() {
+  const std::string limit = std::to_string(hub_.limits.maxPlayerLine);
+  hub_.log(voice_.describe() + ": a line longer than " + limit + " bytes was dropped");
+  voice_.sayDropped("That line was too long (more than " + limit + " bytes) and was dropped.");
+}
+
+}  // namespace kelva::world

@@ -1,0 +1,76 @@
+// What every player port does between a player's words and the core, in one
+// place: the answers to a log-in (a name, a password and its throttle, the
+// world's rules for guests), the flood allowance on what a player in the
+// world sends, and the checks of a typed line's length and text. The port
+// only says things in its own way (`Voice`) and owns the connection.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "world/core/player_login.h"
+#include "world/core/world_core.h"
+#include "world/guards/connection_limits.h"
+#include "world/ports/connection_hub.h"
+
+namespace kelva::world {
+
+class PlayerGate {
+ public:
+  // What the gate asks of the player's connection.
+  class Voice {
+   public:
+    virtual ~Voice() = default;
+    // The log-in's answer to the player; `step` says whether it lets the
+    // player in, asks again or refuses.
+    virtual void sayLogin(PlayerLogin::Step step, const std::string& text) = 0;
+    // A line the player sent was dropped; `text` says why.
+    virtual void sayDropped(const std::string& text) = 0;
+    // Reads nothing more from the player until `wait` has passed, then runs
+    // `then` (not when the connection closed meanwhile) and reads on.
+    virtual void holdFor(std::chrono::milliseconds wait, std::function<void()> then) = 0;
+    // Sends what is queued and lets the player go.
+    virtual void letGo(const std::string& reason) = 0;
+    // Puts the player into the world under `shownName`.
+    virtual void enterWorld(const std::string& shownName, AvatarKind kind) = 0;
+    // The connection as the log names it.
+    virtual std::string describe() const = 0;
+  };
+
+  // `voice`, `hub` and `core` must outlive the gate. `source` and `peer` are
+  // the connection's address as the throttle counts it and as the log shows
+  // it; `logTag` follows the peer in the log's lines of wrong passwords.
+  PlayerGate(Voice& voice, ConnectionHub& hub, WorldCore& core, const std::string& source, std::string peer,
+             std::string logTag);
+
+  // The player's log-in, for a port that reads a name and a password in
+  // one message (`PlayerLogin::forgetName`).
+  PlayerLogin& login() { return login_; }
+  // One line from a player who has not entered yet.
+  void offer(std::string_view line) { answer(login_.offer(core_, line)); }
+  // Says the outcome of a log-in step and acts on it.
+  void answer(const PlayerLogin::Outcome& o);
+
+  // Whether one more line (or message) from a player in the world is within
+  // the flood allowance; the first line dropped of a burst is told.
+  bool withinAllowance();
+  // Whether a typed line is within the line limit and its text may be sent;
+  // the player is told when not.
+  bool lineFits(std::string_view text);
+  // A line over the line limit was dropped: logged and told.
+  void overlong();
+
+ private:
+  Voice& voice_;
+  ConnectionHub& hub_;
+  WorldCore& core_;
+  std::string source_;
+  std::string peer_;
+  std::string logTag_;
+  PlayerLogin login_;
+  FloodBucket flood_;
+};
+
+}  // namespace kelva::world
