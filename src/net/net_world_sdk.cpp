@@ -22,12 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Events held for the bot at most; past it the thread stops reading until
-// Wait has taken half of them, so a bot that stops pumping makes the world
-// (whose own output to the bot is bounded) drop the connection instead of
-// this process growing without end.
-constexpr std::size_t kMaxQueued = 200000;
-
 std::string ms(std::chrono::milliseconds d) {
   if (d.count() % 1000 == 0) return std::to_string(d.count() / 1000) + " s";
   return std::to_string(d.count()) + " ms";
@@ -146,7 +140,7 @@ class NetWorldSdk::Link {
     if (queue_.empty()) return std::nullopt;
     Item item = std::move(queue_.front());
     queue_.pop_front();
-    if (readPaused_ && queue_.size() <= kMaxQueued / 2) {
+    if (readPaused_ && queue_.size() <= options_.queueLimit / 2) {
       readPaused_ = false;
       boost::asio::post(io_, [this, gen = generation_.load()] {
         if (gen == generation_ && socket_.is_open()) startRead(gen);
@@ -183,6 +177,12 @@ class NetWorldSdk::Link {
     uint64_t gen = ++generation_;
     phase_ = Phase::kConnecting;
     lines_ = LineBuffer(kMaxBotLine);
+    {
+      // A pause belongs to the old socket: the new one starts its own read
+      // once it is connected, and Wait must not start a second one beside it.
+      std::lock_guard<std::mutex> lock(mutex_);
+      readPaused_ = false;
+    }
     pending_.clear();
     writing_ = false;
     inFlightSize_ = 0;
@@ -313,7 +313,7 @@ class NetWorldSdk::Link {
       if (!open || gen != generation_) return;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (queue_.size() >= kMaxQueued) {
+        if (queue_.size() >= options_.queueLimit) {
           readPaused_ = true;
           return;
         }

@@ -38,6 +38,11 @@ struct NetOptions {
   std::chrono::milliseconds loginTimeout{10000};
   // Unsent output past this means the world does not read: the connection is dropped and made afresh.
   std::size_t outputLimit = 16 * 1024 * 1024;
+  // Events held for the bot at most; past it the thread stops reading until
+  // Wait has taken half of them, so a bot that stops pumping makes the world
+  // (whose own output to the bot is bounded) drop the connection instead of
+  // this process growing without end.
+  std::size_t queueLimit = 200000;
   std::ostream* log = nullptr;  // stderr when null
   // Shown each public line and whisper of the bot as it is sent ("say TEXT",
   // "whisper SESSION TEXT"), so that the operator's terminal shows them.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,6 +106,148 @@ TEST_F(NetWorldSdkTest, RefusedAndUnreachableLoginsGiveNonZeroCodes) {
   NetWorldSdk unreachable(optionsFor(closedPort, &log));
   EXPECT_EQ(login(unreachable), NetWorldSdk::kUnreachable);
   EXPECT_NE(logBuffer.text().find("cannot reach the world server"), std::string::npos);
+}
+
+// A world on the bot port that the test drives by hand: it answers the
+// login, sends what the test gives it, and drops the bot when told.
+class HandWorld {
+ public:
+  HandWorld() : acceptor_(io_, {boost::asio::ip::make_address("127.0.0.1"), 0}) {}
+  uint16_t port() const { return acceptor_.local_endpoint().port(); }
+
+  // Takes the bot's connection and answers its StartBot with `code` (0: logged in).
+  bool acceptLogin(int32_t code = 0) {
+    socket_.emplace(io_);
+    boost::system::error_code ec = boost::asio::error::timed_out;
+    acceptor_.async_accept(*socket_, [&](boost::system::error_code e) { ec = e; });
+    io_.restart();
+    if (io_.run_for(std::chrono::seconds(3)) == 0) {
+      acceptor_.cancel();
+      io_.restart();
+      io_.run();
+    }
+    if (ec || !socket_->is_open()) return false;
+    boost::asio::streambuf in;
+    for (int lines = 0; lines < 4; ++lines) {
+      boost::asio::read_until(*socket_, in, '\n', ec);
+      if (ec) return false;
+      std::istream stream(&in);
+      std::string line;
+      std::getline(stream, line);
+      Result<BotCall> call = parseBotLine(line);
+      if (call.isOk() && call.value().kind == CallKind::kStartBot) {
+        send(encodeReply({CallKind::kStartBot, call.value().id, code, 7}) + "\n");
+        return true;
+      }
+    }
+    return false;
+  }
+  void send(const std::string& bytes) { boost::asio::write(*socket_, boost::asio::buffer(bytes)); }
+  void drop() { socket_.reset(); }
+
+ private:
+  boost::asio::io_context io_;
+  boost::asio::ip::tcp::acceptor acceptor_;
+  std::optional<boost::asio::ip::tcp::socket> socket_;
+};
+
+// `count` chat lines from Bob, numbered from `first`, as the world writes them.
+std::string chats(int first, int count) {
+  std::string out;
+  for (int i = first; i < first + count; ++i) {
+    WorldEvent chat;
+    chat.kind = EventKind::kChat;
+    chat.set("AvatarName", "Bob").set("ChatSession", 3).set("ChatMessage", "line " + std::to_string(i));
+    out += encodeEvent(chat) + "\n";
+  }
+  return out;
+}
+
+std::vector<std::string> chatTexts(int first, int count) {
+  std::vector<std::string> out;
+  for (int i = first; i < first + count; ++i) out.push_back("chat Bob 3 line " + std::to_string(i));
+  return out;
+}
+
+TEST(NetWorldSdkReconnect, ReadingPausedWhenTheWorldDropsResumesWithOneReadOnTheNewConnection) {
+  SharedLog logBuffer;
+  std::ostream log(&logBuffer);
+  HandWorld world;
+  NetOptions options = optionsFor(world.port(), &log);
+  options.queueLimit = 40;
+  NetWorldSdk sdk(options);
+  EventLog events(sdk);
+  sdk.setEventHandler(&events);
+  int hooks = 0;
+  sdk.setReconnectHook([&] { ++hooks; });
+  auto loggedIn = std::async(std::launch::async, [&] { return login(sdk); });
+  ASSERT_TRUE(world.acceptLogin());
+  ASSERT_EQ(loggedIn.get(), 0);
+
+  // The bot does not pump: past the limit the thread stops reading.
+  world.send(chats(0, 100));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  world.drop();
+  // Only a failed write tells a paused connection that the world is gone.
+  for (int i = 0; i < 100 && sdk.online(); ++i) {
+    sdk.Say("anyone?");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_FALSE(sdk.online());
+  ASSERT_TRUE(world.acceptLogin());
+  for (int i = 0; i < 100 && !sdk.online(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(sdk.online());
+
+  // Taking the queue down resumes reading; a burst far larger than one read
+  // must then come through whole and in order.
+  sdk.Wait(0);
+  EXPECT_EQ(hooks, 1);
+  std::size_t before = events.seen.size();
+  world.send(chats(1000, 3000));
+  for (int i = 0; i < 200 && events.seen.size() < before + 3000; ++i) sdk.Wait(20);
+  std::vector<std::string> burst(events.seen.begin() + static_cast<std::ptrdiff_t>(before), events.seen.end());
+  EXPECT_EQ(burst, chatTexts(1000, 3000));
+  EXPECT_EQ(logBuffer.text().find("ignored"), std::string::npos) << logBuffer.text();
+}
+
+// Each failed login after a loss doubles the wait before the next, up to the
+// longest; a login that succeeds starts again from the first wait.
+TEST(NetWorldSdkReconnect, TheWaitBeforeLoggingInAgainDoublesUpToTheLongestAndResets) {
+  SharedLog logBuffer;
+  std::ostream log(&logBuffer);
+  HandWorld world;
+  NetWorldSdk sdk(optionsFor(world.port(), &log));  // 100 ms, at most 400 ms
+  auto loggedIn = std::async(std::launch::async, [&] { return login(sdk); });
+  ASSERT_TRUE(world.acceptLogin());
+  ASSERT_EQ(loggedIn.get(), 0);
+
+  using std::chrono::milliseconds;
+  std::vector<milliseconds> waited;
+  auto since = std::chrono::steady_clock::now();
+  auto nextLogin = [&](int32_t code) {
+    EXPECT_TRUE(world.acceptLogin(code));
+    auto now = std::chrono::steady_clock::now();
+    waited.push_back(std::chrono::duration_cast<milliseconds>(now - since));
+    since = now;
+  };
+  world.drop();
+  for (int32_t code : {1, 1, 1, 0}) nextLogin(code);
+  for (int i = 0; i < 100 && !sdk.online(); ++i) std::this_thread::sleep_for(milliseconds(10));
+  ASSERT_TRUE(sdk.online());
+  world.drop();
+  nextLogin(0);
+
+  const std::string text = logBuffer.text();
+  std::vector<std::string> waits;
+  for (std::size_t at = text.find("logging in again in "); at != std::string::npos;
+       at = text.find("logging in again in ", at + 1)) {
+    waits.push_back(text.substr(at + 20, text.find('\n', at) - at - 20));
+  }
+  EXPECT_EQ(waits, (std::vector<std::string>{"100 ms", "200 ms", "400 ms", "400 ms", "100 ms"})) << text;
+  const std::vector<milliseconds> least{milliseconds(100), milliseconds(200), milliseconds(400), milliseconds(400),
+                                        milliseconds(100)};
+  ASSERT_EQ(waited.size(), least.size());
+  for (std::size_t i = 0; i < least.size(); ++i) EXPECT_GE(waited[i], least[i]) << "wait " << i;
 }
 
 TEST(NetWorldSdkReconnect, ALostWorldIsReportedAndTheBotLogsInAgainAndRequeries) {
