@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/event_router.h"
+#include "app/startup_exit.h"
 #include "console/console_actions.h"
 #include "session/startup.h"
 #include "state/form1.h"
@@ -95,18 +96,7 @@ std::optional<int> ScriptRunner::execute(const ScriptLine& line, int lineNumber)
       loginSeen_ = true;
       console_.setAnswers(line.answers);
       const auto result = session::formLoad(form, console_, settings_.seed);
-      switch (result.outcome) {
-        case session::StartupOutcome::kRunning:
-          return std::nullopt;
-        case session::StartupOutcome::kCancelled:
-          return kScriptOk;
-        case session::StartupOutcome::kLoginRefused:
-          return kScriptLoginRefused;
-        case session::StartupOutcome::kDataError:
-          err_ << "kelvabot: " << result.message << '\n';
-          return kScriptDataError;
-      }
-      return std::nullopt;
+      return startupExitStatus(result, err_);
     }
     case ScriptCommand::kWorldLoginResult:
       world_.setLoginResult(line.number);

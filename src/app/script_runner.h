@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/script_line.h"
+#include "app/startup_exit.h"
 #include "app/transcript_console.h"
 #include "data/file_system.h"
 #include "session/sim_world.h"
@@ -36,9 +37,9 @@ namespace kelva::app {
 class EventRouter;
 
 inline constexpr int kScriptOk = 0;
-inline constexpr int kScriptLoginRefused = 1;
+inline constexpr int kScriptLoginRefused = kExitLoginRefused;
 inline constexpr int kScriptMalformed = 2;
-inline constexpr int kScriptDataError = 3;
+inline constexpr int kScriptDataError = kExitDataError;
 
 struct ScriptSettings {
   std::string dataDir;
