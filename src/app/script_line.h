@@ -48,7 +48,7 @@ struct ScriptLine {
   int32_t clickedSession = 0;
   int32_t number = 0;  // object number; world-login-result: the code; admin: the box
   int32_t count = 1;   // pump, timer1, timer2: ticks; world-query-rounds: rounds
-  SimObject object;    // world-add
+  WorldObject object;    // world-add
   std::shared_ptr<const ScriptLine> queued;  // queue: the event line
 
   // Whether the line can be the event of `queue` (world-add and world-delete

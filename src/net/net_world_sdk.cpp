@@ -61,10 +61,7 @@ void NetWorldSdk::Query(int32_t sectorX, int32_t sectorZ, CellSequenceTable& seq
 }
 
 void NetWorldSdk::Wait(int32_t milliseconds) {
-  BotCall call;
-  call.kind = CallKind::kWait;
-  call.value = milliseconds;
-  if (link_->online.load()) link_->send(encodeCall(call));
+  if (link_->online.load()) send(CallKind::kWait, milliseconds);
   // First the events that were waiting when Wait was called, then, in real
   // time, whatever arrives until the time is up.
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
@@ -118,70 +115,35 @@ void NetWorldSdk::deliver(const LinkItem& item) {
   }
 }
 
+void NetWorldSdk::send(CallKind kind, int32_t value, std::string text) {
+  BotCall call;
+  call.kind = kind;
+  call.value = value;
+  call.text = std::move(text);
+  // Teleport's and ObjectChange's other fields are the SDK attributes of this moment.
+  takeAttributes(call, *this);
+  link_->send(encodeCall(call));
+}
+
 void NetWorldSdk::Say(const std::string& text) {
   if (echo_) echo_("say " + text);
-  BotCall call;
-  call.kind = CallKind::kSay;
-  call.text = text;
-  link_->send(encodeCall(call));
+  send(CallKind::kSay, 0, text);
 }
 
 void NetWorldSdk::Whisper(int32_t session, const std::string& text) {
   if (echo_) echo_("whisper " + std::to_string(session) + " " + text);
-  BotCall call;
-  call.kind = CallKind::kWhisper;
-  call.value = session;
-  call.text = text;
-  link_->send(encodeCall(call));
+  send(CallKind::kWhisper, session, text);
 }
 
-void NetWorldSdk::Teleport(int32_t session) {
-  BotCall call;
-  call.kind = CallKind::kTeleport;
-  call.value = session;
-  call.teleportX = TeleportX;
-  call.teleportY = TeleportY;
-  call.teleportZ = TeleportZ;
-  call.teleportWarp = TeleportWarp;
-  link_->send(encodeCall(call));
-}
+void NetWorldSdk::Teleport(int32_t session) { send(CallKind::kTeleport, session); }
 
-void NetWorldSdk::ObjectChange() {
-  BotCall call;
-  call.kind = CallKind::kObjectChange;
-  call.oldNumber = ObjectOldNumber;
-  call.oldX = ObjectOldX;
-  call.oldZ = ObjectOldZ;
-  call.object.x = ObjectX;
-  call.object.y = ObjectY;
-  call.object.z = ObjectZ;
-  call.object.yaw = ObjectYaw;
-  call.object.owner = ObjectOwner;
-  call.object.model = ObjectModel;
-  call.object.description = ObjectDescription;
-  call.object.action = ObjectAction;
-  link_->send(encodeCall(call));
-}
+void NetWorldSdk::ObjectChange() { send(CallKind::kObjectChange); }
 
-void NetWorldSdk::EventOff(int32_t event) {
-  BotCall call;
-  call.kind = CallKind::kEventOff;
-  call.value = event;
-  link_->send(encodeCall(call));
-}
+void NetWorldSdk::EventOff(int32_t event) { send(CallKind::kEventOff, event); }
 
-void NetWorldSdk::EventOn(int32_t event) {
-  BotCall call;
-  call.kind = CallKind::kEventOn;
-  call.value = event;
-  link_->send(encodeCall(call));
-}
+void NetWorldSdk::EventOn(int32_t event) { send(CallKind::kEventOn, event); }
 
-void NetWorldSdk::Destroy() {
-  BotCall call;
-  call.kind = CallKind::kDestroy;
-  link_->send(encodeCall(call));
-}
+void NetWorldSdk::Destroy() { send(CallKind::kDestroy); }
 
 void NetWorldSdk::Term() {
   BotCall call;

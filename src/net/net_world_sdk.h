@@ -27,6 +27,7 @@ namespace kelva::net {
 
 class WorldLink;
 struct LinkItem;
+enum class CallKind;
 
 class NetWorldSdk : public WorldSdk {
  public:
@@ -66,6 +67,9 @@ class NetWorldSdk : public WorldSdk {
 
  private:
   void deliver(const LinkItem& item);
+  // Sends a call of `kind` with its value and text; the fields that are SDK
+  // attributes are taken from this SDK's attributes now.
+  void send(CallKind kind, int32_t value = 0, std::string text = {});
   std::function<void(const std::string&)> echo_;
   std::unique_ptr<WorldLink> link_;
   std::function<void()> reconnectHook_;

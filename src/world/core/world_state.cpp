@@ -45,16 +45,8 @@ std::optional<ObjectEvent> World::remove(int32_t number) {
 
 std::optional<std::vector<ObjectEvent>> World::change(int32_t number, const net::ObjectFields& fields) {
   if (!objects_.count(number)) return std::nullopt;
-  WorldObject changed;
+  WorldObject changed = fields;
   changed.number = number;
-  changed.model = fields.model;
-  changed.description = fields.description;
-  changed.action = fields.action;
-  changed.x = fields.x;
-  changed.y = fields.y;
-  changed.z = fields.z;
-  changed.yaw = fields.yaw;
-  changed.owner = fields.owner;
   return add(std::move(changed));
 }
 
