@@ -219,6 +219,10 @@ void WorldLink::answerLogin(int32_t code) {
 // After a failure once the bot has been in the world: wait, then log in again.
 void WorldLink::retry(const std::string& reason) {
   if (phase_ == Phase::kTerminated) return;
+  // The old socket's pending read and write (or the rest of the lines just
+  // read) must not take its closing for one more failure: that would report
+  // it again and double the wait twice.
+  ++generation_;
   closeSocket();
   bool wasOnline = phase_ == Phase::kOnline;
   online = false;
