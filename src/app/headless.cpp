@@ -12,8 +12,10 @@
 #include "app/event_router.h"
 #include "app/explained_dialogs.h"
 #include "app/realtime_loop.h"
-#include "app/script_runner.h"
+#include "app/script_line.h"
 #include "app/shutdown_signals.h"
+#include "app/startup_exit.h"
+#include "app/transcript_console.h"
 #include "console/console_actions.h"
 #include "session/sim_world.h"
 #include "session/startup.h"
@@ -180,17 +182,7 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
   TerminalDialogs terminal(loop, input, stopRequested, out);
   ExplainedDialogs dialogs(terminal, settings.loginCodeMeaning);
   const session::StartupResult started = session::formLoad(*form, dialogs, settings.seed);
-  switch (started.outcome) {
-    case session::StartupOutcome::kRunning:
-      break;
-    case session::StartupOutcome::kCancelled:
-      return 0;
-    case session::StartupOutcome::kLoginRefused:
-      return 1;
-    case session::StartupOutcome::kDataError:
-      std::cerr << "kelvabot: " << started.message << "\n";
-      return 3;
-  }
+  if (const std::optional<int> status = startupExitStatus(started, std::cerr)) return *status;
   loop.startTimer(timawwait);
 
   bool closed = false;

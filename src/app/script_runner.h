@@ -21,10 +21,11 @@
 #include <string_view>
 #include <vector>
 
+#include "app/script_line.h"
+#include "app/startup_exit.h"
+#include "app/transcript_console.h"
 #include "data/file_system.h"
-#include "data/result.h"
 #include "session/sim_world.h"
-#include "state/console_model.h"
 #include "state/held_outputs.h"
 
 namespace kelva {
@@ -36,81 +37,13 @@ namespace kelva::app {
 class EventRouter;
 
 inline constexpr int kScriptOk = 0;
-inline constexpr int kScriptLoginRefused = 1;
+inline constexpr int kScriptLoginRefused = kExitLoginRefused;
 inline constexpr int kScriptMalformed = 2;
-inline constexpr int kScriptDataError = 3;
-
-enum class ScriptCommand {
-  kLogin,
-  kWorldLoginResult,
-  kWorldQueryRounds,
-  kWorldAdd,
-  kWorldDelete,
-  kArrive,
-  kChat,
-  kClickObject,
-  kClickAvatar,
-  kQueue,
-  kPump,
-  kTimer1,
-  kTimer2,
-  kAdmin,
-  kSelect,
-  kText2,
-  kText3,
-  kChange,
-  kClose
-};
-
-// One script line, taken apart. Only the fields of its command are set.
-struct ScriptLine {
-  ScriptCommand command = ScriptCommand::kPump;
-  std::vector<std::string> answers;  // login: the seven prompt answers, as typed
-  std::string name;                  // avatar name; admin, select: the name typed
-  std::string text;                  // chat: the line; text2, text3: what is typed
-  std::string clickedName;
-  int32_t session = 0;
-  int32_t clickedSession = 0;
-  int32_t number = 0;  // object number; world-login-result: the code; admin: the box
-  int32_t count = 1;   // pump, timer1, timer2: ticks; world-query-rounds: rounds
-  SimObject object;    // world-add
-  std::shared_ptr<const ScriptLine> queued;  // queue: the event line
-
-  // Whether the line can be the event of `queue` (world-add and world-delete
-  // only once the bot is logged in).
-  bool isEventLine(bool loggedIn) const;
-};
-
-// Takes one line apart (without its line end). nullopt for a line to skip (a
-// blank line or a comment); an error Status says what is wrong with it.
-Result<std::optional<ScriptLine>> parseScriptLine(std::string_view line);
+inline constexpr int kScriptDataError = kExitDataError;
 
 struct ScriptSettings {
   std::string dataDir;
   std::optional<int64_t> seed;  // none: seeded from the time of day
-};
-
-// The console, the sound and the start-up dialogs of script mode: each
-// change the program makes is one transcript line; the prompts are answered
-// from the login line.
-class TranscriptConsole : public ConsoleView, public Sound, public Dialogs {
- public:
-  explicit TranscriptConsole(SimWorld::Sink sink) : sink_(std::move(sink)) {}
-  void setAnswers(std::vector<std::string> answers) { answers_ = std::move(answers); }
-
-  void combo1Added(const std::string& name) override { sink_("combo1 " + name); }
-  void text2Written(const std::string& text) override { sink_("text2 " + text); }
-  void text3Written(const std::string& text) override { sink_("text3 " + text); }
-  void list1Added(const std::string& entry) override { sink_("list1 " + entry); }
-  void restart() override { sink_("sound"); }
-  // The next answer of the login line; cancelled when none is left.
-  std::optional<std::string> inputBox(const std::string& prompt) override;
-  void messageBox(const std::string& text) override { sink_("messagebox " + text); }
-
- private:
-  SimWorld::Sink sink_;
-  std::vector<std::string> answers_;
-  std::size_t next_ = 0;
 };
 
 class ScriptRunner {

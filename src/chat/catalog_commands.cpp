@@ -17,6 +17,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 #include "data/checked.h"
 #include "data/data_lines.h"
@@ -134,155 +137,73 @@ void cmdArweadd(Form1& form, const ChatLine& chat) {
 
 namespace {
 
-// The fields of one OBJADD line, cut before anything is stored. Which of them
-// a role uses, and in what order they are cut and stored, is the role's.
-struct ObjaddFields {
-  std::string_view name, minLevel, cost, clan, ac, cha, hpfull, mpfull, shroomtype, speed, str, hp, gp,
-      exp, id, objectNumber;
+// Where one field of an OBJADD line goes in the definition; the kind of
+// member says how its text is read (a text as typed, a long, an integer).
+using Target = std::variant<std::string ObjectDefinition::*, int32_t ObjectDefinition::*, int16_t ObjectDefinition::*>;
+
+struct ObjaddField {
+  Target target;
+  // When it is stored (1 first). Each numeric field is converted as it is
+  // stored, so a failure keeps the stores before it; the order is the role's.
+  int storedAs;
 };
 
-// Stores the role's fields into `d` in the role's order; each numeric field
-// is converted as it is stored, so a failure keeps the earlier stores.
-using StoreFields = void (*)(ObjectDefinition& d, const ObjaddFields& f, std::string_view role);
-// Cuts the role's fields off `rest`, the object number last.
-using CutFields = void (*)(std::string_view& rest, ObjaddFields& f);
-
+// A role's fields in the order they are cut off the line, comma-separated;
+// the last is the object number, the rest of the line. The role's word is
+// stored after them all.
 struct RoleRow {
   std::string_view word;
-  CutFields cut;
-  StoreFields store;
+  std::vector<ObjaddField> fields;
   // The reply; for a monster it is the monster's name followed by this text.
   std::string_view reply;
   bool replyStartsWithName;
 };
 
-void storeNumberAndRole(ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-  d.objectNumber = strictLong(f.objectNumber);
-  d.role = std::string(role);
+using D = ObjectDefinition;
+
+const std::array<RoleRow, 10>& roles() {
+  static const std::array<RoleRow, 10> table{{
+      // name, minimum level, cost, clan, number
+      {"skill", {{&D::name, 1}, {&D::param, 3}, {&D::stat4, 2}, {&D::tag, 4}, {&D::objectNumber, 5}},
+       "Skill was added.", false},
+      // name, minimum level, ac, cha, hpfull, mpfull, shroomtype, speed, str, number
+      {"clan",
+       {{&D::name, 8}, {&D::param, 9}, {&D::acBonus, 1}, {&D::stat4, 7}, {&D::stat1, 2}, {&D::stat5, 6},
+        {&D::tag, 5}, {&D::stat2, 3}, {&D::stat3, 4}, {&D::objectNumber, 10}},
+       "Clan was added.", false},
+      // name, cost, number
+      {"item", {{&D::name, 1}, {&D::param, 2}, {&D::objectNumber, 3}}, "Item was added.", false},
+      // hp, speed, str, name, gp, exp, number
+      {"battle",
+       {{&D::stat1, 4}, {&D::stat2, 1}, {&D::stat3, 7}, {&D::name, 5}, {&D::stat4, 3}, {&D::stat5, 2},
+        {&D::objectNumber, 6}},
+       " was added as a battle.", true},
+      // cost, number
+      {"heal", {{&D::param, 1}, {&D::objectNumber, 2}}, "Heal was added.", false},
+      {"hppotion", {{&D::param, 2}, {&D::objectNumber, 1}}, "HP Potion was added.", false},
+      // catalog id, number
+      {"armor", {{&D::param, 1}, {&D::objectNumber, 2}}, "Armor was added.", false},
+      {"weapon", {{&D::param, 1}, {&D::objectNumber, 2}}, "Weapon was added.", false},
+      {"sellarmor", {{&D::objectNumber, 1}}, "Sell Armor was added.", false},
+      {"sellweapon", {{&D::objectNumber, 1}}, "Sell Weapon was added.", false},
+  }};
+  return table;
 }
 
-constexpr std::array<RoleRow, 10> kRoles{{
-    {"skill",
-     [](std::string_view& r, ObjaddFields& f) {
-       f.name = takeField(r);
-       f.minLevel = takeField(r);
-       f.cost = takeField(r);
-       f.clan = takeField(r);
-       f.objectNumber = r;
-     },
-     [](ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-       d.name = std::string(f.name);
-       d.stat4 = strictLong(f.cost);
-       d.param = strictLong(f.minLevel);
-       d.tag = std::string(f.clan);
-       storeNumberAndRole(d, f, role);
-     },
-     "Skill was added.", false},
-    {"clan",
-     [](std::string_view& r, ObjaddFields& f) {
-       f.name = takeField(r);
-       f.minLevel = takeField(r);
-       f.ac = takeField(r);
-       f.cha = takeField(r);
-       f.hpfull = takeField(r);
-       f.mpfull = takeField(r);
-       f.shroomtype = takeField(r);
-       f.speed = takeField(r);
-       f.str = takeField(r);
-       f.objectNumber = r;
-     },
-     [](ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-       d.acBonus = strictInteger(f.ac);
-       d.stat1 = strictLong(f.hpfull);
-       d.stat2 = strictLong(f.speed);
-       d.stat3 = strictLong(f.str);
-       d.tag = std::string(f.shroomtype);
-       d.stat5 = strictLong(f.mpfull);
-       d.stat4 = strictLong(f.cha);
-       d.name = std::string(f.name);
-       d.param = strictLong(f.minLevel);
-       storeNumberAndRole(d, f, role);
-     },
-     "Clan was added.", false},
-    {"item",
-     [](std::string_view& r, ObjaddFields& f) {
-       f.name = takeField(r);
-       f.cost = takeField(r);
-       f.objectNumber = r;
-     },
-     [](ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-       d.name = std::string(f.name);
-       d.param = strictLong(f.cost);
-       storeNumberAndRole(d, f, role);
-     },
-     "Item was added.", false},
-    {"battle",
-     [](std::string_view& r, ObjaddFields& f) {
-       f.hp = takeField(r);
-       f.speed = takeField(r);
-       f.str = takeField(r);
-       f.name = takeField(r);
-       f.gp = takeField(r);
-       f.exp = takeField(r);
-       f.objectNumber = r;
-     },
-     [](ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-       d.stat2 = strictLong(f.speed);
-       d.stat5 = strictLong(f.exp);
-       d.stat4 = strictLong(f.gp);
-       d.stat1 = strictLong(f.hp);
-       d.name = std::string(f.name);
-       d.objectNumber = strictLong(f.objectNumber);
-       d.stat3 = strictLong(f.str);
-       d.role = std::string(role);
-     },
-     " was added as a battle.", true},
-    {"heal",
-     [](std::string_view& r, ObjaddFields& f) {
-       f.cost = takeField(r);
-       f.objectNumber = r;
-     },
-     [](ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-       d.param = strictLong(f.cost);
-       storeNumberAndRole(d, f, role);
-     },
-     "Heal was added.", false},
-    {"hppotion",
-     [](std::string_view& r, ObjaddFields& f) {
-       f.cost = takeField(r);
-       f.objectNumber = r;
-     },
-     [](ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-       d.objectNumber = strictLong(f.objectNumber);
-       d.param = strictLong(f.cost);
-       d.role = std::string(role);
-     },
-     "HP Potion was added.", false},
-    {"armor",
-     [](std::string_view& r, ObjaddFields& f) {
-       f.id = takeField(r);
-       f.objectNumber = r;
-     },
-     [](ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-       d.param = strictLong(f.id);
-       storeNumberAndRole(d, f, role);
-     },
-     "Armor was added.", false},
-    {"weapon",
-     [](std::string_view& r, ObjaddFields& f) {
-       f.id = takeField(r);
-       f.objectNumber = r;
-     },
-     [](ObjectDefinition& d, const ObjaddFields& f, std::string_view role) {
-       d.param = strictLong(f.id);
-       storeNumberAndRole(d, f, role);
-     },
-     "Weapon was added.", false},
-    {"sellarmor", [](std::string_view& r, ObjaddFields& f) { f.objectNumber = r; }, storeNumberAndRole,
-     "Sell Armor was added.", false},
-    {"sellweapon", [](std::string_view& r, ObjaddFields& f) { f.objectNumber = r; }, storeNumberAndRole,
-     "Sell Weapon was added.", false},
-}};
+void store(ObjectDefinition& d, const ObjaddField& field, std::string_view text) {
+  std::visit(
+      [&](auto member) {
+        using T = std::remove_reference_t<decltype(d.*member)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          d.*member = std::string(text);
+        } else if constexpr (std::is_same_v<T, int16_t>) {
+          d.*member = strictInteger(text);
+        } else {
+          d.*member = strictLong(text);
+        }
+      },
+      field.target);
+}
 
 }  // namespace
 
@@ -290,7 +211,7 @@ void cmdObjadd(Form1& form, const ChatLine& chat) {
   std::string_view rest = argumentFrom(chat, 8);
   const std::string_view roleWord = takeField(rest);
   const RoleRow* role = nullptr;
-  for (const RoleRow& row : kRoles) {
+  for (const RoleRow& row : roles()) {
     if (row.word == roleWord) {
       role = &row;
       break;
@@ -298,9 +219,15 @@ void cmdObjadd(Form1& form, const ChatLine& chat) {
   }
   if (!role) return;
 
-  ObjaddFields fields;
-  role->cut(rest, fields);
-  if (nameBreaksPlayerLists(role->word, fields.name)) {
+  // Every field is cut before anything is stored: a missing comma changes nothing.
+  std::vector<std::string_view> texts;
+  for (std::size_t i = 0; i + 1 < role->fields.size(); ++i) texts.push_back(takeField(rest));
+  texts.push_back(rest);
+  std::string_view name;
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    if (role->fields[i].target == Target(&D::name)) name = texts[i];
+  const std::string_view number = texts.back();
+  if (nameBreaksPlayerLists(role->word, name)) {
     throw GameError(GameErrorKind::kTypeMismatch, "an item or skill name holds \"!\"");
   }
 
@@ -313,14 +240,18 @@ void cmdObjadd(Form1& form, const ChatLine& chat) {
   // it harms no registered object.
   std::optional<int> slot;
   for (int i = 0; i <= form.lastObjectIndex; ++i) {
-    if (at(form.objectDefinitions, i).objectNumber == strictLong(fields.objectNumber)) slot = i;
+    if (at(form.objectDefinitions, i).objectNumber == strictLong(number)) slot = i;
   }
   if (!slot) slot = takeNewSlot(form.objectDefinitions, form.lastObjectIndex);
 
-  role->store(at(form.objectDefinitions, *slot), fields, role->word);
+  ObjectDefinition& d = at(form.objectDefinitions, *slot);
+  for (int order = 1; order <= static_cast<int>(texts.size()); ++order)
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      if (role->fields[i].storedAs == order) store(d, role->fields[i], texts[i]);
+  d.role = std::string(role->word);
 
   saveobjects(form);
-  whisper(form, role->replyStartsWithName ? std::string(fields.name) + std::string(role->reply)
+  whisper(form, role->replyStartsWithName ? std::string(name) + std::string(role->reply)
                                           : std::string(role->reply));
 }
 

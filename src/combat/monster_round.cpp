@@ -30,8 +30,15 @@ void step(F&& f) {
   try {
     f();
   } catch (const GameError&) {
-  } catch (const std::bad_optional_access&) {
   }
+}
+
+// The value an earlier step produced; when that step failed there is none,
+// and the step that needs it fails in turn.
+template <typename T>
+T produced(const std::optional<T>& value) {
+  if (!value) throw GameError(GameErrorKind::kMissingValue, "an earlier step did not produce this value");
+  return *value;
 }
 
 // A strike's damage: a roll from 1 to the full strength, but never less than
@@ -57,7 +64,7 @@ void Sbattle(Form1& form, int i) {
     // then fail or succeed on their own.
     bool missed = false;
     step([&] {
-      if (subLong(player().speed, toLong(roll.value())) < s.edex) {
+      if (subLong(player().speed, toLong(produced(roll))) < s.edex) {
         whisper("You miss the " + s.ename + ".");
         missed = true;
       }
@@ -69,8 +76,8 @@ void Sbattle(Form1& form, int i) {
     std::optional<int32_t> damage;
     step([&] { damage = strikeDamage(form.rng, player().strength); });
     // The monster's armour plays no part.
-    step([&] { s.ehp = subLong(s.ehp, damage.value()); });
-    step([&] { whisper("You hit the " + s.ename + " with " + num(damage.value()) + " damage."); });
+    step([&] { s.ehp = subLong(s.ehp, produced(damage)); });
+    step([&] { whisper("You hit the " + s.ename + " with " + num(produced(damage)) + " damage."); });
     if (s.ehp > 0) {
       s.turn = static_cast<int16_t>(s.turn ^ 1);
       return;
@@ -100,7 +107,7 @@ void Sbattle(Form1& form, int i) {
       LevelupSaves saves(form, s.name1);
       while (*need <= 0 && levelup(form, strictLong(s.session1), s.name1)) need = stillNeeded();
     });
-    step([&] { whisper("You need " + num(need.value()) + " more experience to level up."); });
+    step([&] { whisper("You need " + num(produced(need)) + " more experience to level up."); });
     form.activityLog->record(s.name1 + " beat the " + s.ename + ": " + num(s.egp) + "gp, " + num(s.eexp) + "exp");
     step([&] {
       savestats(form);
@@ -140,11 +147,11 @@ void Sbattle(Form1& form, int i) {
     lostGold = g;
   });
   step([&] {
-    player().exp = subLong(player().exp, lostExp.value());
-    player().gold = subLong(player().gold, lostGold.value());
+    player().exp = subLong(player().exp, produced(lostExp));
+    player().gold = subLong(player().gold, produced(lostGold));
   });
   step([&] {
-    whisper("You have lost " + num(lostExp.value()) + " experience and " + num(lostGold.value()) + " gp.");
+    whisper("You have lost " + num(produced(lostExp)) + " experience and " + num(produced(lostGold)) + " gp.");
   });
   form.activityLog->record(s.name1 + " was killed by the " + s.ename);
   step([&] {

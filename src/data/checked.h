@@ -16,8 +16,9 @@
 
 namespace kelva {
 
-// The three runtime errors the game knows.
-enum class GameErrorKind { kTypeMismatch, kOverflow, kSubscriptOutOfRange };
+// The runtime errors the game knows; the last is a step that needs a value
+// an earlier, failed step of the same battle exchange did not produce.
+enum class GameErrorKind { kTypeMismatch, kOverflow, kSubscriptOutOfRange, kMissingValue };
 
 class GameError : public std::runtime_error {
  public:

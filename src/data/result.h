@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -14,7 +15,11 @@ class Status {
   static Status ok() { return Status(); }
   static Status error(std::string message) { return Status(std::move(message)); }
   bool isOk() const { return !message_.has_value(); }
-  const std::string& message() const { return *message_; }
+  // Empty for success.
+  const std::string& message() const {
+    static const std::string none;
+    return message_ ? *message_ : none;
+  }
 
  private:
   Status() = default;
@@ -27,7 +32,11 @@ template <typename T>
 class Result {
  public:
   Result(T value) : value_(std::move(value)), status_(Status::ok()) {}  // NOLINT: implicit on purpose
-  Result(Status status) : status_(std::move(status)) {}                // NOLINT
+  // Only a failure explains a missing value: a Result made from an ok Status
+  // would claim success and hold nothing, so it is refused on the spot.
+  Result(Status status) : status_(std::move(status)) {  // NOLINT
+    if (status_.isOk()) throw std::logic_error("a Result needs a value or an error, not an ok Status");
+  }
   bool isOk() const { return value_.has_value(); }
   const Status& status() const { return status_; }
   T& value() { return *value_; }

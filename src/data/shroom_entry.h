@@ -4,24 +4,11 @@
 // it up to date from the world's object-add and object-delete events.
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include "data/world_object.h"
 
 namespace kelva {
 
-struct ShroomEntry {
-  std::string model;
-  std::string action;
-  std::string description;
-  int32_t number = 0;
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t z = 0;
-  int32_t owner = 0;
-  int16_t yaw = 0;
-
-  bool operator==(const ShroomEntry&) const = default;
-};
+using ShroomEntry = WorldObject;
 
 inline constexpr int kShroomCacheSize = 100000;
 // `lastShroomIndex` is a 16-bit integer, so at most this many shrooms are cached.

@@ -4,56 +4,15 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <type_traits>
+
+#include "state/sdk_attributes.h"
 
 namespace kelva::net {
 
 namespace {
 
 using json = nlohmann::ordered_json;
-
-// Where each SDK attribute lives on the SDK object; the kind of member also
-// gives the attribute's wire type (long, integer, text, boolean).
-using Member = std::variant<int32_t WorldSdk::*, int16_t WorldSdk::*, std::string WorldSdk::*, bool WorldSdk::*>;
-
-struct AttributeInfo {
-  std::string_view name;
-  Member member;
-};
-
-const std::array<AttributeInfo, 26> kAttributes = {{
-    {"AvatarName", &WorldSdk::AvatarName},
-    {"AvatarSession", &WorldSdk::AvatarSession},
-    {"ChatSession", &WorldSdk::ChatSession},
-    {"ChatMessage", &WorldSdk::ChatMessage},
-    {"CellX", &WorldSdk::CellX},
-    {"CellZ", &WorldSdk::CellZ},
-    {"CellSequence", &WorldSdk::CellSequence},
-    {"ObjectNumber", &WorldSdk::ObjectNumber},
-    {"ObjectX", &WorldSdk::ObjectX},
-    {"ObjectY", &WorldSdk::ObjectY},
-    {"ObjectZ", &WorldSdk::ObjectZ},
-    {"ObjectYaw", &WorldSdk::ObjectYaw},
-    {"ObjectModel", &WorldSdk::ObjectModel},
-    {"ObjectDescription", &WorldSdk::ObjectDescription},
-    {"ObjectAction", &WorldSdk::ObjectAction},
-    {"ObjectOldNumber", &WorldSdk::ObjectOldNumber},
-    {"ObjectOldX", &WorldSdk::ObjectOldX},
-    {"ObjectOldZ", &WorldSdk::ObjectOldZ},
-    {"ObjectOwner", &WorldSdk::ObjectOwner},
-    {"QueryComplete", &WorldSdk::QueryComplete},
-    {"ClickedSession", &WorldSdk::ClickedSession},
-    {"ClickedName", &WorldSdk::ClickedName},
-    {"TeleportX", &WorldSdk::TeleportX},
-    {"TeleportY", &WorldSdk::TeleportY},
-    {"TeleportZ", &WorldSdk::TeleportZ},
-    {"TeleportWarp", &WorldSdk::TeleportWarp},
-}};
-
-const AttributeInfo* findAttribute(std::string_view name) {
-  for (const AttributeInfo& info : kAttributes)
-    if (info.name == name) return &info;
-  return nullptr;
-}
 
 struct EventInfo {
   EventKind kind;
@@ -92,14 +51,76 @@ const EventInfo& eventInfo(EventKind kind) {
   return eventTable()[0];  // unreachable: every kind has a row
 }
 
-constexpr std::array<std::string_view, 13> kCallNames = {
-    "Init",         "StartBot", "SectorFromCell", "Query",   "Wait",    "Say",  "Whisper",
-    "Teleport",     "ObjectChange", "EventOff",   "EventOn", "Destroy", "Term"};
+// Where one field of a call lives in BotCall. The kind of member gives the
+// field's wire type: a long, an integer, a call id (a whole number from 0),
+// a text, a boolean, or the nine sequence numbers of a query.
+using ObjectMember = std::variant<int32_t WorldObject::*, int16_t WorldObject::*, std::string WorldObject::*>;
+using CallMember = std::variant<int32_t BotCall::*, int16_t BotCall::*, int64_t BotCall::*, std::string BotCall::*,
+                                bool BotCall::*, std::array<int32_t, 9> BotCall::*, ObjectMember>;
+
+struct CallField {
+  std::string_view name;
+  CallMember member;
+};
+
+struct CallInfo {
+  std::string_view name;
+  // In the order they are written and read.
+  std::vector<CallField> fields;
+};
+
+// One row for each CallKind, in the order of the enum.
+const std::array<CallInfo, 13>& callTable() {
+  using B = BotCall;
+  using O = WorldObject;
+  static const std::array<CallInfo, 13> table = {{
+      {"Init", {{"version", &B::value}}},
+      {"StartBot",
+       {{"id", &B::id}, {"citizen", &B::citizen}, {"password", &B::password}, {"botName", &B::botName},
+        {"application", &B::application}, {"world", &B::world}, {"x", &B::x}, {"y", &B::y}, {"z", &B::z},
+        {"reserved1", &B::reserved1}, {"reserved2", &B::reserved2}}},
+      {"SectorFromCell", {{"id", &B::id}, {"cell", &B::value}}},
+      {"Query", {{"sectorX", &B::sectorX}, {"sectorZ", &B::sectorZ}, {"sequence", &B::sequence}}},
+      {"Wait", {{"ms", &B::value}}},
+      {"Say", {{"text", &B::text}}},
+      {"Whisper", {{"session", &B::value}, {"text", &B::text}}},
+      {"Teleport",
+       {{"session", &B::value}, {"TeleportX", &B::teleportX}, {"TeleportY", &B::teleportY},
+        {"TeleportZ", &B::teleportZ}, {"TeleportWarp", &B::teleportWarp}}},
+      {"ObjectChange",
+       {{"ObjectOldNumber", &B::oldNumber}, {"ObjectOldX", &B::oldX}, {"ObjectOldZ", &B::oldZ},
+        {"ObjectX", ObjectMember(&O::x)}, {"ObjectY", ObjectMember(&O::y)}, {"ObjectZ", ObjectMember(&O::z)},
+        {"ObjectYaw", ObjectMember(&O::yaw)}, {"ObjectOwner", ObjectMember(&O::owner)},
+        {"ObjectModel", ObjectMember(&O::model)}, {"ObjectDescription", ObjectMember(&O::description)},
+        {"ObjectAction", ObjectMember(&O::action)}}},
+      {"EventOff", {{"event", &B::value}}},
+      {"EventOn", {{"event", &B::value}}},
+      {"Destroy", {}},
+      {"Term", {}},
+  }};
+  return table;
+}
+
+const CallInfo& callInfo(CallKind kind) { return callTable()[static_cast<std::size_t>(kind)]; }
 
 std::optional<CallKind> callByName(std::string_view name) {
-  for (std::size_t i = 0; i < kCallNames.size(); ++i)
-    if (kCallNames[i] == name) return static_cast<CallKind>(i);
+  for (std::size_t i = 0; i < callTable().size(); ++i)
+    if (callTable()[i].name == name) return static_cast<CallKind>(i);
   return std::nullopt;
+}
+
+// Calls `use` with the member of `call` (a BotCall, const or not) that `field` names.
+template <typename Call, typename F>
+void withMember(Call& call, const CallField& field, F&& use) {
+  std::visit(
+      [&](auto member) {
+        if constexpr (std::is_same_v<decltype(member), ObjectMember>) {
+          std::visit([&](auto inner) { use(call.object.*inner); }, member);
+        } else {
+          use(call.*member);
+        }
+      },
+      field.member);
 }
 
 std::string dump(const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); }
@@ -201,6 +222,20 @@ Result<json> parseObject(std::string_view line) {
 
 Status malformed(const std::string& what) { return Status::error("malformed message: " + what); }
 
+// Reads a query's nine sequence numbers, or says why they are not.
+std::optional<std::string> readSequence(const json& j, std::string_view key, std::array<int32_t, 9>& out) {
+  auto seq = j.find(key);
+  if (seq == j.end() || !seq->is_array() || seq->size() != 9) return "Query needs nine sequence numbers";
+  for (std::size_t i = 0; i < 9; ++i) {
+    const json& v = (*seq)[i];
+    if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) ||
+        (!v.is_number_unsigned() && (v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)))
+      return "sequence number " + std::to_string(i + 1) + " is not a long";
+    out[i] = static_cast<int32_t>(v.get<int64_t>());
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string_view eventName(EventKind kind) { return eventInfo(kind).name; }
@@ -217,7 +252,7 @@ std::optional<EventKind> eventByNumber(int32_t number) {
   return std::nullopt;
 }
 
-std::string_view callName(CallKind kind) { return kCallNames[static_cast<std::size_t>(kind)]; }
+std::string_view callName(CallKind kind) { return callInfo(kind).name; }
 
 WorldEvent& WorldEvent::set(std::string name, AttributeValue value) {
   for (Attribute& a : attributes) {
@@ -239,70 +274,8 @@ const AttributeValue* WorldEvent::find(std::string_view name) const {
 std::string encodeCall(const BotCall& call) {
   json j;
   j["call"] = callName(call.kind);
-  switch (call.kind) {
-    case CallKind::kInit:
-      j["version"] = call.value;
-      break;
-    case CallKind::kStartBot:
-      j["id"] = call.id;
-      j["citizen"] = call.citizen;
-      j["password"] = call.password;
-      j["botName"] = call.botName;
-      j["application"] = call.application;
-      j["world"] = call.world;
-      j["x"] = call.x;
-      j["y"] = call.y;
-      j["z"] = call.z;
-      j["reserved1"] = call.reserved1;
-      j["reserved2"] = call.reserved2;
-      break;
-    case CallKind::kSectorFromCell:
-      j["id"] = call.id;
-      j["cell"] = call.value;
-      break;
-    case CallKind::kQuery:
-      j["sectorX"] = call.sectorX;
-      j["sectorZ"] = call.sectorZ;
-      j["sequence"] = call.sequence;
-      break;
-    case CallKind::kWait:
-      j["ms"] = call.value;
-      break;
-    case CallKind::kSay:
-      j["text"] = call.text;
-      break;
-    case CallKind::kWhisper:
-      j["session"] = call.value;
-      j["text"] = call.text;
-      break;
-    case CallKind::kTeleport:
-      j["session"] = call.value;
-      j["TeleportX"] = call.teleportX;
-      j["TeleportY"] = call.teleportY;
-      j["TeleportZ"] = call.teleportZ;
-      j["TeleportWarp"] = call.teleportWarp;
-      break;
-    case CallKind::kObjectChange:
-      j["ObjectOldNumber"] = call.oldNumber;
-      j["ObjectOldX"] = call.oldX;
-      j["ObjectOldZ"] = call.oldZ;
-      j["ObjectX"] = call.object.x;
-      j["ObjectY"] = call.object.y;
-      j["ObjectZ"] = call.object.z;
-      j["ObjectYaw"] = call.object.yaw;
-      j["ObjectOwner"] = call.object.owner;
-      j["ObjectModel"] = call.object.model;
-      j["ObjectDescription"] = call.object.description;
-      j["ObjectAction"] = call.object.action;
-      break;
-    case CallKind::kEventOff:
-    case CallKind::kEventOn:
-      j["event"] = call.value;
-      break;
-    case CallKind::kDestroy:
-    case CallKind::kTerm:
-      break;
-  }
+  for (const CallField& field : callInfo(call.kind).fields)
+    withMember(call, field, [&](const auto& value) { j[std::string(field.name)] = value; });
   return dump(j);
 }
 
@@ -319,64 +292,28 @@ Result<BotCall> parseBotLine(std::string_view line) {
   call.kind = *kind;
   FieldReader r(j);
   r.skip("call");
-  const int64_t maxId = std::numeric_limits<int64_t>::max();
-  switch (call.kind) {
-    case CallKind::kInit:
-      r.long32("version", call.value);
-      break;
-    case CallKind::kStartBot:
-      r.whole("id", 0, maxId, call.id) && r.long32("citizen", call.citizen) && r.text("password", call.password) &&
-          r.text("botName", call.botName) && r.text("application", call.application) &&
-          r.text("world", call.world) && r.long32("x", call.x) && r.long32("y", call.y) &&
-          r.long32("z", call.z) && r.long32("reserved1", call.reserved1) && r.long32("reserved2", call.reserved2);
-      break;
-    case CallKind::kSectorFromCell:
-      r.whole("id", 0, maxId, call.id) && r.long32("cell", call.value);
-      break;
-    case CallKind::kQuery: {
-      if (!(r.long32("sectorX", call.sectorX) && r.long32("sectorZ", call.sectorZ))) break;
-      r.skip("sequence");
-      auto seq = j.find("sequence");
-      if (seq == j.end() || !seq->is_array() || seq->size() != 9)
-        return malformed("Query needs nine sequence numbers");
-      for (std::size_t i = 0; i < 9; ++i) {
-        const json& v = (*seq)[i];
-        if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) ||
-            (!v.is_number_unsigned() && (v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)))
-          return malformed("sequence number " + std::to_string(i + 1) + " is not a long");
-        call.sequence[i] = static_cast<int32_t>(v.get<int64_t>());
+  for (const CallField& field : callInfo(call.kind).fields) {
+    bool good = true;
+    std::optional<Status> refused;
+    withMember(call, field, [&](auto& value) {
+      using T = std::remove_reference_t<decltype(value)>;
+      if constexpr (std::is_same_v<T, int32_t>) {
+        good = r.long32(field.name, value);
+      } else if constexpr (std::is_same_v<T, int16_t>) {
+        good = r.integer16(field.name, value);
+      } else if constexpr (std::is_same_v<T, int64_t>) {
+        good = r.whole(field.name, 0, std::numeric_limits<int64_t>::max(), value);
+      } else if constexpr (std::is_same_v<T, std::string>) {
+        good = r.text(field.name, value);
+      } else if constexpr (std::is_same_v<T, bool>) {
+        good = r.boolean(field.name, value);
+      } else {
+        r.skip(field.name);
+        if (std::optional<std::string> why = readSequence(j, field.name, value)) refused = malformed(*why);
       }
-      break;
-    }
-    case CallKind::kWait:
-      r.long32("ms", call.value);
-      break;
-    case CallKind::kSay:
-      r.text("text", call.text);
-      break;
-    case CallKind::kWhisper:
-      r.long32("session", call.value) && r.text("text", call.text);
-      break;
-    case CallKind::kTeleport:
-      r.long32("session", call.value) && r.integer16("TeleportX", call.teleportX) &&
-          r.integer16("TeleportY", call.teleportY) && r.integer16("TeleportZ", call.teleportZ) &&
-          r.boolean("TeleportWarp", call.teleportWarp);
-      break;
-    case CallKind::kObjectChange:
-      r.long32("ObjectOldNumber", call.oldNumber) && r.long32("ObjectOldX", call.oldX) &&
-          r.long32("ObjectOldZ", call.oldZ) && r.long32("ObjectX", call.object.x) &&
-          r.long32("ObjectY", call.object.y) && r.long32("ObjectZ", call.object.z) &&
-          r.integer16("ObjectYaw", call.object.yaw) && r.long32("ObjectOwner", call.object.owner) &&
-          r.text("ObjectModel", call.object.model) && r.text("ObjectDescription", call.object.description) &&
-          r.text("ObjectAction", call.object.action);
-      break;
-    case CallKind::kEventOff:
-    case CallKind::kEventOn:
-      r.long32("event", call.value);
-      break;
-    case CallKind::kDestroy:
-    case CallKind::kTerm:
-      break;
+    });
+    if (refused) return *refused;
+    if (!good) break;
   }
   if (!r.finish()) return malformed(std::string(callName(call.kind)) + ": " + r.error());
   return call;
@@ -448,7 +385,7 @@ Result<WorldMessage> parseWorldLine(std::string_view line) {
   event.kind = *kind;
   for (const auto& [key, value] : j.items()) {
     if (key == "event") continue;
-    const AttributeInfo* info = findAttribute(key);
+    const SdkAttribute* info = findSdkAttribute(key);
     if (!info) return malformed("unknown attribute " + key);
     FieldReader r(j);
     AttributeValue parsedValue;
@@ -484,9 +421,26 @@ Result<WorldMessage> parseWorldLine(std::string_view line) {
   return WorldMessage(event);
 }
 
+void takeAttributes(BotCall& call, const WorldSdk& sdk) {
+  for (const CallField& field : callInfo(call.kind).fields) {
+    const SdkAttribute* attribute = findSdkAttribute(field.name);
+    if (!attribute) continue;
+    withMember(call, field, [&](auto& value) {
+      std::visit(
+          [&](auto member) {
+            if constexpr (std::is_same_v<std::remove_reference_t<decltype(value)>,
+                                         std::remove_cvref_t<decltype(sdk.*member)>>) {
+              value = sdk.*member;
+            }
+          },
+          attribute->member);
+    });
+  }
+}
+
 void applyAttributes(const WorldEvent& event, WorldSdk& sdk) {
   for (const Attribute& a : event.attributes) {
-    const AttributeInfo* info = findAttribute(a.name);
+    const SdkAttribute* info = findSdkAttribute(a.name);
     if (!info) continue;
     std::visit(
         [&](auto member) {

@@ -15,10 +15,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "data/result.h"
+#include "data/world_object.h"
 #include "state/world_sdk.h"
 
 namespace kelva::net {
@@ -84,17 +86,14 @@ enum class CallKind {
 };
 std::string_view callName(CallKind kind);
 
-// The object attributes an ObjectChange sets (the number stays).
-struct ObjectFields {
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t z = 0;
-  int16_t yaw = 0;
-  int32_t owner = 0;
-  std::string model;
-  std::string description;
-  std::string action;
-  bool operator==(const ObjectFields&) const = default;
+// The object attributes an ObjectChange sets: the object keeps its number
+// (ObjectOldNumber names it), so `number` goes unused. Listed in the order
+// the call carries them.
+struct ObjectFields : WorldObject {
+  ObjectFields() = default;
+  ObjectFields(int32_t x, int32_t y, int32_t z, int16_t yaw, int32_t owner, std::string model,
+               std::string description, std::string action)
+      : WorldObject{0, std::move(model), std::move(description), std::move(action), x, y, z, yaw, owner} {}
 };
 
 // One call from the bot. Which fields matter depends on `kind`; the others
@@ -163,6 +162,10 @@ std::string encodeNotice(const Notice& notice);
 
 Result<BotCall> parseBotLine(std::string_view line);
 Result<WorldMessage> parseWorldLine(std::string_view line);
+
+// Sets each field of `call` that is an SDK attribute by name (Teleport's
+// TeleportX..., ObjectChange's Object... attributes) to its value on `sdk`.
+void takeAttributes(BotCall& call, const WorldSdk& sdk);
 
 // Sets on `sdk` every attribute the event carries. The event must come from
 // parseWorldLine, which has checked every name and range.

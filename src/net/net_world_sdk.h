@@ -15,41 +15,25 @@
 // once); events already received are still delivered.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 
+#include "net/net_options.h"
 #include "state/world_sdk.h"
 
 namespace kelva::net {
 
-struct NetOptions {
-  std::string host = "127.0.0.1";
-  std::string port = "7778";
-  // The first wait before logging in again, doubled after each failure up to the longest.
-  std::chrono::milliseconds firstBackoff{500};
-  std::chrono::milliseconds longestBackoff{30000};
-  // How long the first StartBot keeps trying to reach the server, and how
-  // long it waits for the world's answer.
-  std::chrono::milliseconds connectWindow{3000};
-  std::chrono::milliseconds loginTimeout{10000};
-  // Unsent output past this means the world does not read: the connection is dropped and made afresh.
-  std::size_t outputLimit = 16 * 1024 * 1024;
-  std::ostream* log = nullptr;  // stderr when null
-  // Shown each public line and whisper of the bot as it is sent ("say TEXT",
-  // "whisper SESSION TEXT"), so that the operator's terminal shows them.
-  std::function<void(const std::string&)> echo;
-};
+class WorldLink;
+struct LinkItem;
+enum class CallKind;
 
 class NetWorldSdk : public WorldSdk {
  public:
-  // StartBot's own codes, beside the world's: the world server could not be
-  // reached, or did not answer the login in time.
-  static constexpr int32_t kUnreachable = 1000;
-  static constexpr int32_t kNoAnswer = 1001;
+  // StartBot's own codes, beside the world's (net_options.h).
+  static constexpr int32_t kUnreachable = kUnreachableCode;
+  static constexpr int32_t kNoAnswer = kNoAnswerCode;
 
   explicit NetWorldSdk(NetOptions options);
   ~NetWorldSdk() override;
@@ -82,11 +66,12 @@ class NetWorldSdk : public WorldSdk {
   void Term() override;
 
  private:
-  class Link;
-  struct Delivery;
-  void deliver(const Delivery& item);
+  void deliver(const LinkItem& item);
+  // Sends a call of `kind` with its value and text; the fields that are SDK
+  // attributes are taken from this SDK's attributes now.
+  void send(CallKind kind, int32_t value = 0, std::string text = {});
   std::function<void(const std::string&)> echo_;
-  std::shared_ptr<Link> link_;
+  std::unique_ptr<WorldLink> link_;
   std::function<void()> reconnectHook_;
   int32_t version_ = 0;
 };

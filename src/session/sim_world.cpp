@@ -16,7 +16,7 @@ SimWorld::SimWorld(Sink sink) : sink_(std::move(sink)) {}
 
 void SimWorld::setQueryRounds(int32_t rounds) { queryRounds_ = std::max<int32_t>(1, rounds); }
 
-SimWorld::CellKey SimWorld::cellKeyOf(const SimObject& object) { return {cellOf(object.x), cellOf(object.z)}; }
+SimWorld::CellKey SimWorld::cellKeyOf(const WorldObject& object) { return {cellOf(object.x), cellOf(object.z)}; }
 
 int32_t SimWorld::raiseSequence(const CellKey& cell) {
   int32_t& s = sequences_[cell];
@@ -31,14 +31,14 @@ int32_t SimWorld::cellSequenceOf(int32_t cellX, int32_t cellZ) const {
   return it == sequences_.end() ? 0 : it->second;
 }
 
-const SimObject* SimWorld::findObject(int32_t number) const {
+const WorldObject* SimWorld::findObject(int32_t number) const {
   const auto it = objects_.find(number);
   return it == objects_.end() ? nullptr : &it->second;
 }
 
 void SimWorld::eraseObject(int32_t number) {
   const auto it = objects_.find(number);
-  const SimObject old = it->second;
+  const WorldObject old = it->second;
   objects_.erase(it);
   const CellKey cell = cellKeyOf(old);
   const int32_t sequence = raiseSequence(cell);
@@ -52,7 +52,7 @@ void SimWorld::eraseObject(int32_t number) {
   pending_.push_back(std::move(e));
 }
 
-void SimWorld::insertObject(const SimObject& object) {
+void SimWorld::insertObject(const WorldObject& object) {
   objects_[object.number] = object;
   const CellKey cell = cellKeyOf(object);
   const int32_t sequence = raiseSequence(cell);
@@ -66,7 +66,7 @@ void SimWorld::insertObject(const SimObject& object) {
   pending_.push_back(std::move(e));
 }
 
-void SimWorld::putObject(const SimObject& object) {
+void SimWorld::putObject(const WorldObject& object) {
   if (objects_.count(object.number) != 0) eraseObject(object.number);
   insertObject(object);
 }
@@ -175,7 +175,7 @@ void SimWorld::Query(int32_t sectorX, int32_t sectorZ, CellSequenceTable& sequen
     begin.cellZ = answered.cell.second;
     begin.cellSequence = answered.sequence;
     pending_.push_back(begin);
-    for (const SimObject& object : answered.objects) {
+    for (const WorldObject& object : answered.objects) {
       Event e;
       e.kind = EventKind::kCellObject;
       e.object = object;
@@ -283,7 +283,7 @@ void SimWorld::ObjectChange() {
   // hold changes nothing.
   const auto it = objects_.find(ObjectOldNumber);
   if (it == objects_.end()) return;
-  SimObject changed = it->second;
+  WorldObject changed = it->second;
   changed.x = ObjectX;
   changed.y = ObjectY;
   changed.z = ObjectZ;

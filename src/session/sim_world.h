@@ -34,24 +34,10 @@
 #include <utility>
 #include <vector>
 
+#include "data/world_object.h"
 #include "state/world_sdk.h"
 
 namespace kelva {
-
-// One object of the simulated world.
-struct SimObject {
-  int32_t number = 0;
-  std::string model;
-  std::string description;
-  std::string action;
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t z = 0;
-  int16_t yaw = 0;
-  int32_t owner = 0;
-
-  bool operator==(const SimObject&) const = default;
-};
 
 // floor(a / b) for b > 0, also for negative a.
 int32_t floorDiv(int32_t a, int32_t b);
@@ -83,12 +69,12 @@ class SimWorld : public WorldSdk {
   // Puts an object into the world. An object with the same number is
   // replaced: taken out, then the new one put in. After login each step
   // queues its object-delete / object-add event.
-  void putObject(const SimObject& object);
+  void putObject(const WorldObject& object);
   // Takes the object out of the world (after login: queues object-delete).
   // False, and nothing happens, when no object has that number.
   bool removeObject(int32_t number);
   // The object with that number, or nullptr.
-  const SimObject* findObject(int32_t number) const;
+  const WorldObject* findObject(int32_t number) const;
   // The current sequence number of a cell.
   int32_t cellSequenceOf(int32_t cellX, int32_t cellZ) const;
 
@@ -139,7 +125,7 @@ class SimWorld : public WorldSdk {
     std::string text;
     std::string clickedName;
     int32_t clickedSession = 0;
-    SimObject object;
+    WorldObject object;
     int32_t cellX = 0;
     int32_t cellZ = 0;
     int32_t cellSequence = 0;
@@ -152,7 +138,7 @@ class SimWorld : public WorldSdk {
   struct AnsweredCell {
     CellKey cell;
     int32_t sequence = 0;
-    std::vector<SimObject> objects;  // ascending number
+    std::vector<WorldObject> objects;  // ascending number
   };
 
   // A query in progress over several rounds.
@@ -165,11 +151,11 @@ class SimWorld : public WorldSdk {
     std::vector<AnsweredCell> cells;
   };
 
-  static CellKey cellKeyOf(const SimObject& object);
+  static CellKey cellKeyOf(const WorldObject& object);
   // Raises the cell's sequence number and returns the new value.
   int32_t raiseSequence(const CellKey& cell);
   void eraseObject(int32_t number);
-  void insertObject(const SimObject& object);
+  void insertObject(const WorldObject& object);
   std::vector<AnsweredCell> answerCells(int32_t sectorX, int32_t sectorZ) const;
   void deliver(const Event& event);
   void emit(const std::string& line) { sink_(line); }
@@ -180,7 +166,7 @@ class SimWorld : public WorldSdk {
   bool loggedIn_ = false;
   int32_t queryRounds_ = 1;
   QuerySeries query_;
-  std::map<int32_t, SimObject> objects_;  // by number
+  std::map<int32_t, WorldObject> objects_;  // by number
   std::map<CellKey, int32_t> sequences_;
   std::deque<Event> pending_;
 };

@@ -4,46 +4,13 @@
 #include <iostream>
 #include <utility>
 
+#include "state/sdk_attributes.h"
+
 namespace kelva {
-
-namespace {
-
-// Every attribute of the SDK (the list of WorldSdk, in its order), so that
-// the game and the real world see one set of values.
-void copyAttributes(const WorldSdk& from, WorldSdk& to) {
-  to.AvatarName = from.AvatarName;
-  to.AvatarSession = from.AvatarSession;
-  to.ChatSession = from.ChatSession;
-  to.ChatMessage = from.ChatMessage;
-  to.CellX = from.CellX;
-  to.CellZ = from.CellZ;
-  to.CellSequence = from.CellSequence;
-  to.ObjectNumber = from.ObjectNumber;
-  to.ObjectX = from.ObjectX;
-  to.ObjectY = from.ObjectY;
-  to.ObjectZ = from.ObjectZ;
-  to.ObjectYaw = from.ObjectYaw;
-  to.ObjectModel = from.ObjectModel;
-  to.ObjectDescription = from.ObjectDescription;
-  to.ObjectAction = from.ObjectAction;
-  to.ObjectOldNumber = from.ObjectOldNumber;
-  to.ObjectOldX = from.ObjectOldX;
-  to.ObjectOldZ = from.ObjectOldZ;
-  to.ObjectOwner = from.ObjectOwner;
-  to.QueryComplete = from.QueryComplete;
-  to.ClickedSession = from.ClickedSession;
-  to.ClickedName = from.ClickedName;
-  to.TeleportX = from.TeleportX;
-  to.TeleportY = from.TeleportY;
-  to.TeleportZ = from.TeleportZ;
-  to.TeleportWarp = from.TeleportWarp;
-}
-
-}  // namespace
 
 HeldOutputs::HeldOutputs(WorldSdk& world, ConsoleView& view, Sound& sound)
     : world_(world), view_(view), sound_(sound) {
-  copyAttributes(world_, *this);
+  copySdkAttributes(world_, *this);
   world_.setEventHandler(this);
 }
 
@@ -155,7 +122,7 @@ void HeldOutputs::holdOr(Held h, Send sendNow) {
 
 void HeldOutputs::Init(int32_t version) {
   sendEarly();
-  copyAttributes(*this, world_);
+  copySdkAttributes(*this, world_);
   world_.Init(version);
 }
 
@@ -163,7 +130,7 @@ int32_t HeldOutputs::StartBot(int32_t citizen, const std::string& password, cons
                               const std::string& application, const std::string& world, int32_t x, int32_t y,
                               int32_t z, int32_t reserved1, int32_t reserved2) {
   sendEarly();
-  copyAttributes(*this, world_);
+  copySdkAttributes(*this, world_);
   return world_.StartBot(citizen, password, botName, application, world, x, y, z, reserved1, reserved2);
 }
 
@@ -171,25 +138,25 @@ int32_t HeldOutputs::SectorFromCell(int32_t cell) { return world_.SectorFromCell
 
 void HeldOutputs::Query(int32_t sectorX, int32_t sectorZ, CellSequenceTable& sequence) {
   sendEarly();
-  copyAttributes(*this, world_);
+  copySdkAttributes(*this, world_);
   world_.Query(sectorX, sectorZ, sequence);
 }
 
 void HeldOutputs::Wait(int32_t milliseconds) {
   sendEarly();
-  copyAttributes(*this, world_);
+  copySdkAttributes(*this, world_);
   world_.Wait(milliseconds);
 }
 
 void HeldOutputs::Destroy() {
   sendEarly();
-  copyAttributes(*this, world_);
+  copySdkAttributes(*this, world_);
   world_.Destroy();
 }
 
 void HeldOutputs::Term() {
   sendEarly();
-  copyAttributes(*this, world_);
+  copySdkAttributes(*this, world_);
   world_.Term();
 }
 
@@ -208,7 +175,7 @@ void HeldOutputs::Teleport(int32_t session) {
   h.teleportZ = TeleportZ;
   h.teleportWarp = TeleportWarp;
   holdOr(std::move(h), [&] {
-    copyAttributes(*this, world_);
+    copySdkAttributes(*this, world_);
     world_.Teleport(session);
   });
 }
@@ -227,7 +194,7 @@ void HeldOutputs::ObjectChange() {
   h.description = ObjectDescription;
   h.action = ObjectAction;
   holdOr(std::move(h), [&] {
-    copyAttributes(*this, world_);
+    copySdkAttributes(*this, world_);
     world_.ObjectChange();
   });
 }
@@ -242,13 +209,13 @@ void HeldOutputs::EventOn(int32_t event) {
 
 template <typename Handler>
 void HeldOutputs::forward(Handler handler) {
-  copyAttributes(world_, *this);
+  copySdkAttributes(world_, *this);
   // Whatever the handler set (an ObjectModel before an ObjectChange, say)
   // stays set in the real world too, as it would without this layer; also
   // when the handler fails.
   struct CopyBack {
     HeldOutputs& self;
-    ~CopyBack() { copyAttributes(self, self.world_); }
+    ~CopyBack() { copySdkAttributes(self, self.world_); }
   } copyBack{*this};
   if (events_) (events_->*handler)();
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -57,6 +58,11 @@ TEST(BotProtocol, EveryCallTravelsWithAllItsArguments) {
              c.value = 3;
              c.text = "You are battling Troll(20HP) \xc3\xa9";
            }),
+      make(CallKind::kSectorFromCell,
+           [](BotCall& c) {
+             c.id = INT64_MAX;
+             c.value = -9;
+           }),
       make(CallKind::kInit, [](BotCall& c) { c.value = 17; }),
       make(CallKind::kWait, [](BotCall& c) { c.value = 17; }),
       make(CallKind::kEventOff, [](BotCall& c) { c.value = 17; }),
@@ -73,6 +79,43 @@ TEST(BotProtocol, EveryCallTravelsWithAllItsArguments) {
   Result<BotCall> say = parseBotLine(encodeCall(make(CallKind::kSay, [](BotCall& c) { c.text = "caf\xe9!"; })));
   ASSERT_TRUE(say.isOk()) << say.status().message();
   EXPECT_EQ(say.value().text, "caf\xef\xbf\xbd!");
+}
+
+// The fields of Teleport and ObjectChange are the SDK attributes of the same
+// name, taken as they stand when the call is made.
+TEST(BotProtocol, TeleportAndObjectChangeTakeTheSdkAttributesOfTheirName) {
+  NetWorldSdk sdk{NetOptions{}};  // never logs in: it only holds the attributes
+  sdk.TeleportX = -5;
+  sdk.TeleportY = 6;
+  sdk.TeleportZ = 7;
+  sdk.TeleportWarp = true;
+  sdk.ObjectOldNumber = 42;
+  sdk.ObjectOldX = 1;
+  sdk.ObjectOldZ = -2;
+  sdk.ObjectX = 10;
+  sdk.ObjectY = 20;
+  sdk.ObjectZ = 30;
+  sdk.ObjectYaw = -90;
+  sdk.ObjectOwner = 77;
+  sdk.ObjectModel = "shroom1e.rwx";
+  sdk.ObjectDescription = "A shroom";
+  sdk.ObjectAction = "create solid no";
+  sdk.ObjectNumber = 99;  // not part of the call
+
+  BotCall teleport;
+  teleport.kind = CallKind::kTeleport;
+  teleport.value = 3;
+  takeAttributes(teleport, sdk);
+  EXPECT_EQ(encodeCall(teleport),
+            R"({"call":"Teleport","session":3,"TeleportX":-5,"TeleportY":6,"TeleportZ":7,"TeleportWarp":true})");
+
+  BotCall change;
+  change.kind = CallKind::kObjectChange;
+  takeAttributes(change, sdk);
+  EXPECT_EQ(encodeCall(change),
+            R"({"call":"ObjectChange","ObjectOldNumber":42,"ObjectOldX":1,"ObjectOldZ":-2,"ObjectX":10,)"
+            R"("ObjectY":20,"ObjectZ":30,"ObjectYaw":-90,"ObjectOwner":77,"ObjectModel":"shroom1e.rwx",)"
+            R"("ObjectDescription":"A shroom","ObjectAction":"create solid no"})");
 }
 
 TEST(BotProtocol, MalformedCallsAreRefusedWithAReason) {

@@ -11,15 +11,15 @@ using testing::GameFixture;
 using Calls = std::vector<std::string>;
 
 ShroomEntry shroom(int32_t number, const std::string& model) {
-  return ShroomEntry{.model = model,
-                     .action = "",
+  return ShroomEntry{.number = number,
+                     .model = model,
                      .description = "magic",
-                     .number = number,
+                     .action = "",
                      .x = 1500,
                      .y = -20,
                      .z = -2700,
-                     .owner = 321,
-                     .yaw = 900};
+                     .yaw = 900,
+                     .owner = 321};
 }
 
 // What is whispered and saved is played by a world script; here the shroom

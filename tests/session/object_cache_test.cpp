@@ -44,7 +44,7 @@ TEST_F(ObjectCacheTest, AnAddedShroomIsCachedWithAllItsAttributes) {
   add(3, -2, 6, 77, "shroome.rwx");
   ASSERT_EQ(form->lastShroomIndex, 0);
   const ShroomEntry& e = form->shroomCache[0];
-  EXPECT_EQ(e, (ShroomEntry{"shroome.rwx", "", "desc 77", 77, 3010, 5, -1980, 42, 900}));
+  EXPECT_EQ(e, (ShroomEntry{77, "shroome.rwx", "desc 77", "", 3010, 5, -1980, 900, 42}));
   // Cell (3, -2) is in sector (0, -1): row z offset -1 + 1, column x offset 0 + 1.
   EXPECT_EQ(form->cellSequence[0][1], 6);
   // A shroom reported by a query is cached without the home test.

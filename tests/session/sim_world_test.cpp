@@ -38,8 +38,8 @@ class EventLog : public WorldEvents {
   WorldSdk& sdk_;
 };
 
-SimObject object(int32_t number, const std::string& model, int32_t x, int32_t z) {
-  SimObject o;
+WorldObject object(int32_t number, const std::string& model, int32_t x, int32_t z) {
+  WorldObject o;
   o.number = number;
   o.model = model;
   o.x = x;

@@ -145,6 +145,13 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   // so the shroom cache starts empty rather than hold each shroom twice.
   // The query goes through the form's world, so that the replies the round
   // holds so far leave before it, in the order they were made.
+  // The form lives only inside runOn, and the SDK calls the hook only inside
+  // Wait; the hook is taken away as runOn returns, however it returns, so no
+  // hook is left that points at a form that is gone.
+  struct HookRemoval {
+    net::NetWorldSdk& world;
+    ~HookRemoval() { world.setReconnectHook(nullptr); }
+  } removal{world};
   auto onFormReady = [&world, &attachLog](Form1& form) {
     attachLog(form);
     world.setReconnectHook([&form] {

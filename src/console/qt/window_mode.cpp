@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -16,6 +17,7 @@
 #include "app/event_router.h"
 #include "app/explained_dialogs.h"
 #include "app/shutdown_signals.h"
+#include "app/startup_exit.h"
 #include "console/qt/console_window.h"
 #include "session/startup.h"
 #include "state/form1.h"
@@ -84,22 +86,14 @@ int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const 
   // while the operator answers them.
   app::ExplainedDialogs dialogs(window, settings.loginCodeMeaning);
   const session::StartupResult started = session::formLoad(*form, dialogs, settings.seed);
-  switch (started.outcome) {
-    case session::StartupOutcome::kRunning:
-      break;
-    case session::StartupOutcome::kCancelled:
-      return 0;
-    case session::StartupOutcome::kLoginRefused:
-      // The message box with the code has been shown and closed.
-      return 1;
-    case session::StartupOutcome::kDataError: {
+  if (const std::optional<int> status = app::startupExitStatus(started, std::cerr)) {
+    if (started.outcome == session::StartupOutcome::kDataError) {
       // Shown as well as logged: the operator at the desktop may not see the
       // terminal.
-      std::cerr << "kelvabot: " << started.message << "\n";
       QMessageBox box(QMessageBox::Critical, "kelvabot", QString::fromStdString(started.message), QMessageBox::Ok);
       box.exec();
-      return 3;
     }
+    return *status;
   }
   window.startTimawwait();
   window.show();

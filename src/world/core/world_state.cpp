@@ -46,19 +46,11 @@ std::optional<ObjectEvent> World::remove(int32_t number) {
 std::optional<std::vector<ObjectEvent>> World::change(int32_t number, const net::ObjectFields& fields) {
   auto old = objects_.find(number);
   if (old == objects_.end()) return std::nullopt;
-  WorldObject changed;
+  WorldObject changed = fields;
   changed.number = number;
   // The bot changes what it knows of (a picked shroom, a moved stall); the
   // label is the world file's and stays.
   changed.label = old->second.label;
-  changed.model = fields.model;
-  changed.description = fields.description;
-  changed.action = fields.action;
-  changed.x = fields.x;
-  changed.y = fields.y;
-  changed.z = fields.z;
-  changed.yaw = fields.yaw;
-  changed.owner = fields.owner;
   return add(std::move(changed));
 }
 

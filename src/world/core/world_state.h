@@ -16,26 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "data/world_object.h"
 #include "net/bot_protocol.h"
 #include "net/geometry.h"
 
 namespace kelva::world {
 
-struct WorldObject {
-  int32_t number = 0;
-  std::string model;
-  std::string description;
-  std::string action;
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t z = 0;
-  int16_t yaw = 0;
-  int32_t owner = 0;
-  // The short name the world file gives it ("Potion shop"), shown over it in
-  // the players' view; the bot never sees it.
-  std::string label;
-  bool operator==(const WorldObject&) const = default;
-};
+using kelva::WorldObject;
 
 using net::cellFromCoordinate;
 using net::sectorFromCell;
