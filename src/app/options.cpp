@@ -46,7 +46,8 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       arg = arg.substr(0, equals);
     }
     if (arg != "--script" && arg != "--data-dir" && arg != "--seed" && arg != "--world" && arg != "--world-file" &&
-        arg != "--player-port" && arg != "--test-timer2-ms" && arg != "--answers") {
+        arg != "--player-port" && arg != "--test-timer2-ms" && arg != "--answers" && arg != "--console-port" &&
+        arg != "--console-bind") {
       return Status::error("unknown option \"" + args[i] + "\"");
     }
     if (!value) {
@@ -78,6 +79,15 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
         return Status::error("--player-port needs a port number from 0 to 65535, not \"" + *value + "\"");
       }
       options.playerPort = static_cast<uint16_t>(*port);
+    } else if (arg == "--console-port") {
+      const auto port = wholeNumber(*value);
+      if (!port || *port < 0 || *port > 65535) {
+        return Status::error("--console-port needs a port number from 0 to 65535, not \"" + *value + "\"");
+      }
+      options.consolePort = static_cast<uint16_t>(*port);
+    } else if (arg == "--console-bind") {
+      if (value->empty()) return Status::error("--console-bind needs an address, such as 0.0.0.0");
+      options.consoleBind = *value;
     } else if (arg == "--test-timer2-ms") {
       const auto ms = wholeNumber(*value);
       if (!ms || *ms < 1 || *ms > 1000) return Status::error("--test-timer2-ms needs a number from 1 to 1000");
@@ -96,6 +106,9 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
   if (options.scriptFile && (worlds > 0 || options.playerPort)) {
     return Status::error(
         "--script runs against its own simulated world: no --world, --world-file, --simulated or --player-port");
+  }
+  if (options.scriptFile && (options.consolePort || options.consoleBind)) {
+    return Status::error("--script runs without the console page: no --console-port or --console-bind");
   }
   if (options.answersFile && options.scriptFile) {
     return Status::error("--answers is for the bot in real time; a script answers the prompts itself");
@@ -117,6 +130,7 @@ bool displayAvailable() {
 std::string usageText() {
   return "Usage: kelvabot [--headless] [--world HOST:PORT | --world-file FILE | --simulated]\n"
          "                [--player-port N] [--data-dir DIR] [--seed N] [--answers FILE]\n"
+         "                [--console-port N] [--console-bind ADDRESS]\n"
          "       kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
          "       kelvabot roster --data-dir DIR [--remove NAME...] [--remove-guests]\n"
          "\n"
@@ -149,10 +163,17 @@ std::string usageText() {
          "  --player-port N  the hosted world's port for players (default 7777, or\n"
          "                   any free port when 7777 is taken; 0: any free port)\n"
          "  --simulated      runs against the simulated world in real time\n"
+         "  --console-port N  the operator's console page (default 7781, or any free\n"
+         "                   port when 7781 is taken; 0: any free port); docs/console.md\n"
+         "  --console-bind ADDRESS  where the console page listens (default 127.0.0.1;\n"
+         "                   0.0.0.0 opens it to the network)\n"
          "  --answers FILE   reads the start-up answers (and any console lines after\n"
          "                   them) from FILE first, then the terminal's lines\n"
          "  --test-timer2-ms N  for tests: Timer2 every N ms instead of every second\n"
          "  --help           shows this text\n"
+         "\n"
+         "The console page's password is set with kelvabot console-password\n"
+         "--data-dir DIR (read from standard input).\n"
          "\n"
          "The roster tool lists a data folder's characters and removes the ones\n"
          "named (kelvabot roster --help).\n"
