@@ -116,11 +116,15 @@ async function refreshCharacters() {
 }
 
 const charts = {};
+const colours = ["#2f6db5", "#c0392b"];
 function lineChart(id, labels) {
   if (typeof Chart === "undefined") return null;
+  // Points are drawn so that a single minute shows too.
+  const dataset = (label, i) => ({ label, data: [], tension: 0.2, pointRadius: 2, borderColor: colours[i],
+                                   backgroundColor: colours[i] });
   return new Chart($(id), {
     type: "line",
-    data: { labels: [], datasets: labels.map((label) => ({ label, data: [], tension: 0.2, pointRadius: 0 })) },
+    data: { labels: [], datasets: labels.map(dataset) },
     options: { animation: false, maintainAspectRatio: false, scales: { y: { beginAtZero: true } } },
   });
 }
@@ -181,6 +185,7 @@ $("command1").addEventListener("click", async () => {
   try {
     const answer = await call("POST", "/api/change", { text2: $("text2").value, text3: $("text3").value });
     showNotices(answer.notices);
+    await refreshCharacters();
   } catch (e) { showNotices([e.message]); }
 });
 
