@@ -29,7 +29,15 @@ struct Answer {
 };
 
 struct Ask {
-  std::string method = "GET";
+  Ask(std::string method, std::string target, std::string body = "", std::string cookie = "",
+      std::string formKey = "", std::string origin = "")
+      : method(std::move(method)),
+        target(std::move(target)),
+        body(std::move(body)),
+        cookie(std::move(cookie)),
+        formKey(std::move(formKey)),
+        origin(std::move(origin)) {}
+  std::string method;
   std::string target;
   std::string body;
   std::string cookie;
@@ -173,6 +181,16 @@ TEST_F(ConsoleServerTest, SayingAsTheBotHasALimit) {
   EXPECT_EQ(ask({"POST", "/api/say", json{{"text", longest + "a"}}.dump(), cookie, formKey}).status, 400u);
   EXPECT_EQ(ask({"POST", "/api/say", json{{"text", "two\nlines"}}.dump(), cookie, formKey}).status, 400u);
   EXPECT_TRUE(g.takeCalls().empty());
+}
+
+TEST_F(ConsoleServerTest, WrongPasswordsPastTheFreeOnesAreThrottledEvenTheRightOne) {
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(ask({"POST", "/api/login", R"({"password":"guess"})"}).status, 401u);
+  // The sixth failure starts a wait; an attempt during it is refused unchecked.
+  EXPECT_EQ(ask({"POST", "/api/login", R"({"password":"guess"})"}).status, 401u);
+  EXPECT_EQ(ask({"POST", "/api/login", R"({"password":"right password"})"}).status, 429u);
+  const std::string text = metrics.exposition();
+  EXPECT_NE(text.find("kelva_logins_refused_total{reason=\"password\"} 6"), std::string::npos) << text;
+  EXPECT_NE(text.find("kelva_logins_refused_total{reason=\"throttled\"} 1"), std::string::npos) << text;
 }
 
 TEST_F(ConsoleServerTest, MetricsNeedNoLogInFromLoopback) {
