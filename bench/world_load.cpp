@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
   // Every load player comes from this machine, so the cap per address is
   // lifted. A world from before that cap knows no such option: it is started
   // again without it, so an old world can be measured under the same load.
-  std::vector<std::string> worldArgs{o.world, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0",
+  std::vector<std::string> worldArgs{o.world, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0", "--web-port", "0",
                                      "--max-players", std::to_string(o.players + 10), "--max-per-address", "0"};
   std::optional<ChildProcess> started;
   for (int attempt = 0; attempt < 2; ++attempt) {
