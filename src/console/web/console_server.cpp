@@ -19,6 +19,12 @@ using tcp = boost::asio::ip::tcp;
 
 // Every log-in is to the one operator's account.
 constexpr const char* kOperator = "operator";
+// Password checks waiting or running at once; more are refused, so that a
+// burst of guesses cannot all be checked before the first failures count.
+constexpr int kMostChecks = 4;
+// Open connections at once; more are closed at once. The operator's browser
+// needs a handful.
+constexpr int64_t kMostConnections = 64;
 
 Reply jsonReply(unsigned status, const json& body) { return Reply::of(status, "application/json", body.dump()); }
 Reply errorReply(unsigned status, const std::string& why) { return jsonReply(status, json{{"error", why}}); }
@@ -100,7 +106,7 @@ void ConsoleServer::poll() {
 void ConsoleServer::accept() {
   acceptor_.async_accept([this](boost::system::error_code ec, tcp::socket socket) {
     if (ec == boost::asio::error::operation_aborted) return;
-    if (!ec) serveConsoleConnection(std::move(socket), *this);
+    if (!ec && metrics_.connections("console") < kMostConnections) serveConsoleConnection(std::move(socket), *this);
     accept();
   });
 }
@@ -189,11 +195,17 @@ void ConsoleServer::logIn(const Request& r, std::function<void(Reply)> done) {
 
 void ConsoleServer::checkPassword(const std::string& address, std::string password, std::string hash,
                                   std::function<void(Reply)> done) {
+  if (checksUnderWay_ >= kMostChecks) {
+    metrics_.loginRefused("throttled");
+    return done(errorReply(429, "too many log-ins at once: try again in a moment"));
+  }
+  ++checksUnderWay_;
   boost::asio::post(checks_, [this, address, password = std::move(password), hash = std::move(hash),
                               done = std::move(done)]() mutable {
     const bool right = auth::verifyPassword(hash, password);
     // Back on the game's thread for the throttle and the sessions.
     boost::asio::post(io_, [this, right, address, done = std::move(done)] {
+      --checksUnderWay_;
       const auto now = world::LoginThrottle::TimePoint::clock::now();
       if (!right) {
         throttle_.failed(address, kOperator, now);

@@ -115,6 +115,7 @@ class ConsoleServer {
   world::LoginThrottle throttle_;
   boost::asio::ip::tcp::acceptor acceptor_;
   uint16_t port_ = 0;
+  int checksUnderWay_ = 0;
   // Last, so that it is joined first: no check outlives the server.
   boost::asio::thread_pool checks_{1};
 };

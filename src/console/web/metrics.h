@@ -59,6 +59,10 @@ class GameMetrics {
   void loginRefused(const std::string& reason) { ++loginsRefused_[reason]; }
   void connectionOpened(const std::string& kind) { ++connections_[kind]; }
   void connectionClosed(const std::string& kind) { --connections_[kind]; }
+  int64_t connections(const std::string& kind) const {
+    const auto it = connections_.find(kind);
+    return it == connections_.end() ? 0 : it->second;
+  }
 
   // Everything in the text format.
   std::string exposition() const;

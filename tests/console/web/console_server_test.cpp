@@ -193,6 +193,25 @@ TEST_F(ConsoleServerTest, WrongPasswordsPastTheFreeOnesAreThrottledEvenTheRightO
   EXPECT_NE(text.find("kelva_logins_refused_total{reason=\"throttled\"} 1"), std::string::npos) << text;
 }
 
+TEST_F(ConsoleServerTest, AtMostFourPasswordChecksAreUnderWayAtOnce) {
+  std::vector<unsigned> statuses;
+  for (int i = 1; i <= 5; ++i) {
+    ConsoleServer::Request r;
+    r.method = "POST";
+    r.target = "/api/login";
+    r.body = R"({"password":"guess"})";
+    r.address = "10.0.0." + std::to_string(i);  // each from its own address: no throttle yet
+    server->handle(r, [&](ConsoleServer::Reply reply) { statuses.push_back(reply.status); });
+  }
+  // The fifth is refused at once; the four under way are answered as they finish.
+  EXPECT_EQ(statuses, (std::vector<unsigned>{429}));
+  for (int i = 0; i < 5000 && statuses.size() < 5; ++i) {
+    server->poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(statuses, (std::vector<unsigned>{429, 401, 401, 401, 401}));
+}
+
 TEST_F(ConsoleServerTest, MetricsNeedNoLogInFromLoopback) {
   const Answer m = ask({"GET", "/metrics"});
   EXPECT_EQ(m.status, 200u);
