@@ -74,12 +74,14 @@ function fillAdminBoxes(names) {
 }
 
 async function refresh() {
-  const state = await call("GET", `/api/state?list1=${list1Count ?? 0}&activity=${lastActivity}`);
-  fillAdminBoxes(state.text1);
   const names = $("combo1-names");
-  for (let i = names.children.length; i < state.combo1.length; ++i) {
+  const state = await call("GET",
+    `/api/state?combo1=${names.children.length}&list1=${list1Count ?? 0}&activity=${lastActivity}`);
+  fillAdminBoxes(state.text1);
+  // The picker's names only grow: the new ones come at the end.
+  for (const name of state.combo1) {
     const option = document.createElement("option");
-    option.value = state.combo1[i];
+    option.value = name;
     names.append(option);
   }
   for (const entry of state.list1) {

@@ -40,11 +40,14 @@ std::optional<std::string> textField(const json& body, const char* name) {
 
 }  // namespace
 
-ApiAnswer ConsoleApi::state(std::size_t list1From, uint64_t activityAfter) const {
+ApiAnswer ConsoleApi::state(std::size_t combo1From, std::size_t list1From, uint64_t activityAfter) const {
   const ConsoleModel& console = form_.console;
   json body;
   body["text1"] = console.Text1;
-  body["combo1"] = console.Combo1;
+  json names = json::array();
+  for (std::size_t i = combo1From; i < console.Combo1.size(); ++i) names.push_back(console.Combo1[i]);
+  body["combo1"] = names;
+  body["combo1Count"] = console.Combo1.size();
   body["combo1Text"] = console.Combo1Text;
   body["text2"] = console.Text2;
   body["text3"] = console.Text3;

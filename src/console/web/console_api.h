@@ -37,9 +37,10 @@ class ConsoleApi {
   ConsoleApi(Form1& form, app::EventRouter& router, const ActivityFeed* feed, const GameMetrics* metrics)
       : form_(form), router_(router), feed_(feed), metrics_(metrics) {}
 
-  // GET /api/state: the boxes, the picker, the owner messages from number
-  // `list1From` on and the activity events after `activityAfter`.
-  ApiAnswer state(std::size_t list1From, uint64_t activityAfter) const;
+  // GET /api/state: the boxes, the picker's names from number `combo1From`
+  // on, the owner messages from number `list1From` on and the activity
+  // events after `activityAfter` (a page asks only for what it lacks).
+  ApiAnswer state(std::size_t combo1From, std::size_t list1From, uint64_t activityAfter) const;
   // GET /api/characters: every character with its level, hp, gold and clan.
   ApiAnswer characters() const;
   // GET /api/charts: the last hour, a minute a point.

@@ -156,7 +156,8 @@ void ConsoleServer::handle(const Request& r, std::function<void(Reply)> done) {
   }
   if (path == "/api/session") return done(jsonReply(200, json{{"formKey", *formKey}}));
   if (path == "/api/state") {
-    const ApiAnswer answer = api_.state(queryNumber(r.target, "list1"), queryNumber(r.target, "activity"));
+    const ApiAnswer answer =
+        api_.state(queryNumber(r.target, "combo1"), queryNumber(r.target, "list1"), queryNumber(r.target, "activity"));
     return done(Reply::of(static_cast<unsigned>(answer.status), "application/json", answer.body));
   }
   if (path == "/api/characters") return done(Reply::of(200, "application/json", api_.characters().body));

@@ -160,6 +160,7 @@ TEST_F(ConsoleServerTest, AGiftThroughThePageIsTheWindowsChange) {
 
 TEST_F(ConsoleServerTest, OwnerMessagesAndAdministratorsReachThePage) {
   g.givenPlayer("Kaya");
+  g.form->console.addCombo1("Kaya");
   const auto [cookie, formKey] = logIn();
   EXPECT_EQ(ask({"POST", "/api/admin", R"({"index":6,"name":"Kaya"})", cookie, formKey}).status, 200u);
   EXPECT_EQ(ask({"POST", "/api/admin", R"({"index":7,"name":"Kaya"})", cookie, formKey}).status, 400u);
@@ -167,10 +168,14 @@ TEST_F(ConsoleServerTest, OwnerMessagesAndAdministratorsReachThePage) {
   g.chat("Kaya", 5, "bmessage: the shop is broken");
   const json state = ask({"GET", "/api/state?list1=0", "", cookie}).data();
   EXPECT_EQ(state["text1"][6], "Kaya");
+  EXPECT_EQ(state["combo1"], json::array({"Kaya"}));
   ASSERT_EQ(state["list1"].size(), 1u);
   EXPECT_NE(state["list1"][0].get<std::string>().find("the shop is broken"), std::string::npos);
-  // Asked from the count the page has, nothing old comes again.
-  EXPECT_EQ(ask({"GET", "/api/state?list1=1", "", cookie}).data()["list1"].size(), 0u);
+  // Asked from the counts the page has, nothing old comes again.
+  const json later = ask({"GET", "/api/state?combo1=1&list1=1", "", cookie}).data();
+  EXPECT_EQ(later["list1"].size(), 0u);
+  EXPECT_EQ(later["combo1"].size(), 0u);
+  EXPECT_EQ(state["combo1Count"], 1u);
 }
 
 TEST_F(ConsoleServerTest, SayingAsTheBotHasALimit) {
