@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
   }
   const uint16_t webPort = kelva::testing::portAfter(server.outputText(), "Players in a browser open:");
   const uint16_t botPort = kelva::testing::portAfter(server.outputText(), "Bots log in on:");
-  ChildProcess bot({KELVABOT_PATH, "--headless", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
+  ChildProcess bot({KELVABOT_PATH, "--headless", "--console-port", "0", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
                     (dir / "data").string()},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
   if (!kelva::bench::logInLoadBot(bot, server)) return 1;

@@ -2,7 +2,7 @@
 // loopback. Not a test: run by hand (docs/performance.md has the commands).
 //
 //   kelva_world_load [--run stats|spread|chat|arrive] [--players N] [--seconds S]
-//                    [--world PATH_TO_KELVA_WORLD]
+//                    [--world PATH_TO_KELVA_WORLD] [--console-page on|off]
 //
 //   stats   every player stands at the entry point and sends /stats once a
 //           second; counts the bot's replies and times chat line to whisper.
@@ -14,6 +14,9 @@
 //           the time until it has them all is the time the world takes to
 //           bring them to the bots; the time until the last reply adds the
 //           game's own work of making 2,000 characters.
+//
+// With --console-page on, an operator has the bot's console page open with
+// its charts for the whole run (bench/console_watcher.h).
 //
 // Each run reports the world's and the bot's CPU over its measured part.
 // At most 2,000 players and 120 seconds; the run stops by itself a minute
@@ -42,6 +45,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/console_watcher.h"
 #include "bench/load_support.h"
 #include "world/child_process.h"
 
@@ -78,7 +82,10 @@ struct Options {
   int players = 200;
   int seconds = 30;
   std::string world = KELVA_WORLD_PATH;
+  bool consolePage = false;
 };
+
+constexpr const char* kConsolePassword = "load-run-operator";
 
 }  // namespace
 
@@ -90,6 +97,7 @@ int main(int argc, char** argv) {
     else if (a == "--players") o.players = std::atoi(argv[i + 1]);
     else if (a == "--seconds") o.seconds = std::atoi(argv[i + 1]);
     else if (a == "--world") o.world = argv[i + 1];
+    else if (a == "--console-page") o.consolePage = std::string(argv[i + 1]) == "on";
     else {
       std::cerr << "unknown option " << a << "\n";
       return 2;
@@ -136,10 +144,26 @@ int main(int argc, char** argv) {
   uint16_t playerPort = kelva::testing::portAfter(server.outputText(), "Players connect with:");
   uint16_t botPort = kelva::testing::portAfter(server.outputText(), "Bots log in on:");
 
+  if (o.consolePage) {
+    const std::string command = std::string("printf '%s\\n' ") + kConsolePassword + " | " + KELVABOT_PATH +
+                                " console-password --data-dir " + (dir / "data").string() + " > /dev/null";
+    if (std::system(command.c_str()) != 0) {
+      std::cerr << "the console password could not be set\n";
+      return 1;
+    }
+  }
   ChildProcess bot({KELVABOT_PATH, "--headless", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
-                    (dir / "data").string()},
+                    (dir / "data").string(), "--console-port", "0"},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
   if (!kelva::bench::logInLoadBot(bot, server)) return 1;
+  std::optional<kelva::bench::ConsoleWatcher> operatorPage;
+  if (o.consolePage) {
+    if (!bot.waitForOutput("Operator console:", std::chrono::seconds(10))) {
+      std::cerr << "the bot did not open its console page\n";
+      return 1;
+    }
+    operatorPage.emplace(kelva::testing::portAfter(bot.outputText(), "Operator console:"), kConsolePassword);
+  }
 
   // The watching bot, logged in before the crowd comes.
   int watcher = connectTo(botPort);
@@ -370,6 +394,7 @@ int main(int argc, char** argv) {
   double worldCpu = worldCpuEnd - worldCpuStart;
   double botCpu = botCpuEnd - botCpuStart;
   for (Player& p : crowd) ::close(p.fd);
+  if (operatorPage) operatorPage->stop();
   bot.writeLine("close");
   bot.waitExit(std::chrono::seconds(10));
   server.signal(SIGTERM);
@@ -402,6 +427,12 @@ int main(int argc, char** argv) {
                 latency.percentile(0.99), latency.percentile(1.0));
     std::printf("CPU while sending: world %.0f %%, bot %.0f %% (of one core)\n", 100.0 * worldCpu / o.seconds,
                 100.0 * botCpu / o.seconds);
+  }
+  if (operatorPage) {
+    std::printf("console page open: %llu requests, %llu failed\n",
+                static_cast<unsigned long long>(operatorPage->requests()),
+                static_cast<unsigned long long>(operatorPage->failures()));
+    ok = ok && operatorPage->requests() > 0 && operatorPage->failures() == 0;
   }
   std::printf("this tool's own CPU over the whole run: %.1f s\n", toolCpu);
   if (!failure.empty()) std::printf("%s\n", failure.c_str());

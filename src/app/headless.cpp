@@ -16,7 +16,9 @@
 #include "app/shutdown_signals.h"
 #include "app/startup_exit.h"
 #include "app/transcript_console.h"
+#include "console/admin_names.h"
 #include "console/console_actions.h"
+#include "console/console_notices.h"
 #include "session/sim_world.h"
 #include "session/startup.h"
 #include "state/form1.h"
@@ -184,8 +186,18 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
   const session::StartupResult started = session::formLoad(*form, dialogs, settings.seed);
   if (const std::optional<int> status = startupExitStatus(started, std::cerr)) return *status;
   loop.startTimer(timawwait);
+  // The administrators the operator named before the last stop, before the
+  // first chat line is tested against them.
+  if (Status admins = console::loadAdminNames(*form); !admins.isOk()) {
+    std::cerr << "kelvabot: " << admins.message() << "; the administrator boxes start empty\n";
+  }
+  if (settings.onRunning) settings.onRunning(*form, router, loop);
 
   bool closed = false;
+  // What a console line did not do as the operator may expect, in one line.
+  auto notice = [&out](const std::optional<std::string>& text) {
+    if (text) out("notice " + *text);
+  };
   auto runLines = [&] {
     while (!closed) {
       const auto next = input.take();
@@ -200,18 +212,25 @@ int runHeadless(WorldSdk& world, SimWorld* simulated, FileSystem& files, const H
       const ScriptLine& line = *parsed.value();
       switch (line.command) {
         case ScriptCommand::kAdmin:
-          form->console.Text1[static_cast<std::size_t>(line.number)] = line.name;
+          if (Status kept = console::setAdminName(*form, static_cast<std::size_t>(line.number), line.name);
+              !kept.isOk()) {
+            notice(kept.message());
+          }
           break;
         case ScriptCommand::kSelect:
+          notice(console::selectNotice(*form, line.name));
           router.consoleAction("selecting a name", [&] { console::selectCombo1(*form, line.name); });
           break;
         case ScriptCommand::kText2:
           form->console.Text2 = line.text;
+          notice(console::boxNotice("Text2", line.text));
           break;
         case ScriptCommand::kText3:
           form->console.Text3 = line.text;
+          notice(console::boxNotice("Text3", line.text));
           break;
         case ScriptCommand::kChange:
+          notice(console::changeNotice(*form));
           router.consoleAction("Change", [&] { console::pressCommand1(*form); });
           break;
         case ScriptCommand::kClose:

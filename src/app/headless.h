@@ -35,6 +35,9 @@ class SimWorld;
 
 namespace kelva::app {
 
+class EventRouter;
+class RealtimeLoop;
+
 struct HeadlessSettings {
   std::string dataDir;
   std::optional<int64_t> seed;  // none: the time of day
@@ -47,6 +50,9 @@ struct HeadlessSettings {
   // Called once the state object exists, before the start-up sequence: a
   // network world uses it to re-query the bot's surroundings after it logs in again.
   std::function<void(Form1&)> onFormReady;
+  // Called once the bot plays (after its start-up), with its router and its
+  // loop: the console page is served from here, between the ticks.
+  std::function<void(Form1&, EventRouter&, RealtimeLoop&)> onRunning;
   // Words for a refused login's code, shown beside it (none: the bare code).
   std::function<std::string(int32_t)> loginCodeMeaning;
 };

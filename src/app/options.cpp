@@ -46,7 +46,8 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       arg = arg.substr(0, equals);
     }
     if (arg != "--script" && arg != "--data-dir" && arg != "--seed" && arg != "--world" && arg != "--world-file" &&
-        arg != "--player-port" && arg != "--web-port" && arg != "--test-timer2-ms" && arg != "--answers") {
+        arg != "--player-port" && arg != "--web-port" && arg != "--test-timer2-ms" && arg != "--answers" &&
+        arg != "--console-port" && arg != "--console-bind") {
       return Status::error("unknown option \"" + args[i] + "\"");
     }
     if (!value) {
@@ -72,12 +73,17 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       options.answersFile = *value;
     } else if (arg == "--world-file") {
       options.worldFile = *value;
-    } else if (arg == "--player-port" || arg == "--web-port") {
+    } else if (arg == "--player-port" || arg == "--web-port" || arg == "--console-port") {
       const auto port = wholeNumber(*value);
       if (!port || *port < 0 || *port > 65535) {
         return Status::error(arg + " needs a port number from 0 to 65535, not \"" + *value + "\"");
       }
-      (arg == "--player-port" ? options.playerPort : options.webPort) = static_cast<uint16_t>(*port);
+      (arg == "--player-port" ? options.playerPort
+       : arg == "--web-port"  ? options.webPort
+                              : options.consolePort) = static_cast<uint16_t>(*port);
+    } else if (arg == "--console-bind") {
+      if (value->empty()) return Status::error("--console-bind needs an address, such as 0.0.0.0");
+      options.consoleBind = *value;
     } else if (arg == "--test-timer2-ms") {
       const auto ms = wholeNumber(*value);
       if (!ms || *ms < 1 || *ms > 1000) return Status::error("--test-timer2-ms needs a number from 1 to 1000");
@@ -97,6 +103,9 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
     return Status::error(
         "--script runs against its own simulated world: no --world, --world-file, --simulated, --player-port or "
         "--web-port");
+  }
+  if (options.scriptFile && (options.consolePort || options.consoleBind)) {
+    return Status::error("--script runs without the console page: no --console-port or --console-bind");
   }
   if (options.answersFile && options.scriptFile) {
     return Status::error("--answers is for the bot in real time; a script answers the prompts itself");
@@ -118,7 +127,7 @@ bool displayAvailable() {
 std::string usageText() {
   return "Usage: kelvabot [--headless] [--world HOST:PORT | --world-file FILE | --simulated]\n"
          "                [--player-port N] [--web-port N] [--data-dir DIR] [--seed N]\n"
-         "                [--answers FILE]\n"
+         "                [--answers FILE] [--console-port N] [--console-bind ADDRESS]\n"
          "       kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
          "       kelvabot roster --data-dir DIR [--remove NAME...] [--remove-guests]\n"
          "\n"
@@ -153,10 +162,17 @@ std::string usageText() {
          "  --web-port N     the hosted world's port for browsers (default 7780, or\n"
          "                   any free port when 7780 is taken; 0: any free port)\n"
          "  --simulated      runs against the simulated world in real time\n"
+         "  --console-port N  the operator's console page (default 7781, or any free\n"
+         "                   port when 7781 is taken; 0: any free port); docs/console.md\n"
+         "  --console-bind ADDRESS  where the console page listens (default 127.0.0.1;\n"
+         "                   0.0.0.0 opens it to the network)\n"
          "  --answers FILE   reads the start-up answers (and any console lines after\n"
          "                   them) from FILE first, then the terminal's lines\n"
          "  --test-timer2-ms N  for tests: Timer2 every N ms instead of every second\n"
          "  --help           shows this text\n"
+         "\n"
+         "The console page's password is set with kelvabot console-password\n"
+         "--data-dir DIR (read from standard input).\n"
          "\n"
          "The roster tool lists a data folder's characters and removes the ones\n"
          "named (kelvabot roster --help).\n"

@@ -31,6 +31,10 @@ struct Options {
   // answers, then any console lines (admin 0 Kaya, ...). The operator's own
   // lines are then read from the terminal itself.
   std::optional<std::string> answersFile;
+  // The operator's console page in a browser: its port (none: 7781, or any
+  // free port when that is taken) and the address it listens on (none: loopback).
+  std::optional<uint16_t> consolePort;
+  std::optional<std::string> consoleBind;
   // For tests only: Timer2 ticks every this many milliseconds instead of
   // every second, so a shroom regrows in seconds. The game's rules are untouched.
   std::optional<int> testTimer2Ms;

@@ -12,26 +12,21 @@
 
 namespace kelva::console {
 
-namespace {
 
-// The text Combo1 shows before the operator has picked anyone.
-constexpr const char* kCombo1Placeholder = "Select Name";
-
-// The number an editor box starts with, as a double; a box that does not
-// start with a number counts as 0.
 double leadingValue(const std::string& text) {
   const auto number = readLeadingNumber(text);
   return number ? toDouble(*number) : 0.0;
 }
 
-// Whether a value fits a long once rounded half to even.
 bool fitsLongWhenRounded(double v) {
   if (std::isnan(v)) return false;
   const double r = std::nearbyint(v);
   return r >= static_cast<double>(INT32_MIN) && r <= static_cast<double>(INT32_MAX);
 }
 
-}  // namespace
+bool namePicked(const ConsoleModel& console) {
+  return console.Combo1Selected || console.Combo1Text != kCombo1Placeholder;
+}
 
 void selectCombo1(Form1& form, const std::string& name) {
   ConsoleModel& console = form.console;
@@ -43,9 +38,11 @@ void selectCombo1(Form1& form, const std::string& name) {
   console.Combo1Selected = it == console.Combo1.end()
                                ? std::nullopt
                                : std::optional<std::size_t>(static_cast<std::size_t>(it - console.Combo1.begin()));
+  console.pickedValues.reset();
   const int16_t i = userpos(form.roster, name);
   if (i == kNoPlayer) return;
   const PlayerRecord& record = at(form.roster, i);
+  console.pickedValues = std::array<int32_t, 2>{record.exp, record.gold};
   console.writeText2(num(record.exp));
   console.writeText3(num(record.gold));
 }
@@ -54,7 +51,7 @@ void pressCommand1(Form1& form) {
   ConsoleModel& console = form.console;
   // Nothing picked yet: the button does nothing (rather than looking up the
   // placeholder text as a name).
-  if (!console.Combo1Selected && console.Combo1Text == kCombo1Placeholder) return;
+  if (!namePicked(console)) return;
   const std::string name = console.Combo1Text;
   const int16_t i = userpos(form.roster, name);
   if (i == kNoPlayer) return;

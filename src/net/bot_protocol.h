@@ -93,7 +93,7 @@ struct ObjectFields : WorldObject {
   ObjectFields() = default;
   ObjectFields(int32_t x, int32_t y, int32_t z, int16_t yaw, int32_t owner, std::string model,
                std::string description, std::string action)
-      : WorldObject{0, std::move(model), std::move(description), std::move(action), x, y, z, yaw, owner} {}
+      : WorldObject{0, std::move(model), std::move(description), std::move(action), x, y, z, yaw, owner, {}} {}
 };
 
 // One call from the bot. Which fields matter depends on `kind`; the others

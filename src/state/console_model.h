@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,11 +52,17 @@ class ConsoleModel {
   explicit ConsoleModel(ConsoleView& view) : view_(&view) {}
 
   std::array<std::string, 7> Text1;  // administrator names
+  // False when the administrators file was there at start but could not be
+  // read: the boxes are then never saved over it, so no name in it is lost.
+  bool Text1Savable = true;
   std::vector<std::string> Combo1;   // the names in the picker, in order
   std::string Combo1Text = "Select Name";
   std::optional<std::size_t> Combo1Selected;
   std::string Text2;
   std::string Text3;
+  // The record's exp and gold when its name was last picked, so the operator
+  // can be told when "Change" would write back values that have gone stale.
+  std::optional<std::array<int32_t, 2>> pickedValues;
   std::vector<std::string> List1;
   // Empty while saves work; otherwise why the data files cannot be written.
   std::string SaveTrouble;

@@ -108,6 +108,45 @@ TEST_F(HeadlessRun, OperatorLogsInRunsTheConsoleAndCloses) {
             "Bob,1,Human,none,10,10,10,10,15,15,0,0,-3,0,12,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n");
 }
 
+TEST_F(HeadlessRun, TheTerminalSaysWhatAConsoleLineDidNotDo) {
+  files.files["/data/stats.txt"] =
+      "\"mira\",1,Human,none,10,10,10,10,15,15,0,0,40,0,18,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
+  const int status = run([&] {
+    type("1234\npw\nDemo\nBot\n0\n0\n0\n");
+    awaitLine("say Complete");
+    type("change\nselect mira\nchange\ntext2 abc\nselect \"mira\"\n");
+    awaitLine("text3 40");
+    type("text2 abc\nclose\n");
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(lines(), concat(kPrompts, {"combo1 \"mira\"", "query 0 0 0 0 0 0 0 0 0 0 0", "say Complete",
+                                       "notice no name is picked; \"Change\" did nothing",
+                                       "notice no character is named mira (the guest is named \"mira\"); "
+                                       "\"Change\" will do nothing",
+                                       "notice no character is named mira (the guest is named \"mira\"); "
+                                       "\"Change\" did nothing",
+                                       "notice Text2 does not start with a number; \"Change\" will count it as 0",
+                                       "text2 18", "text3 40",
+                                       "notice Text2 does not start with a number; \"Change\" will count it as 0",
+                                       "say Bot is being shut down in Three...", "say Two...", "say One...",
+                                       "destroy", "term"}));
+}
+
+TEST_F(HeadlessRun, TheAdministratorBoxesAreFilledAgainAtStart) {
+  files.files["/data/administrators.txt"] = "\n\nKaya\n";
+  files.files["/data/stats.txt"] = "Kaya,1,Human,none,10,10,10,10,15,15,0,0,40,0,18,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
+  const int status = run([&] {
+    type("1234\npw\nDemo\nBot\n0\n0\n0\n");
+    awaitLine("say Complete");
+    // Only an administrator's "bmessage:" reaches the owner message list.
+    type("chat Kaya 3 bmessage: hello\n");
+    awaitLine("sound");
+    type("admin 4 Bob\nclose\n");
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(files.files["/data/administrators.txt"], "\n\nKaya\n\nBob\n\n\n");
+}
+
 TEST_F(HeadlessRun, InputEndingAtAPromptCancelsBeforeLogin) {
   const int status = run([&] {
     type("1234\npw\n");

@@ -23,7 +23,7 @@ fail() {
 start_run() {
   rm -f "$work/in" "$work/out"
   mkfifo "$work/in"
-  "$checkout/scripts/run.sh" --no-build --player-port 0 --web-port 0 --seed 1 <"$work/in" >"$work/out" 2>"$work/err" &
+  "$checkout/scripts/run.sh" --no-build --player-port 0 --web-port 0 --console-port 0 --seed 1 <"$work/in" >"$work/out" 2>"$work/err" &
   run_pid=$!
   exec 7>"$work/in"
 }

@@ -46,7 +46,7 @@ done
 # No X server answers on display 97 here.
 mkdir -p "$work/nodisplay"
 printf '%s\n' 1 pw Demo Bot 0 0 0 close |
-  DISPLAY=:97 WAYLAND_DISPLAY= timeout 30 "$kelvabot" --simulated --data-dir "$work/nodisplay" >"$work/out" 2>"$work/err"
+  DISPLAY=:97 WAYLAND_DISPLAY= timeout 30 "$kelvabot" --simulated --console-port 0 --data-dir "$work/nodisplay" >"$work/out" 2>"$work/err"
 status=$?
 [[ $status == 0 ]] || fail "unopenable display: status $status, not 0"
 notices=$(grep -c "cannot be opened; running headless" "$work/err")

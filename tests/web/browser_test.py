@@ -291,7 +291,7 @@ def main():
         url = url_match.group(1)
 
         # Timer2 every 20 ms: a picked shroom regrows within 6 s.
-        bot = Process([args.kelvabot, "--headless", "--world", "127.0.0.1:%d" % bot_port, "--data-dir",
+        bot = Process([args.kelvabot, "--headless", "--console-port", "0", "--world", "127.0.0.1:%d" % bot_port, "--data-dir",
                        os.path.join(work, "data"), "--seed", "7", "--test-timer2-ms", "20"], work, "bot", stdin=True)
         for answer in ("1234", "secret", "DemoWorld", "Kelvabot", "0", "0", "0", "admin 0 Kaya"):
             bot.write_line(answer)

@@ -14,6 +14,7 @@
 #include "app/options.h"
 #include "app/roster_tool.h"
 #include "app/script_runner.h"
+#include "console/web/console_password.h"
 #include "data/file_system.h"
 
 int main(int argc, char** argv) {
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     }
     DiskFileSystem files;
     return app::runRosterTool(request.value(), files, std::cout, std::cerr);
+  }
+  if (!args.empty() && args[0] == "console-password") {
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    return console::web::runConsolePasswordCommand(rest, 0, std::cin, std::cout, std::cerr);
   }
   auto parsed = app::parseOptions(args);
   if (!parsed.isOk()) {

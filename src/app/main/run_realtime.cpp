@@ -12,6 +12,10 @@
 #include "app/main/activity_file_log.h"
 #include "app/main/hosted_world.h"
 #include "app/shutdown_signals.h"
+#include "console/web/activity_feed.h"
+#include "console/web/console_page.h"
+#include "console/web/metered_files.h"
+#include "console/web/metered_world.h"
 #include "data/file_system.h"
 #include "net/login_codes.h"
 #include "net/net_world_sdk.h"
@@ -46,11 +50,18 @@ bool runsHeadless(const Options& options) {
 #endif
 }
 
+// The operator's figures and the activity events the console page shows.
+struct ConsoleFeeds {
+  console::web::GameMetrics& metrics;
+  console::web::ActivityFeed& activity;
+};
+
 // Runs the bot on `world`, in the window or on the terminal.
 int runOn(int argc, char** argv, const Options& options, const std::string& dataDir, const std::string& answers,
           WorldSdk& world, SimWorld* simulated, const std::function<void(Form1&)>& onFormReady,
-          const std::function<std::string(int32_t)>& loginCodeMeaning) {
-  DiskFileSystem files;
+          const std::function<std::string(int32_t)>& loginCodeMeaning, const ConsoleFeeds& feeds) {
+  DiskFileSystem disk;
+  console::web::MeteredFiles files(disk, feeds.metrics);
   const bool headless = runsHeadless(options);
 #ifdef KELVA_WITH_QT
   if (!headless) {
@@ -72,7 +83,17 @@ int runOn(int argc, char** argv, const Options& options, const std::string& data
   if (options.testTimer2Ms) settings.timer2Interval = std::chrono::milliseconds(*options.testTimer2Ms);
   settings.onFormReady = onFormReady;
   settings.loginCodeMeaning = loginCodeMeaning;
-  return runHeadless(world, simulated, files, settings, printLine);
+  // The console page, from the login on; the bot plays on without it when
+  // its port cannot be opened.
+  std::unique_ptr<console::web::ConsolePage> page;
+  settings.onRunning = [&](Form1& form, EventRouter& router, RealtimeLoop& loop) {
+    page = console::web::ConsolePage::open(form, router, loop, &feeds.activity, feeds.metrics,
+                                           options.consoleBind.value_or("127.0.0.1"),
+                                           options.consolePort.value_or(console::web::kDefaultConsolePort),
+                                           std::cout, std::cerr);
+  };
+  console::web::MeteredWorld metered(world, feeds.metrics);
+  return runHeadless(metered, simulated, files, settings, printLine);
 }
 
 }  // namespace
@@ -108,7 +129,10 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   } else {
     std::cerr << "kelvabot: " << opened.status().message() << "; playing without it\n";
   }
-  ActivityLog& activityLog = activity ? static_cast<ActivityLog&>(*activity) : noActivityLog();
+  console::web::ActivityFeed feed(activity ? static_cast<ActivityLog&>(*activity) : noActivityLog());
+  console::web::GameMetrics metrics;
+  const ConsoleFeeds feeds{metrics, feed};
+  ActivityLog& activityLog = feed;
   auto attachLog = [&activityLog](Form1& form) { form.activityLog = &activityLog; };
 
   if (options.simulated) {
@@ -117,7 +141,7 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
     world.setSleepHook([](int32_t ms) {
       if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     });
-    return runOn(argc, argv, options, dataDir, answers, world, &world, attachLog, nullptr);
+    return runOn(argc, argv, options, dataDir, answers, world, &world, attachLog, nullptr, feeds);
   }
 
   // A world over the network: a running world server, or one hosted here.
@@ -161,7 +185,7 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
       form.sdk.Query(form.homeSectorX, form.homeSectorZ, form.cellSequence);
     });
   };
-  return runOn(argc, argv, options, dataDir, answers, world, nullptr, onFormReady, net::loginCodeMeaning);
+  return runOn(argc, argv, options, dataDir, answers, world, nullptr, onFormReady, net::loginCodeMeaning, feeds);
 }
 
 }  // namespace kelva::app

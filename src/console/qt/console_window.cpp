@@ -17,6 +17,7 @@
 #include <iostream>
 
 #include "app/event_router.h"
+#include "console/admin_names.h"
 #include "console/console_actions.h"
 #include "session/startup.h"
 #include "state/form1.h"
@@ -121,10 +122,20 @@ void ConsoleWindow::attach(Form1& form, app::EventRouter& router) {
   router_ = &router;
   ConsoleModel& model = form.console;
 
+  // The administrators the operator named before the last stop.
+  if (Status admins = loadAdminNames(form); !admins.isOk()) {
+    std::cerr << "kelvabot: " << admins.message() << "; the administrator boxes start empty\n";
+  }
   for (std::size_t i = 0; i < text1_.size(); ++i) {
     text1_[i]->setText(toQ(model.Text1[i]));
-    connect(text1_[i], &QLineEdit::textChanged, this,
-            [this, i](const QString& text) { form_->console.Text1[i] = fromQ(text); });
+    // Each change is kept in the data folder at once; a failure is told
+    // once, not at every key typed while it lasts.
+    connect(text1_[i], &QLineEdit::textChanged, this, [this, i](const QString& text) {
+      const Status kept = setAdminName(*form_, i, fromQ(text));
+      const std::string problem = kept.isOk() ? "" : kept.message();
+      if (!problem.empty() && problem != adminNamesProblem_) std::cerr << "kelvabot: " << problem << "\n";
+      adminNamesProblem_ = problem;
+    });
   }
   // What the operator types into the editor is the model's text as it stands.
   connect(text2_, &QLineEdit::textChanged, this, [this](const QString& text) { form_->console.Text2 = fromQ(text); });

@@ -88,6 +88,8 @@ class ConsoleWindow : public QWidget, public ConsoleView, public Sound, public D
   bool stopRequested_ = false;
 
   std::array<QLineEdit*, 7> text1_{};
+  // Why the administrator names are not being kept, as last told; "" while they are.
+  std::string adminNamesProblem_;
   QComboBox* combo1_ = nullptr;
   QLabel* label1_ = nullptr;
   QLabel* label2_ = nullptr;

@@ -152,8 +152,11 @@ TEST_F(ConsoleWindowTest, AdministratorBoxesAndOwnerMessagesGoThroughTheModel) {
   auto* box = control<QLineEdit>("Text1(3)");
   QTest::keyClicks(box, "Boss");
   EXPECT_EQ(form->console.Text1[3], "Boss");
+  // Kept in the data folder for the next start.
+  EXPECT_EQ(files.files["/data/administrators.txt"], "\n\n\nBoss\n\n\n\n");
   box->clear();
   EXPECT_EQ(form->console.Text1[3], "");
+  EXPECT_EQ(files.files["/data/administrators.txt"], "\n\n\n\n\n\n\n");
 
   form->console.addList1("Bob:     Hello there");
   form->console.addList1("Bob:     ");

@@ -96,7 +96,7 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
   const uint16_t playerPort = portAfter(world.outputText(), "Players connect with:");
   const uint16_t botPort = portAfter(world.outputText(), "Bots log in on:");
 
-  ChildProcess bot({KELVABOT_PATH, "--headless", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
+  ChildProcess bot({KELVABOT_PATH, "--headless", "--console-port", "0", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
                     (dir / "data").string(), "--seed", "7", "--test-timer2-ms", "10"},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
   ASSERT_TRUE(bot.started());
@@ -218,7 +218,7 @@ TEST_F(WorldEndToEnd, TheBotLogsInAgainWhenTheWorldComesBackAndLosesNoData) {
   const std::string playerPort = std::to_string(portAfter(world->outputText(), "Players connect with:"));
   const std::string botPort = std::to_string(portAfter(world->outputText(), "Bots log in on:"));
 
-  ChildProcess bot({KELVABOT_PATH, "--headless", "--world", "127.0.0.1:" + botPort, "--data-dir",
+  ChildProcess bot({KELVABOT_PATH, "--headless", "--console-port", "0", "--world", "127.0.0.1:" + botPort, "--data-dir",
                     (dir / "data").string()},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
   for (const char* answer : {"1234", "secret", "E2EWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);

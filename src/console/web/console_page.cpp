@@ -1,0 +1,55 @@
+#include "console/web/console_page.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ostream>
+
+#include "app/realtime_loop.h"
+#include "console/web/console_password.h"
+#include "state/form1.h"
+
+namespace kelva::console::web {
+
+namespace {
+
+// How often the loop serves the page: quick enough that a click feels
+// immediate, rare enough to cost nothing measurable.
+constexpr std::chrono::milliseconds kPollInterval{20};
+
+std::string pageRoot() {
+  const char* root = std::getenv("KELVA_CONSOLE_ROOT");
+  return root && *root ? root : KELVA_CONSOLE_WEB_DIR;
+}
+
+}  // namespace
+
+std::unique_ptr<ConsolePage> ConsolePage::open(Form1& form, app::EventRouter& router, app::RealtimeLoop& loop,
+                                               const ActivityFeed* feed, GameMetrics& metrics,
+                                               const std::string& bind, uint16_t port, std::ostream& out,
+                                               std::ostream& err) {
+  ConsoleServerSettings settings;
+  settings.bind = bind;
+  settings.port = port;
+  settings.pageRoot = pageRoot();
+  settings.chartFile = kChartFile;
+  settings.soundFile = dataPath(form.dataDir, "recv.wav");
+  settings.passwordHash = [&form] { return loadConsolePasswordHash(form.files, form.dataDir); };
+  const auto hash = settings.passwordHash();
+  std::unique_ptr<ConsolePage> page(new ConsolePage(form, router, feed, metrics, std::move(settings)));
+  if (Status started = page->server_.start(); !started.isOk()) {
+    err << "kelvabot: " << started.message() << "; playing without the console page\n";
+    return nullptr;
+  }
+  out << "Operator console: " << page->server_.address() << std::endl;
+  if (!hash.isOk()) {
+    err << "kelvabot: " << hash.status().message() << "; nobody can log in to the console page until it is fixed\n";
+  } else if (!hash.value()) {
+    err << "kelvabot: no console password is set yet: kelvabot console-password --data-dir " << form.dataDir << "\n";
+  }
+  ConsoleServer* server = &page->server_;
+  const auto timer = loop.timers().add(kPollInterval, [server] { server->poll(); });
+  loop.startTimer(timer);
+  return page;
+}
+
+}  // namespace kelva::console::web

@@ -1,0 +1,148 @@
+#include "console/web/metrics.h"
+
+#include <cmath>
+#include <charconv>
+
+namespace kelva::console::web {
+
+namespace {
+
+// A reply is expected in well under a second; a save in milliseconds.
+const std::vector<double> kReplyBounds = {0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10};
+const std::vector<double> kSaveBounds = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 1};
+
+std::string number(double v) {
+  if (std::isinf(v)) return v > 0 ? "+Inf" : "-Inf";
+  // The shortest text that reads back as the same double: "0.005", not "0.0050000000000000001".
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+  return std::string(text, end);
+}
+
+// A label value with its backslashes, quotes and line breaks escaped.
+std::string labelValue(const std::string& v) {
+  std::string out;
+  for (char c : v) {
+    if (c == '\\' || c == '"') out += '\\';
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
+    out += c;
+  }
+  return out;
+}
+
+void family(std::string& out, const char* name, const char* type, const char* help) {
+  out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+}
+
+}  // namespace
+
+Histogram::Histogram(std::vector<double> bounds) : bounds_(std::move(bounds)), counts_(bounds_.size() + 1, 0) {}
+
+void Histogram::observe(double seconds) {
+  std::size_t i = 0;
+  while (i < bounds_.size() && seconds > bounds_[i]) ++i;
+  ++counts_[i];
+  ++count_;
+  sum_ += seconds;
+}
+
+double Histogram::quantile(double q) const {
+  if (count_ == 0) return 0;
+  const double wanted = std::ceil(q * static_cast<double>(count_));
+  uint64_t seen = 0;
+  for (std::size_t i = 0; i < counts_.size(); ++i) {
+    seen += counts_[i];
+    if (static_cast<double>(seen) >= wanted) return i < bounds_.size() ? bounds_[i] : bounds_.back();
+  }
+  return bounds_.back();
+}
+
+std::string Histogram::lines(const std::string& name) const {
+  std::string out;
+  uint64_t cumulative = 0;
+  for (std::size_t i = 0; i < counts_.size(); ++i) {
+    cumulative += counts_[i];
+    const std::string le = i < bounds_.size() ? number(bounds_[i]) : "+Inf";
+    out += name + "_bucket{le=\"" + le + "\"} " + std::to_string(cumulative) + "\n";
+  }
+  out += name + "_sum " + number(sum_) + "\n";
+  out += name + "_count " + std::to_string(count_) + "\n";
+  return out;
+}
+
+GameMetrics::GameMetrics() : reply_(kReplyBounds), save_(kSaveBounds), minuteReply_(kReplyBounds) {
+  // Both reasons are listed from the start, so a scraper sees them at 0.
+  loginsRefused_["password"] = 0;
+  loginsRefused_["throttled"] = 0;
+  connections_["console"] = 0;
+}
+
+MinuteFigures& GameMetrics::minuteOf(Clock::time_point now) {
+  const int64_t minute = std::chrono::duration_cast<std::chrono::minutes>(now.time_since_epoch()).count();
+  if (minutes_.empty() || minutes_.back().minute != minute) {
+    MinuteFigures fresh;
+    fresh.minute = minute;
+    minutes_.push_back(fresh);
+    minuteReply_ = Histogram(kReplyBounds);
+    while (minutes_.size() > 60) minutes_.pop_front();
+  }
+  return minutes_.back();
+}
+
+void GameMetrics::commandReceived(Clock::time_point now) {
+  ++commands_;
+  ++minuteOf(now).commands;
+}
+
+void GameMetrics::replied(double seconds) {
+  reply_.observe(seconds);
+  MinuteFigures& minute = minuteOf(Clock::now());
+  minuteReply_.observe(seconds);
+  minute.replyMedian = minuteReply_.quantile(0.5);
+  minute.replyP99 = minuteReply_.quantile(0.99);
+}
+
+void GameMetrics::saved(double seconds, bool ok, Clock::time_point now) {
+  ++saves_;
+  if (!ok) ++saveFailures_;
+  save_.observe(seconds);
+  MinuteFigures& minute = minuteOf(now);
+  ++minute.saves;
+  minute.saveSeconds += seconds;
+}
+
+std::string GameMetrics::exposition() const {
+  std::string out;
+  family(out, "kelva_commands_total", "counter", "Chat lines the bot received from players.");
+  out += "kelva_commands_total " + std::to_string(commands_) + "\n";
+  family(out, "kelva_reply_seconds", "histogram", "Time from a player's chat line to the bot's first answer to them.");
+  out += reply_.lines("kelva_reply_seconds");
+  family(out, "kelva_saves_total", "counter", "Data files written.");
+  out += "kelva_saves_total " + std::to_string(saves_) + "\n";
+  family(out, "kelva_save_seconds", "histogram", "Time to write a data file durably.");
+  out += save_.lines("kelva_save_seconds");
+  family(out, "kelva_save_failures_total", "counter", "Data file writes that failed.");
+  out += "kelva_save_failures_total " + std::to_string(saveFailures_) + "\n";
+  family(out, "kelva_logins_refused_total", "counter", "Console log-ins refused, by reason.");
+  for (const auto& [reason, n] : loginsRefused_) {
+    out += "kelva_logins_refused_total{reason=\"" + labelValue(reason) + "\"} " + std::to_string(n) + "\n";
+  }
+  family(out, "kelva_connections", "gauge", "Open connections, by kind.");
+  for (const auto& [kind, n] : connections_) {
+    out += "kelva_connections{kind=\"" + labelValue(kind) + "\"} " + std::to_string(n) + "\n";
+  }
+  return out;
+}
+
+std::vector<MinuteFigures> GameMetrics::lastHour(Clock::time_point now) const {
+  const int64_t minute = std::chrono::duration_cast<std::chrono::minutes>(now.time_since_epoch()).count();
+  std::vector<MinuteFigures> out;
+  for (const MinuteFigures& m : minutes_)
+    if (m.minute > minute - 60) out.push_back(m);
+  return out;
+}
+
+}  // namespace kelva::console::web

@@ -1,0 +1,227 @@
+#include "console/web/console_server.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <future>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "auth/password_hash.h"
+#include "chat/dispatcher.h"
+#include "console/console_actions.h"
+#include "data/stats_file.h"
+#include "support/game_fixture.h"
+
+namespace kelva::console::web {
+namespace {
+
+namespace http = boost::beast::http;
+using nlohmann::json;
+using Lines = std::vector<std::string>;
+
+struct Answer {
+  unsigned status = 0;
+  std::string body;
+  std::string setCookie;
+  json data() const { return json::parse(body, nullptr, false); }
+};
+
+struct Ask {
+  Ask(std::string method, std::string target, std::string body = "", std::string cookie = "",
+      std::string formKey = "", std::string origin = "")
+      : method(std::move(method)),
+        target(std::move(target)),
+        body(std::move(body)),
+        cookie(std::move(cookie)),
+        formKey(std::move(formKey)),
+        origin(std::move(origin)) {}
+  std::string method;
+  std::string target;
+  std::string body;
+  std::string cookie;
+  std::string formKey;
+  std::string origin;
+};
+
+// A console on port 0 for the game of a GameFixture. Requests are made from
+// another thread while this one polls the server, as the bot's loop does.
+class ConsoleServerTest : public ::testing::Test {
+ protected:
+  ConsoleServerTest() : api(*g.form, *g.router, nullptr, &metrics) {
+    ConsoleServerSettings settings;
+    settings.port = 0;
+    settings.pageRoot = KELVA_TESTS_DIR "/console/web";
+    static const std::string hash = auth::hashPassword("right password", auth::HashCost::kMinimum).value();
+    settings.passwordHash = [] { return Result<std::optional<std::string>>(std::optional<std::string>(hash)); };
+    server = std::make_unique<ConsoleServer>(std::move(settings), api, metrics);
+    EXPECT_TRUE(server->start().isOk());
+  }
+
+  Answer ask(const Ask& a) {
+    auto future = std::async(std::launch::async, [&] {
+      boost::asio::io_context io;
+      boost::beast::tcp_stream stream(io);
+      stream.connect(boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), server->port()));
+      http::request<http::string_body> request(a.method == "POST" ? http::verb::post : http::verb::get, a.target, 11);
+      request.set(http::field::host, "127.0.0.1:" + std::to_string(server->port()));
+      if (!a.cookie.empty()) request.set(http::field::cookie, a.cookie);
+      if (!a.formKey.empty()) request.set("X-Kelva-Form-Key", a.formKey);
+      if (!a.origin.empty()) request.set(http::field::origin, a.origin);
+      request.body() = a.body;
+      request.prepare_payload();
+      http::write(stream, request);
+      boost::beast::flat_buffer buffer;
+      http::response<http::string_body> response;
+      http::read(stream, buffer, response);
+      return Answer{response.result_int(), response.body(), std::string(response[http::field::set_cookie])};
+    });
+    while (future.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) server->poll();
+    return future.get();
+  }
+
+  // Logs in; the session's cookie and form key.
+  std::pair<std::string, std::string> logIn() {
+    const Answer a = ask({"POST", "/api/login", R"({"password":"right password"})"});
+    EXPECT_EQ(a.status, 200u) << a.body;
+    const std::string cookie = a.setCookie.substr(0, a.setCookie.find(';'));
+    return {cookie, a.data().value("formKey", "")};
+  }
+
+  kelva::testing::GameFixture g;
+  GameMetrics metrics;
+  ConsoleApi api;
+  std::unique_ptr<ConsoleServer> server;
+};
+
+TEST_F(ConsoleServerTest, EveryViewAndActionNeedsTheOperatorsSession) {
+  for (const char* view : {"/api/state", "/api/characters", "/api/charts", "/api/session", "/api/sound"}) {
+    EXPECT_EQ(ask({"GET", view}).status, 401u) << view;
+  }
+  for (const char* action : {"/api/select", "/api/change", "/api/admin", "/api/say", "/api/logout"}) {
+    EXPECT_EQ(ask({"POST", action, "{}", "kelva_console=forged"}).status, 401u) << action;
+  }
+  EXPECT_EQ(ask({"POST", "/api/login", R"({"password":"wrong password"})"}).status, 401u);
+  EXPECT_EQ(metrics.exposition().find("kelva_logins_refused_total{reason=\"password\"} 1") != std::string::npos, true);
+  const Answer in = ask({"POST", "/api/login", R"({"password":"right password"})"});
+  EXPECT_EQ(in.status, 200u);
+  EXPECT_NE(in.setCookie.find("HttpOnly"), std::string::npos);
+  EXPECT_NE(in.setCookie.find("SameSite=Strict"), std::string::npos);
+}
+
+TEST_F(ConsoleServerTest, AForgedCrossSiteChangeIsRefusedAndChangesNothing) {
+  g.givenPlayer("Bob").withExp(250).withGold(40);
+  const auto [cookie, formKey] = logIn();
+  console::selectCombo1(*g.form, "Bob");
+  const std::string gift = R"({"text2":"300","text3":"40"})";
+  // The browser sends the cookie along, but another site knows no form key.
+  EXPECT_EQ(ask({"POST", "/api/change", gift, cookie}).status, 403u);
+  EXPECT_EQ(ask({"POST", "/api/change", gift, cookie, "not the key"}).status, 403u);
+  EXPECT_EQ(ask({"POST", "/api/change", gift, cookie, formKey, "http://evil.example"}).status, 403u);
+  EXPECT_EQ(ask({"POST", "/api/login", R"({"password":"right password"})", "", "", "http://evil.example"}).status,
+            403u);
+  EXPECT_EQ(g.player("Bob").exp, 250);
+  EXPECT_TRUE(g.takeCalls().empty());
+  // Logged out, the same cookie opens nothing.
+  EXPECT_EQ(ask({"POST", "/api/logout", "{}", cookie, formKey}).status, 200u);
+  EXPECT_EQ(ask({"GET", "/api/state", "", cookie}).status, 401u);
+}
+
+TEST_F(ConsoleServerTest, AGiftThroughThePageIsTheWindowsChange) {
+  g.givenPlayer("Bob").withExp(250).withGold(40);
+  g.givenPlayer("Ann").withExp(250).withGold(40);
+  const auto [cookie, formKey] = logIn();
+  const Answer picked = ask({"POST", "/api/select", R"({"name":"Bob"})", cookie, formKey});
+  EXPECT_EQ(picked.data()["text2"], "250");
+  ask({"POST", "/api/change", R"({"text2":"312.5","text3":"40"})", cookie, formKey});
+  const Lines viaPage = g.takeCalls();
+  const std::string fileViaPage = g.statsFile();
+
+  // The window's "Change" on an identical character.
+  console::selectCombo1(*g.form, "Ann");
+  g.form->console.Text2 = "312.5";
+  g.form->console.Text3 = "40";
+  g.router->consoleAction("Change", [&] { console::pressCommand1(*g.form); });
+  EXPECT_EQ(viaPage, (Lines{"say A special gift of 62.5exp and 0gp was given to Bob."}));
+  EXPECT_EQ(g.takeCalls(), (Lines{"say A special gift of 62.5exp and 0gp was given to Ann."}));
+  EXPECT_EQ(g.player("Bob").exp, 312);
+  EXPECT_EQ(g.player("Ann").exp, 312);
+  EXPECT_NE(fileViaPage, "");
+  EXPECT_EQ(g.statsFile(), formatStatsFile(g.form->roster, 2));
+
+  // The page hears why a change did nothing, as the terminal does.
+  const Answer unknown = ask({"POST", "/api/select", R"({"name":"bob"})", cookie, formKey});
+  EXPECT_EQ(unknown.data()["notices"].size(), 1u);
+  const Answer none = ask({"POST", "/api/change", R"({"text2":"abc","text3":"1"})", cookie, formKey});
+  EXPECT_EQ(none.data()["notices"].size(), 2u) << none.body;
+  EXPECT_TRUE(g.takeCalls().empty());
+}
+
+TEST_F(ConsoleServerTest, OwnerMessagesAndAdministratorsReachThePage) {
+  g.givenPlayer("Kaya");
+  g.form->console.addCombo1("Kaya");
+  const auto [cookie, formKey] = logIn();
+  EXPECT_EQ(ask({"POST", "/api/admin", R"({"index":6,"name":"Kaya"})", cookie, formKey}).status, 200u);
+  EXPECT_EQ(ask({"POST", "/api/admin", R"({"index":7,"name":"Kaya"})", cookie, formKey}).status, 400u);
+  EXPECT_EQ(g.file("administrators.txt"), "\n\n\n\n\n\nKaya\n");
+  g.chat("Kaya", 5, "bmessage: the shop is broken");
+  const json state = ask({"GET", "/api/state?list1=0", "", cookie}).data();
+  EXPECT_EQ(state["text1"][6], "Kaya");
+  EXPECT_EQ(state["combo1"], json::array({"Kaya"}));
+  ASSERT_EQ(state["list1"].size(), 1u);
+  EXPECT_NE(state["list1"][0].get<std::string>().find("the shop is broken"), std::string::npos);
+  // Asked from the counts the page has, nothing old comes again.
+  const json later = ask({"GET", "/api/state?combo1=1&list1=1", "", cookie}).data();
+  EXPECT_EQ(later["list1"].size(), 0u);
+  EXPECT_EQ(later["combo1"].size(), 0u);
+  EXPECT_EQ(state["combo1Count"], 1u);
+}
+
+TEST_F(ConsoleServerTest, SayingAsTheBotHasALimit) {
+  const auto [cookie, formKey] = logIn();
+  const std::string longest(kLongestSay, 'a');
+  EXPECT_EQ(ask({"POST", "/api/say", json{{"text", longest}}.dump(), cookie, formKey}).status, 200u);
+  EXPECT_EQ(g.takeCalls(), (Lines{"say " + longest}));
+  EXPECT_EQ(ask({"POST", "/api/say", json{{"text", longest + "a"}}.dump(), cookie, formKey}).status, 400u);
+  EXPECT_EQ(ask({"POST", "/api/say", json{{"text", "two\nlines"}}.dump(), cookie, formKey}).status, 400u);
+  EXPECT_TRUE(g.takeCalls().empty());
+}
+
+TEST_F(ConsoleServerTest, WrongPasswordsPastTheFreeOnesAreThrottledEvenTheRightOne) {
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(ask({"POST", "/api/login", R"({"password":"guess"})"}).status, 401u);
+  // The sixth failure starts a wait; an attempt during it is refused unchecked.
+  EXPECT_EQ(ask({"POST", "/api/login", R"({"password":"guess"})"}).status, 401u);
+  EXPECT_EQ(ask({"POST", "/api/login", R"({"password":"right password"})"}).status, 429u);
+  const std::string text = metrics.exposition();
+  EXPECT_NE(text.find("kelva_logins_refused_total{reason=\"password\"} 6"), std::string::npos) << text;
+  EXPECT_NE(text.find("kelva_logins_refused_total{reason=\"throttled\"} 1"), std::string::npos) << text;
+}
+
+TEST_F(ConsoleServerTest, AtMostFourPasswordChecksAreUnderWayAtOnce) {
+  std::vector<unsigned> statuses;
+  for (int i = 1; i <= 5; ++i) {
+    ConsoleServer::Request r;
+    r.method = "POST";
+    r.target = "/api/login";
+    r.body = R"({"password":"guess"})";
+    r.address = "10.0.0." + std::to_string(i);  // each from its own address: no throttle yet
+    server->handle(r, [&](ConsoleServer::Reply reply) { statuses.push_back(reply.status); });
+  }
+  // The fifth is refused at once; the four under way are answered as they finish.
+  EXPECT_EQ(statuses, (std::vector<unsigned>{429}));
+  for (int i = 0; i < 5000 && statuses.size() < 5; ++i) {
+    server->poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(statuses, (std::vector<unsigned>{429, 401, 401, 401, 401}));
+}
+
+TEST_F(ConsoleServerTest, MetricsNeedNoLogInFromLoopback) {
+  const Answer m = ask({"GET", "/metrics"});
+  EXPECT_EQ(m.status, 200u);
+  EXPECT_NE(m.body.find("# TYPE kelva_reply_seconds histogram"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelva::console::web

@@ -1,0 +1,166 @@
+#!/usr/bin/python3
+"""The operator's console page, used for real: kelva-world and kelvabot on
+loopback, one player in a browser and the operator in another. The operator
+logs in to the console, picks a character, gives a gift, and the player's
+page shows the public announcement; the stats file holds the new value.
+
+Usage: console_browser_test.py KELVA_WORLD KELVABOT WORK_DIR [--docs-png PATH]
+Screenshots go to WORK_DIR; with --docs-png the console's is copied there.
+Exit status 0 when every check passed.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser_test import PATIENCE, ROOT, STATS, Browser, Process, check, failures, port_after, wait_for  # noqa: E402
+
+PASSWORD = "operator's own secret"
+
+
+def read(path):
+    """The file's text; "" while it does not exist."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            return f.read()
+    except FileNotFoundError:
+        return ""
+
+
+def console_browser(url, work, driver_path, width=1280, height=1500):
+    opts = webdriver.ChromeOptions()
+    opts.binary_location = "/usr/bin/chromium"
+    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+              "--disable-background-networking", "--disable-component-update", "--disable-sync",
+              "--autoplay-policy=no-user-gesture-required", "--window-size=%d,%d" % (width, height),
+              "--user-data-dir=" + tempfile.mkdtemp(prefix="kelva-console-", dir=work)):
+        opts.add_argument(a)
+    driver = webdriver.Chrome(service=Service(driver_path), options=opts)
+    driver.set_page_load_timeout(PATIENCE)
+    driver.get(url)
+    return driver
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__)
+    for positional in ("kelva_world", "kelvabot", "work"):
+        ap.add_argument(positional)
+    ap.add_argument("--docs-png")
+    ap.add_argument("--chromedriver", default="/usr/bin/chromedriver")
+    args = ap.parse_args()
+
+    work = os.path.abspath(args.work)
+    data = os.path.join(work, "data")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(data)
+    with open(os.path.join(data, "stats.txt"), "w", newline="") as f:
+        f.write(STATS)
+    for name in ("armor~weapon.txt", "objects.txt", "recv.wav"):
+        shutil.copy(os.path.join(ROOT, "demo", name), data)
+
+    setting = subprocess.run([args.kelvabot, "console-password", "--data-dir", data], input=PASSWORD + "\n",
+                             text=True, capture_output=True, timeout=PATIENCE)
+    check(setting.returncode == 0, "the console password is set: " + setting.stderr.strip())
+    check(oct(os.stat(os.path.join(data, "console_password.txt")).st_mode & 0o777) == "0o600",
+          "the password file is the owner's alone")
+
+    world = bot = player = operator = None
+    try:
+        world = Process([args.kelva_world, os.path.join(ROOT, "demo", "world.json"), "--player-port", "0",
+                         "--bot-port", "0", "--web-port", "0"], work, "world")
+        if not check(world.wait_output(r"Bots log in on:.*\d+\n"), "kelva-world starts"):
+            return 1
+        text = world.output()
+        bot_port = port_after(text, "Bots log in on:")
+        url = re.search(r"^Players in a browser open: (http://[0-9.]+:\d+/)$", text, re.M).group(1)
+
+        bot = Process([args.kelvabot, "--headless", "--world", "127.0.0.1:%d" % bot_port, "--data-dir", data,
+                       "--seed", "7", "--console-port", "0"], work, "bot", stdin=True)
+        for answer in ("1234", "secret", "DemoWorld", "Kelvabot", "0", "0", "0"):
+            bot.write_line(answer)
+        found = bot.wait_output(r"Operator console: (http://127\.0\.0\.1:\d+/)\n")
+        if not check(found, "the bot prints where its console is"):
+            print(bot.errors())
+            return 1
+        console_url = found.group(1)
+
+        player = Browser(url, work, "kaya", args.chromedriver)
+        player.login("Kaya", "kaya")
+        check(player.wait("window.kelva.state === 'playing'"), "Kaya plays in her browser")
+        player.say("/stats")
+        check(player.wait("window.kelva.lines.some(l => l.kind.startsWith('whisper'))"), "the bot answers Kaya")
+
+        operator = console_browser(console_url, work, args.chromedriver)
+        check(wait_for(lambda: operator.execute_script("return !document.getElementById('login').hidden")),
+              "without a session the console shows its log-in")
+        operator.find_element(By.ID, "password").send_keys("not the password")
+        operator.find_element(By.CSS_SELECTOR, "#login button").click()
+        check(wait_for(lambda: "wrong password" in operator.find_element(By.ID, "login-error").text),
+              "a wrong password is refused")
+        field = operator.find_element(By.ID, "password")
+        field.clear()
+        field.send_keys(PASSWORD)
+        operator.find_element(By.CSS_SELECTOR, "#login button").click()
+        check(wait_for(lambda: operator.execute_script("return !document.getElementById('console').hidden")),
+              "the operator logs in")
+        check(wait_for(lambda: operator.execute_script(
+            "return document.querySelectorAll('#combo1-names option').length") == 2),
+            "the picker lists every character")
+
+        operator.find_element(By.ID, "combo1").send_keys("Rolf")
+        operator.find_element(By.ID, "select").click()
+        check(wait_for(lambda: operator.find_element(By.ID, "text2").get_attribute("value") == "0"),
+              "picking Rolf shows his exp")
+        text2 = operator.find_element(By.ID, "text2")
+        text2.clear()
+        text2.send_keys("300")
+        operator.find_element(By.ID, "command1").click()
+        announcement = "A special gift of 300exp and 0gp was given to Rolf."
+        check(player.wait("window.kelva.lines.some(l => l.text.includes(%r))" % announcement),
+              "the player's page shows the gift's announcement")
+        check(wait_for(lambda: ",0,300," in read(os.path.join(data, "stats.txt")).splitlines()[1]),
+              "the stats file holds Rolf's new exp")
+        check(wait_for(lambda: "Rolf" in operator.find_element(By.ID, "activity-lines").text),
+              "the gift shows in the console's activity log")
+
+        operator.find_element(By.ID, "text1-0").send_keys("Kaya\t")
+        check(wait_for(lambda: read(os.path.join(data, "administrators.txt")).startswith("Kaya\n")),
+              "an administrator named on the page is kept in the data folder")
+        player.say("bmessage: the page hears me")
+        check(wait_for(lambda: "the page hears me" in operator.find_element(By.ID, "list1").text),
+              "an owner message reaches the page")
+
+        shot = os.path.join(work, "console.png")
+        operator.execute_script("window.scrollTo(0, 0)")
+        check(wait_for(lambda: operator.execute_script(
+            "const c = Chart.getChart('chart-commands'); return c && c.data.datasets[0].data.some(n => n > 0)")),
+            "the chart shows Kaya's command")
+        operator.save_screenshot(shot)
+        if args.docs_png:
+            shutil.copy(shot, args.docs_png)
+    finally:
+        for b in (player,):
+            if b:
+                b.quit()
+        if operator:
+            operator.quit()
+        for p in (bot, world):
+            if p:
+                p.stop()
+    if failures:
+        print("%d check(s) failed" % len(failures))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
