@@ -44,7 +44,7 @@ TEST(BotText, ABotsSayWhisperAndObjectTextsReachPlayersOnOneLine) {
   def.name = "Testworld";
   def.nearRange = 1000;
   def.bots.push_back({1, "botpw"});
-  def.objects.push_back(WorldObject{7, "sign.rwx", "old", "", 0, 0, 0, 0, 0});
+  def.objects.push_back(WorldObject{7, "sign.rwx", "old", "", 0, 0, 0, 0, 0, {}});
   WorldCore core(def);
   auto player = std::make_shared<Heard>();
   const int32_t session = core.enter(player, "Ann", AvatarKind::kGuest);

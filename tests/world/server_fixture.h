@@ -52,9 +52,9 @@ inline world::WorldDefinition demoDefinition() {
   def.name = "Testworld";
   def.bots.push_back({1, "botpw"});
   def.players.push_back({"Ann", "annpw"});
-  def.objects.push_back({1, "troll.rwx", "A troll", "", 1200, 0, 300, 0, 0});
-  def.objects.push_back({2, "shroom.rwx", "A magic shroom", "", -500, 0, 800, 0, 0});
-  def.objects.push_back({3, "far.rwx", "Far away", "", 900000, 0, 0, 0, 0});
+  def.objects.push_back({1, "troll.rwx", "A troll", "", 1200, 0, 300, 0, 0, {}});
+  def.objects.push_back({2, "shroom.rwx", "A magic shroom", "", -500, 0, 800, 0, 0, {}});
+  def.objects.push_back({3, "far.rwx", "Far away", "", 900000, 0, 0, 0, 0, {}});
   return def;
 }
 
