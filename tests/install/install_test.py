@@ -26,19 +26,63 @@ def check(ok, what):
 
 
 def start_world(prefix, env):
-    """Starts the installed world on free ports; returns it and its web port."""
+    """Starts the installed world on free ports; returns it, its web port and
+    its bot port."""
     world = subprocess.Popen(
         [os.path.join(prefix, "bin", "kelva-world"), os.path.join(prefix, "share", "kelva", "demo", "world.json"),
          "--player-port", "0", "--bot-port", "0", "--web-port", "0"],
         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env,
         # Not the prefix: a page found from the working folder would pass too.
         cwd=os.path.dirname(prefix))
+    web_port = None
     for line in world.stdout:
         match = re.search(r"open: http://[0-9.]+:([0-9]+)/", line)
         if match:
-            return world, int(match.group(1))
+            web_port = int(match.group(1))
+        match = re.search(r"Bots log in on: [0-9.]+:([0-9]+)", line)
+        if match:
+            return world, web_port, int(match.group(1))
     world.wait(timeout=10)
-    return world, None
+    return world, None, None
+
+
+def bot_stops_cleanly(prefix, bot_port, env):
+    """The installed bot, started as its service starts it (answers from a
+    file in its data folder, no standard input), logs in to the world,
+    serves its installed console page and, on SIGTERM, says its countdown
+    and ends with status 0."""
+    data = os.path.join(os.path.dirname(prefix), "botdata")
+    os.mkdir(data)
+    for name in ("stats.txt", "armor~weapon.txt", "objects.txt", "recv.wav"):
+        shutil.copy(os.path.join(prefix, "share/kelva/demo", name), data)
+    answers = os.path.join(data, "answers.txt")
+    with open(answers, "w") as f:
+        f.write("1234\nsecret\nDemoWorld\nKelvabot\n0\n0\n0\n")
+    bot = subprocess.Popen(
+        [os.path.join(prefix, "bin", "kelvabot"), "--headless", "--world", f"127.0.0.1:{bot_port}",
+         "--data-dir", data, "--answers", answers, "--console-port", "0"],
+        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env,
+        cwd=os.path.dirname(prefix))
+    seen = []
+    for line in bot.stdout:
+        seen.append(line)
+        if line.startswith("Operator console:"):
+            break
+    console = re.search(r"^Operator console: http://[0-9.]+:([0-9]+)/", "".join(seen), re.M)
+    check(console is not None, "the installed bot logs in and opens its console")
+    if console is not None:
+        with open(os.path.join(prefix, "share/kelva/console-web/index.html"), "rb") as f:
+            page = f.read()
+        status, body = fetch(int(console.group(1)), "/")
+        check(status == 200 and body == page, "the console's page is the installed one")
+    bot.send_signal(signal.SIGTERM)
+    try:
+        rest, _ = bot.communicate(timeout=20)
+    except subprocess.TimeoutExpired:
+        bot.kill()
+        rest, _ = bot.communicate()
+    check("say One..." in rest and bot.returncode == 0,
+          f"SIGTERM gives the bot's countdown and status 0 (status {bot.returncode})")
 
 
 def fetch(port, path):
@@ -96,7 +140,7 @@ def main():
         with open(index, "ab") as f:
             f.write(b"\n<!-- installed copy -->\n")
         env = {k: v for k, v in os.environ.items() if k not in ("KELVA_WEB_ROOT", "KELVA_CONSOLE_ROOT")}
-        world, port = start_world(moved, env)
+        world, port, bot_port = start_world(moved, env)
         check(port is not None, "the installed kelva-world starts on free ports and prints its web address")
         if port is not None:
             status, body = fetch(port, "/")
@@ -105,12 +149,13 @@ def main():
                 script = f.read()
             status, body = fetch(port, "/kelva.js")
             check(status == 200 and body == script, "/kelva.js is the installed script")
+        bot_stops_cleanly(moved, bot_port, env)
         check(stop(world) == 0, "SIGTERM stops the installed world with status 0")
 
         # Without its page the installed world serves none: it never falls
         # back on the source tree's.
         shutil.rmtree(os.path.join(moved, "share/kelva/web"))
-        world, port = start_world(moved, env)
+        world, port, _ = start_world(moved, env)
         if port is not None:
             status, _ = fetch(port, "/")
             check(status == 404, "an installed world without share/kelva/web answers / with 404")
