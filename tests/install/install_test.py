@@ -149,7 +149,7 @@ def main():
                 script = f.read()
             status, body = fetch(port, "/kelva.js")
             check(status == 200 and body == script, "/kelva.js is the installed script")
-        bot_stops_cleanly(moved, bot_port, env)
+            bot_stops_cleanly(moved, bot_port, env)
         check(stop(world) == 0, "SIGTERM stops the installed world with status 0")
 
         # Without its page the installed world serves none: it never falls
