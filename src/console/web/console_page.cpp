@@ -6,6 +6,7 @@
 
 #include "app/realtime_loop.h"
 #include "console/web/console_password.h"
+#include "data/install_paths.h"
 #include "state/form1.h"
 
 namespace kelva::console::web {
@@ -18,7 +19,7 @@ constexpr std::chrono::milliseconds kPollInterval{20};
 
 std::string pageRoot() {
   const char* root = std::getenv("KELVA_CONSOLE_ROOT");
-  return root && *root ? root : KELVA_CONSOLE_WEB_DIR;
+  return root && *root ? root : sharedFolder("console-web");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The console page of a running bot: its server, polled by the bot's loop,
 // and the answer to where the operator finds it. The page's files come from
-// console-web/ in the source tree unless KELVA_CONSOLE_ROOT names another
-// folder; Chart.js from the system's package.
+// share/kelva/console-web of the installed program (the source tree's
+// console-web/ when it runs from its build folder) unless KELVA_CONSOLE_ROOT
+// names another folder; Chart.js from the system's package.
 #pragma once
 
 #include <cstdint>

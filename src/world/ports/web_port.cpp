@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "data/install_paths.h"
 #include "world/guards/keep_alive.h"
 #include "world/ports/web_connection.h"
 
@@ -71,7 +72,7 @@ void WebPort::accepted(tcp::socket socket) {
 
 std::string defaultWebAssets() {
   if (const char* env = std::getenv("KELVA_WEB_ROOT"); env && *env) return env;
-  return KELVA_WEB_DIR;
+  return sharedFolder("web");
 }
 
 }  // namespace kelva::world

@@ -54,8 +54,9 @@ class WebPort : public Listener {
   friend class WebConnection;
 };
 
-// The folder of the page's own files: `KELVA_WEB_ROOT` when set, else the
-// web/ folder of the source tree the program was built from.
+// The folder of the page's own files: `KELVA_WEB_ROOT` when set, else
+// share/kelva/web of the installed program (or, run from its build folder,
+// the source tree's web/; data/install_paths.h).
 std::string defaultWebAssets();
 // Where the system's three.js package puts it.
 inline constexpr const char* kThreeJsFolder = "/usr/share/javascript/three";
