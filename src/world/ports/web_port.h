@@ -9,7 +9,8 @@
 // turns the core's events into the JSON messages the page reads: who and
 // what is near, chat, whispers and the world's own messages.
 //
-// HTTP and WebSocket framing are Boost.Beast's. Everything runs on the
+// HTTP and WebSocket framing are Boost.Beast's; with a certificate the port
+// speaks only TLS (OpenSSL's), HTTPS and wss://. Everything runs on the
 // thread that runs the io_context.
 #pragma once
 

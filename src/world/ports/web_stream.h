@@ -46,19 +46,13 @@ class WebStream {
 
   template <typename Buffers, typename Token>
   auto async_read_some(const Buffers& buffers, Token&& token) {
-    return boost::asio::async_initiate<Token, void(boost::system::error_code, std::size_t)>(
-        [this](auto handler, const Buffers& b) {
-          std::visit([&](auto& s) { s.async_read_some(b, std::move(handler)); }, stream_);
-        },
-        token, buffers);
+    return onEither(buffers, std::forward<Token>(token),
+                    [](auto& s, const Buffers& b, auto&& handler) { s.async_read_some(b, std::move(handler)); });
   }
   template <typename Buffers, typename Token>
   auto async_write_some(const Buffers& buffers, Token&& token) {
-    return boost::asio::async_initiate<Token, void(boost::system::error_code, std::size_t)>(
-        [this](auto handler, const Buffers& b) {
-          std::visit([&](auto& s) { s.async_write_some(b, std::move(handler)); }, stream_);
-        },
-        token, buffers);
+    return onEither(buffers, std::forward<Token>(token),
+                    [](auto& s, const Buffers& b, auto&& handler) { s.async_write_some(b, std::move(handler)); });
   }
 
   // How a WebSocket closes its stream: a TLS close_notify first when it
@@ -84,6 +78,16 @@ class WebStream {
   friend void beast_close_socket(WebStream& stream) { stream.tcp().close(); }
 
  private:
+  // Starts `op`, a read or a write of some bytes, on whichever stream this is.
+  template <typename Buffers, typename Token, typename Op>
+  auto onEither(const Buffers& buffers, Token&& token, Op op) {
+    return boost::asio::async_initiate<Token, void(boost::system::error_code, std::size_t)>(
+        [this, op](auto handler, const Buffers& b) {
+          std::visit([&](auto& s) { op(s, b, std::move(handler)); }, stream_);
+        },
+        token, buffers);
+  }
+
   std::shared_ptr<boost::asio::ssl::context> context_;
   std::variant<boost::beast::tcp_stream, TlsStream> stream_;
 };
