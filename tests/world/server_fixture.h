@@ -6,6 +6,7 @@
 
 #include <boost/asio.hpp>
 #include <memory>
+#include <future>
 #include <mutex>
 #include <sstream>
 #include <streambuf>
@@ -83,6 +84,16 @@ class ServerRunner {
   uint16_t botPort() const { return server_->botPort(); }
   uint16_t webPort() const { return server_->webPort(); }
   std::string log() { return logBuffer_.text(); }
+  // What SIGHUP does in kelva-world, on the server's thread; "" when the
+  // certificate was read again, else why not.
+  std::string reloadTls() {
+    std::promise<std::string> done;
+    boost::asio::post(io_, [&] {
+      Status s = server_->reloadTls();
+      done.set_value(s.isOk() ? "" : s.message());
+    });
+    return done.get_future().get();
+  }
 
   void stop() {
     if (!thread_.joinable()) return;

@@ -1,10 +1,5 @@
 #include "world/ports/web_port.h"
 
-#include <sys/socket.h>
-#include <sys/time.h>
-
-#include <deque>
-#include <sstream>
 #include <gtest/gtest.h>
 
 #include <boost/beast/core.hpp>
@@ -13,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "world/server_fixture.h"
+#include "world/web_client.h"
 #include "world/ports/web_message.h"
 
 namespace kelva::world {
@@ -21,88 +17,14 @@ namespace {
 namespace beast = boost::beast;
 namespace http = beast::http;
 namespace websocket = beast::websocket;
+using kelva::testing::Answer;
 using kelva::testing::enter;
+using kelva::testing::get;
+using kelva::testing::limitWaits;
+using kelva::testing::WebClient;
 using kelva::testing::LineClient;
 using kelva::testing::ServerRunner;
 using nlohmann::json;
-
-// A blocking read that gives up after a while instead of hanging the test.
-void limitWaits(tcp::socket& socket) {
-  timeval tv{3, 0};
-  ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-}
-
-struct Answer {
-  unsigned status = 0;
-  std::string type;
-  std::string length;  // Content-Length
-  std::string body;
-};
-
-Answer get(uint16_t port, const std::string& target, http::verb verb = http::verb::get, std::string extra = {}) {
-  asio::io_context io;
-  tcp::socket socket(io);
-  socket.connect({asio::ip::make_address("127.0.0.1"), port});
-  limitWaits(socket);
-  http::request<http::string_body> req(verb, target, 11);
-  req.set(http::field::host, "127.0.0.1");
-  if (!extra.empty()) req.set("X-Padding", extra);
-  http::write(socket, req);
-  beast::flat_buffer buffer;
-  http::response_parser<http::string_body> res;
-  res.body_limit(4 * 1024 * 1024);
-  res.skip(verb == http::verb::head);
-  beast::error_code ec;
-  http::read(socket, buffer, res, ec);
-  if (ec) return {};
-  return {res.get().result_int(), std::string(res.get()[http::field::content_type]),
-          std::string(res.get()[http::field::content_length]), res.get().body()};
-}
-
-// A player in a browser, as the world sees one.
-class WebClient {
- public:
-  explicit WebClient(uint16_t port) : ws_(io_) {
-    ws_.next_layer().connect({asio::ip::make_address("127.0.0.1"), port});
-    limitWaits(ws_.next_layer());
-    ws_.handshake("127.0.0.1", "/ws");
-  }
-  void send(const std::string& text, bool binary = false) {
-    ws_.binary(binary);
-    ws_.write(asio::buffer(text));
-  }
-  // The next message of `type`, skipping others; null when none comes. A
-  // frame holds one or more messages, one per line.
-  json next(const std::string& type) {
-    for (;;) {
-      while (!unread_.empty()) {
-        json m = json::parse(unread_.front());
-        unread_.pop_front();
-        if (m.value("type", "") == type) return m;
-      }
-      beast::flat_buffer buffer;
-      beast::error_code ec;
-      ws_.read(buffer, ec);
-      if (ec) return json();
-      std::istringstream frame(beast::buffers_to_string(buffer.data()));
-      for (std::string line; std::getline(frame, line);) unread_.push_back(line);
-    }
-  }
-  // Whether the world closed the connection (reading fails).
-  bool closed() {
-    for (;;) {
-      beast::flat_buffer buffer;
-      beast::error_code ec;
-      ws_.read(buffer, ec);
-      if (ec) return ec != beast::error::timeout && ec != asio::error::would_block && ec != asio::error::try_again;
-    }
-  }
-
- private:
-  asio::io_context io_;
-  websocket::stream<tcp::socket> ws_;
-  std::deque<std::string> unread_;
-};
 
 TEST(WebPort, ServesThePageWithItsTypesAndNothingElse) {
   ServerRunner server;

@@ -1,7 +1,8 @@
 // kelva-world: hosts one world for players (nc, telnet, browsers) and bots.
 //
 //   kelva-world WORLD_FILE [--player-port N] [--bot-port N] [--web-port N]
-//               [--web-root DIR] [--bind ADDRESS] [--max-players N]
+//               [--web-root DIR] [--tls-cert FILE --tls-key FILE]
+//               [--bind ADDRESS] [--max-players N]
 //               [--max-per-address N] [--max-logging-in T,P] [--idle-timeout S]
 //               [--login-timeout S]
 //               [--keepalive IDLE,INTERVAL,PROBES]
@@ -9,6 +10,7 @@
 #include <charconv>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -27,6 +29,9 @@ const char* const kUsage =
     "                    0 = any free port\n"
     "  --web-root DIR    the page's files; default share/kelva/web of the installed program\n"
     "                    (the source's web/ when run from its build folder)\n"
+    "  --tls-cert FILE   the web port speaks HTTPS and wss:// with this PEM certificate\n"
+    "                    (and its chain); needs --tls-key; both are read again on SIGHUP\n"
+    "  --tls-key FILE    the certificate's PEM private key\n"
     "  --web-origin URL  a site whose pages may also play here (https://example.org);\n"
     "                    may be given again; the world's own page always may\n"
     "  --bind ADDRESS    address to listen on; default 127.0.0.1 (this machine only);\n"
@@ -118,6 +123,10 @@ int main(int argc, char** argv) {
       options.webPort = port;
     } else if (arg == "--web-root") {
       options.webRoot = value();
+    } else if (arg == "--tls-cert") {
+      options.webTls.certificate = value();
+    } else if (arg == "--tls-key") {
+      options.webTls.key = value();
     } else if (arg == "--web-origin") {
       options.webOrigins.push_back(value());
     } else if (arg == "--bind") {
@@ -183,6 +192,10 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+  if (options.webTls.certificate.empty() != options.webTls.key.empty()) {
+    std::cerr << "kelva-world: --tls-cert and --tls-key go together\n";
+    return 2;
+  }
 
   kelva::Result<kelva::world::WorldDefinition> def = kelva::world::loadWorldFile(worldFile);
   if (!def.isOk()) {
@@ -201,14 +214,32 @@ int main(int argc, char** argv) {
   }
   std::cout << "World " << name << " is open.\n"
             << "Players connect with: nc " << options.bindAddress << " " << server.playerPort() << "\n"
-            << "Players in a browser open: http://" << options.bindAddress << ":" << server.webPort() << "/\n"
+            << "Players in a browser open: " << (server.webSecure() ? "https://" : "http://")
+            << options.bindAddress << ":" << server.webPort() << "/\n"
             << "Bots log in on: " << options.botBindAddress << ":" << server.botPort() << "\n"
             << server.capacity() << ".\n"
             << std::flush;
 
+  // A renewed certificate is taken without a restart: `kill -HUP`. A world
+  // without one keeps the signal's usual meaning.
+  boost::asio::signal_set hangup(io);
+  std::function<void()> awaitHangup = [&] {
+    hangup.async_wait([&](boost::system::error_code ec, int) {
+      if (ec) return;
+      server.reloadTls();
+      awaitHangup();
+    });
+  };
+  if (server.webSecure()) {
+    hangup.add(SIGHUP);
+    awaitHangup();
+  }
   boost::asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](boost::system::error_code ec, int) {
-    if (!ec) server.stop();
+    if (!ec) {
+      server.stop();
+      hangup.cancel();
+    }
   });
   kelva::world::runInTurns(io);
   return 0;

@@ -3,7 +3,8 @@
 // the core. Its work is in four files: the HTTP answers (web_http.cpp), the
 // WebSocket and its output (web_socket.cpp), the messages a player sends to
 // the core and the core's words back (web_player.cpp), and the page's view
-// of who and what is near (web_view.cpp).
+// of who and what is near (web_view.cpp). Its first bytes say whether it
+// speaks TLS (web_tls_start.cpp); the stream under it is a WebStream.
 //
 // Everything here runs on the thread that runs the io_context.
 #pragma once
@@ -32,6 +33,7 @@
 #include "world/ports/id_set.h"
 #include "world/ports/player_gate.h"
 #include "world/ports/web_message.h"
+#include "world/ports/web_stream.h"
 
 namespace kelva::world {
 
@@ -43,6 +45,11 @@ class WebPort;
 
 // How the web port names itself in its answers.
 inline constexpr std::string_view kWebServerName = "kelva-world";
+// The largest request the port reads: a page load's headers are far below it.
+inline constexpr std::size_t kMaxWebRequest = 8 * 1024;
+// A browser that sends no complete request (nor its first bytes) for this
+// long is let go.
+inline constexpr auto kWebRequestTimeout = std::chrono::seconds(15);
 
 class WebConnection : public AvatarLink,
                       public PlayerGate::Voice,
@@ -53,7 +60,9 @@ class WebConnection : public AvatarLink,
   const std::string& source() const { return source_; }
   const std::string& peer() const { return peer_; }
   void holdPlace(CapTicket ticket) { ticket_ = std::move(ticket); }
-  void start() { readRequest(); }
+  // Reads the first bytes: a TLS ClientHello on a port that speaks HTTPS
+  // starts the handshake, an HTTP request on a clear port is read.
+  void start();
 
   // A connection the world cannot take: told why in a plain answer, and let
   // go without reading anything from it.
@@ -85,6 +94,12 @@ class WebConnection : public AvatarLink,
   void sayGoodbye(const std::string& why);
 
  private:
+  // --- the first bytes and TLS (web_tls_start.cpp) ------------------------------
+  void onFirstBytes(ErrorCode ec);
+  void onHandshake(ErrorCode ec, std::size_t used);
+  // A clear-text request on the port that speaks HTTPS: where to go instead.
+  void pointToHttps(bool parsed);
+
   // --- HTTP (web_http.cpp) ------------------------------------------------------
   void readRequest();
   void onRequest(ErrorCode ec);
@@ -136,10 +151,10 @@ class WebConnection : public AvatarLink,
   WebPort& port_;
   ConnectionHub& hub_;
   WorldCore& core_;
-  tcp::socket& socket() { return ws_ ? beast::get_lowest_layer(*ws_).socket() : http_.socket(); }
+  tcp::socket& socket() { return ws_ ? ws_->next_layer().tcp().socket() : http_.tcp().socket(); }
 
-  beast::tcp_stream http_;
-  std::optional<websocket::stream<beast::tcp_stream>> ws_;
+  WebStream http_;
+  std::optional<websocket::stream<WebStream>> ws_;
   beast::flat_buffer buffer_;
   beast::flat_buffer incoming_;
   std::optional<http::request_parser<http::string_body>> parser_;

@@ -8,29 +8,20 @@
 
 namespace kelva::world {
 
-namespace {
-
-// The largest request the port reads: a page load's headers are far below it.
-constexpr std::size_t kMaxRequest = 8 * 1024;
-// A browser that sends no complete request for this long is let go.
-constexpr auto kRequestTimeout = std::chrono::seconds(15);
-
-}  // namespace
-
 void WebConnection::turnAway(const std::string& why) {
   auto answer = std::make_shared<std::string>(
       "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
       std::to_string(why.size() + 1) + "\r\nConnection: close\r\n\r\n" + why + "\n");
-  http_.expires_after(std::chrono::seconds(5));
+  http_.tcp().expires_after(std::chrono::seconds(5));
   boost::asio::async_write(http_, boost::asio::buffer(*answer),
                            [self = shared_from_this(), answer](ErrorCode, std::size_t) { self->close("turned away"); });
 }
 
 void WebConnection::readRequest() {
   parser_.emplace();
-  parser_->header_limit(kMaxRequest);
-  parser_->body_limit(kMaxRequest);
-  http_.expires_after(kRequestTimeout);
+  parser_->header_limit(kMaxWebRequest);
+  parser_->body_limit(kMaxWebRequest);
+  http_.tcp().expires_after(kWebRequestTimeout);
   http::async_read(http_, buffer_, *parser_, [self = shared_from_this()](ErrorCode ec, std::size_t) {
     self->onRequest(ec);
   });
@@ -47,10 +38,18 @@ void WebConnection::onRequest(ErrorCode ec) {
     return;
   }
   if (ec) {
+    if (port_.tls_ && !http_.secure()) {
+      pointToHttps(false);
+      return;
+    }
     respondAndClose(http::status::bad_request, "The request could not be read.\n");
     return;
   }
   request_ = parser_->release();
+  if (port_.tls_ && !http_.secure()) {
+    pointToHttps(true);
+    return;
+  }
   std::string_view target = request_.target();
   std::string_view path = target.substr(0, target.find('?'));
   if (websocket::is_upgrade(request_)) {

@@ -30,12 +30,13 @@ std::string peerOf(const tcp::socket& socket) {
 WebConnection::WebConnection(WebPort& port, tcp::socket socket)
     : port_(port), hub_(port.hub_), core_(port.core_), http_(std::move(socket)), deadlineTimer_(hub_.io),
       closeTimer_(hub_.io), goneFlush_(hub_.io), pauseTimer_(hub_.io),
-      gate_(*this, hub_, core_, sourceOf(http_.socket()), peerOf(http_.socket()), " (web)") {
+      gate_(*this, hub_, core_, sourceOf(http_.tcp().socket()), peerOf(http_.tcp().socket()), " (web)") {
   ErrorCode ec;
-  peer_ = peerOf(http_.socket());
-  source_ = sourceOf(http_.socket());
-  http_.socket().set_option(tcp::no_delay(true), ec);
-  if (std::string problem = applyKeepAlive(http_.socket().native_handle(), hub_.limits.keepAlive); !problem.empty())
+  peer_ = peerOf(http_.tcp().socket());
+  source_ = sourceOf(http_.tcp().socket());
+  http_.tcp().socket().set_option(tcp::no_delay(true), ec);
+  if (std::string problem = applyKeepAlive(http_.tcp().socket().native_handle(), hub_.limits.keepAlive);
+      !problem.empty())
     hub_.guards.logOnce("keep-alive", "keep-alive for " + peer_ + ": " + problem);
 }
 
@@ -43,6 +44,19 @@ WebPort::WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots, std::vecto
     : Listener(hub, "web"), core_(core), roots_(std::move(roots)), origins_(std::move(origins)) {}
 
 WebPort::~WebPort() = default;
+
+Status WebPort::enableTls(WebTlsOptions options) {
+  tlsOptions_ = std::move(options);
+  return reloadTls();
+}
+
+Status WebPort::reloadTls() {
+  if (!tlsOptions_.enabled()) return Status::error("the web port speaks no TLS: there is no certificate to read again");
+  auto context = loadTlsContext(tlsOptions_);
+  if (!context.isOk()) return context.status();
+  tls_ = std::move(context.value());
+  return Status::ok();
+}
 
 void WebPort::close() {
   closeListener();

@@ -9,7 +9,8 @@
 // turns the core's events into the JSON messages the page reads: who and
 // what is near, chat, whispers and the world's own messages.
 //
-// HTTP and WebSocket framing are Boost.Beast's. Everything runs on the
+// HTTP and WebSocket framing are Boost.Beast's; with a certificate the port
+// speaks only TLS (OpenSSL's), HTTPS and wss://. Everything runs on the
 // thread that runs the io_context.
 #pragma once
 
@@ -22,6 +23,7 @@
 
 #include "world/ports/listener.h"
 #include "world/ports/web_files.h"
+#include "world/ports/web_tls.h"
 #include "world/core/world_core.h"
 
 namespace kelva::world {
@@ -36,6 +38,14 @@ class WebPort : public Listener {
   WebPort(ConnectionHub& hub, WorldCore& core, WebRoots roots, std::vector<std::string> origins = {});
   ~WebPort();
 
+  // From now on the port speaks HTTPS and wss:// with the certificate and
+  // key `options` names; before open(). The error says which file is wrong.
+  Status enableTls(WebTlsOptions options);
+  bool secure() const { return tls_ != nullptr; }
+  // Reads the certificate and key again: connections from now on get the
+  // new ones, those open keep theirs. On an error the port keeps the old.
+  Status reloadTls();
+
   // Stops taking connections, says goodbye to every web player and closes
   // every connection.
   void close();
@@ -49,6 +59,9 @@ class WebPort : public Listener {
   WorldCore& core_;
   WebRoots roots_;
   std::vector<std::string> origins_;
+  WebTlsOptions tlsOptions_;
+  // Null on a clear-text port; each connection keeps the one it began with.
+  std::shared_ptr<boost::asio::ssl::context> tls_;
   std::set<std::shared_ptr<WebConnection>> connections_;
 
   friend class WebConnection;

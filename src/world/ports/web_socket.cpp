@@ -56,7 +56,7 @@ void WebConnection::sayGoodbye(const std::string& why) {
 }
 
 void WebConnection::upgrade() {
-  http_.expires_never();
+  http_.tcp().expires_never();
   ws_.emplace(std::move(http_));
   ws_->set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
   ws_->set_option(websocket::stream_base::decorator(

@@ -32,6 +32,10 @@ class WorldServer::Impl {
   }
 
   Status start() {
+    // A certificate that cannot be used stops the world before any port opens.
+    if (options_.webPort && options_.webTls.enabled()) {
+      if (Status s = web_.enableTls(options_.webTls); !s.isOk()) return s;
+    }
     planCapacity();
     if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
     if (Status s = bots_.open(options_.botBindAddress, options_.botPort); !s.isOk()) return s;
@@ -41,7 +45,9 @@ class WorldServer::Impl {
     hub_.log("world " + core_.definition().name + " with " + std::to_string(core_.world().objects().size()) +
              " objects: players on " + options_.bindAddress + ":" + std::to_string(players_.port()) +
              ", bots on " + options_.botBindAddress + ":" + std::to_string(bots_.port()) +
-             (options_.webPort ? ", browsers on " + options_.bindAddress + ":" + std::to_string(web_.port()) : ""));
+             (options_.webPort ? ", browsers on " + std::string(web_.secure() ? "https://" : "http://") +
+                                     options_.bindAddress + ":" + std::to_string(web_.port()) + "/"
+                               : ""));
     hub_.log(capacity_);
     tick();
     return Status::ok();
@@ -113,7 +119,15 @@ uint16_t WorldServer::playerPort() const { return impl_->players_.port(); }
 uint16_t WorldServer::botPort() const { return impl_->bots_.port(); }
 uint16_t WorldServer::webPort() const { return impl_->options_.webPort ? impl_->web_.port() : 0; }
 const std::string& WorldServer::capacity() const { return impl_->capacity_; }
+bool WorldServer::webSecure() const { return impl_->web_.secure(); }
 void WorldServer::stop() { impl_->stop(); }
+
+Status WorldServer::reloadTls() {
+  Status s = impl_->web_.reloadTls();
+  impl_->hub_.log(s.isOk() ? "web port: certificate and key read again; new connections get them"
+                           : "web port: the certificate was not changed: " + s.message());
+  return s;
+}
 
 namespace {
 // Three milliseconds: a 2,000-player world then wakes at most about 330

@@ -26,6 +26,7 @@
 #include "data/result.h"
 #include "world/guards/connection_limits.h"
 #include "world/core/world_file.h"
+#include "world/ports/web_tls.h"
 
 namespace boost::asio {
 class io_context;
@@ -48,6 +49,8 @@ struct ServerOptions {
   // Sites beside the world's own page whose pages may open a game
   // connection ("https://example.org"); web_origin.h.
   std::vector<std::string> webOrigins;
+  // A certificate and key: the web port then speaks HTTPS and wss:// only.
+  WebTlsOptions webTls;
   // Lowered at start when the limit on open files cannot hold as many.
   std::size_t maxPlayers = 1000;
   ConnectionLimits limits;
@@ -69,6 +72,11 @@ class WorldServer {
   uint16_t botPort() const;
   // 0 when the world has no web port.
   uint16_t webPort() const;
+  // Whether the web port speaks HTTPS.
+  bool webSecure() const;
+  // Reads the web port's certificate and key again (SIGHUP), logging the
+  // outcome; players stay connected. Call it on the io_context's thread.
+  Status reloadTls();
   // After start: how many players the world holds, as a sentence for the operator.
   const std::string& capacity() const;
   // Says goodbye to everyone and closes the ports and every connection. Call
