@@ -63,6 +63,10 @@ TEST(WorldFile, MistakesAreNamedWithWhereTheyAre) {
       {R"({"name": "K", "bots": [], "maxGuests": -1})", "maxGuests must not be negative"},
       // A registered name in double quotes would look like a guest.
       {R"({"name": "K", "bots": [], "players": [{"name": "\"Ann\"", "password": ""}]})", "cannot begin with"},
+      // A player needs one way in, and only one.
+      {R"({"name": "K", "bots": [], "players": [{"name": "Ann"}]})", "either password or passwordHash"},
+      {R"({"name": "K", "bots": [], "players": [{"name": "Ann", "password": "a", "passwordHash": "$h"}]})",
+       "either password or passwordHash"},
   };
   for (const auto& [text, part] : cases) {
     Result<WorldDefinition> r = parseWorldFile(text, "w.json");

@@ -233,7 +233,10 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
     Section s((*players)[i], where);
     PlayerAccount player;
     s.text("name", player.name);
-    s.text("password", player.password);
+    s.text("password", player.password, false);
+    s.text("passwordHash", player.passwordHash, false);
+    if (s.error().empty() && s.has("password") == s.has("passwordHash"))
+      s.fail("give either password or passwordHash (what kelva-world hash-password prints)");
     if (!s.finish()) return Status::error(s.error());
     if (std::string problem = nameProblem(player.name); !problem.empty()) return Status::error(where + problem);
     // Guests appear in double quotes; a registered name that starts with one

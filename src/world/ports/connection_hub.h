@@ -19,6 +19,7 @@
 #include "world/guards/connection_limits.h"
 #include "world/guards/connection_timeouts.h"
 #include "world/guards/safeguards.h"
+#include "world/ports/hash_workers.h"
 
 namespace kelva::world {
 
@@ -58,6 +59,8 @@ struct ConnectionHub {
   Safeguards guards;
   bool stopped = false;
   std::set<std::shared_ptr<SocketConnection>> connections;
+  // Two threads check and make password hashes; a few hundred jobs may wait.
+  HashWorkers hashing{io, 2, 512};
 
  private:
   void writeNoted();

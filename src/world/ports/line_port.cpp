@@ -103,6 +103,9 @@ class PlayerConnection : public SocketConnection, public AvatarLink, public Play
   void holdFor(std::chrono::milliseconds wait, std::function<void()> then) override {
     pauseFor(wait, std::move(then));
   }
+  bool holdWhile(std::function<bool()> work, std::function<void(bool)> then) override {
+    return pauseWhile(std::move(work), std::move(then));
+  }
   void letGo(const std::string& reason) override { closeAfterFlush(reason); }
   void enterWorld(const std::string& shownName, AvatarKind kind) override {
     loggedIn();

@@ -31,6 +31,11 @@ class PlayerGate {
     // Reads nothing more from the player until `wait` has passed, then runs
     // `then` (not when the connection closed meanwhile) and reads on.
     virtual void holdFor(std::chrono::milliseconds wait, std::function<void()> then) = 0;
+    // Reads nothing more from the player while `work` runs off the world's
+    // thread, then runs `then` with its answer on the world's thread (not
+    // when the connection closed meanwhile) and reads on. False, with
+    // nothing run, when the world has no room for the work now.
+    virtual bool holdWhile(std::function<bool()> work, std::function<void(bool)> then) = 0;
     // Sends what is queued and lets the player go.
     virtual void letGo(const std::string& reason) = 0;
     // Puts the player into the world under `shownName`.

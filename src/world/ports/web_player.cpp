@@ -140,6 +140,17 @@ void WebConnection::holdFor(std::chrono::milliseconds wait, std::function<void()
   });
 }
 
+bool WebConnection::holdWhile(std::function<bool()> work, std::function<void(bool)> then) {
+  const bool queued = hub_.hashing.run(std::move(work), [self = shared_from_this(), then = std::move(then)](bool answer) {
+    if (self->closed_ || self->closing_) return;
+    self->paused_ = false;
+    then(answer);
+    if (!self->closed_ && !self->closing_) self->readMessage();
+  });
+  if (queued) paused_ = true;
+  return queued;
+}
+
 void WebConnection::letGo(const std::string& reason) { closeAfterFlush(reason); }
 
 void WebConnection::enterWorld(const std::string& shownName, AvatarKind kind) {
