@@ -60,6 +60,7 @@ TEST(WorldFile, MistakesAreNamedWithWhereTheyAre) {
       {R"({"name": "K", "bots": [], "objects": [)" + kObj + "," + kObj + "]}", "listed twice"},
       {R"({"name": "K", "bots": [], "objects": [{"number": 0, "model": "m", "x": 0, "z": 0}]})", "1 or more"},
       {R"({"name": "K", "bots": [], "guests": "no"})", "guests must be true or false"},
+      {R"({"name": "K", "bots": [], "signUp": 0})", "signUp must be true or false"},
       {R"({"name": "K", "bots": [], "maxGuests": -1})", "maxGuests must not be negative"},
       // A registered name in double quotes would look like a guest.
       {R"({"name": "K", "bots": [], "players": [{"name": "\"Ann\"", "password": ""}]})", "cannot begin with"},

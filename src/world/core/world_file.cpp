@@ -198,6 +198,7 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
   top.long32("queryCellsPerAnswer", def.queryCellsPerAnswer, false);
   if (top.error().empty() && def.queryCellsPerAnswer < 0) top.fail("queryCellsPerAnswer must not be negative");
   top.boolean("guests", def.guests);
+  top.boolean("signUp", def.signUp);
   int32_t maxGuests = -1;
   top.long32("maxGuests", maxGuests, false);
   if (top.error().empty() && top.has("maxGuests")) {

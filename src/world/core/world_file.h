@@ -50,6 +50,8 @@ struct WorldDefinition {
   // (no cap beyond the world's player cap when unset).
   bool guests = true;
   std::optional<std::size_t> maxGuests;
+  // Whether players may make their own accounts (sign-up).
+  bool signUp = true;
   std::vector<BotAccount> bots;
   std::vector<PlayerAccount> players;
   std::vector<WorldObject> objects;

@@ -36,6 +36,7 @@ class WorldServer::Impl {
 
   Status start() {
     if (Status s = openAccounts(); !s.isOk()) return s;
+    hub_.hashCost = options_.hashCost;
     planCapacity();
     if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
     if (Status s = bots_.open(options_.botBindAddress, options_.botPort); !s.isOk()) return s;
