@@ -262,7 +262,7 @@ TEST(WebPort, SignUpsLastAcrossARestartAndLookAlikesAreRefused) {
     ServerRunner server(kelva::testing::demoDefinition(), options);
     ASSERT_TRUE(server.started()) << server.log();
     WebClient mira(server.webPort());
-    mira.next("welcome");
+    EXPECT_EQ(mira.next("welcome")["world"], "Testworld");
     mira.send(R"({"type":"register","name":"Mira","password":"pw-mira"})");
     EXPECT_EQ(mira.next("entered")["name"], "Mira");
 
@@ -294,9 +294,10 @@ TEST(WebPort, SignUpsLastAcrossARestartAndLookAlikesAreRefused) {
   ServerRunner again(kelva::testing::demoDefinition(), options);
   ASSERT_TRUE(again.started()) << again.log();
   WebClient mira(again.webPort());
-  mira.next("welcome");
-  mira.send(R"({"type":"login","name":"Mira","password":"pw-wrong"})");
-  EXPECT_EQ(mira.next("refused")["text"], "Wrong password. What is your name?");
+  for (const char* wrong : {"pw-wrong", "pw-mira "}) {
+    mira.send(std::string(R"({"type":"login","name":"Mira","password":")") + wrong + ""}");
+    EXPECT_EQ(mira.next("refused")["text"], "Wrong password. What is your name?") << wrong;
+  }
   mira.send(R"({"type":"login","name":"Mira","password":"pw-mira"})");
   EXPECT_EQ(mira.next("entered")["name"], "Mira");
 
