@@ -295,7 +295,7 @@ TEST(WebPort, SignUpsLastAcrossARestartAndLookAlikesAreRefused) {
   ASSERT_TRUE(again.started()) << again.log();
   WebClient mira(again.webPort());
   for (const char* wrong : {"pw-wrong", "pw-mira "}) {
-    mira.send(std::string(R"({"type":"login","name":"Mira","password":")") + wrong + ""}");
+    mira.send(std::string(R"({"type":"login","name":"Mira","password":")") + wrong + R"("})");
     EXPECT_EQ(mira.next("refused")["text"], "Wrong password. What is your name?") << wrong;
   }
   mira.send(R"({"type":"login","name":"Mira","password":"pw-mira"})");
