@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "world/core/world_accounts.h"
+
 namespace kelva::world {
 namespace {
 
@@ -13,16 +15,30 @@ class PlayerLoginTest : public ::testing::Test {
   static WorldDefinition definition() {
     WorldDefinition def;
     def.name = "Testworld";
-    def.players.push_back({"Ann", "annpw"});
+    def.players.push_back({"Ann", "annpw", ""});
     return def;
+  }
+  void SetUp() override {
+    auto opened = AccountStore::open(":memory:");
+    ASSERT_TRUE(opened.isOk());
+    store = std::move(opened.value());
+    ASSERT_TRUE(importPlayers(*store, core.definition().players, auth::HashCost::kMinimum, [](auto&) {}).isOk());
+    core.useAccounts(*store);
+  }
+  // A password handed out for its check, checked as the port's workers do.
+  PlayerLogin::Outcome checked(PlayerLogin& login, PlayerLogin::Outcome o) {
+    if (o.step != Step::kVerify) return o;
+    EXPECT_EQ(o.name, "Ann");
+    return login.verified(core, auth::verifyPassword(o.storedHash, o.password), now);
   }
   // Name, then password, from `address` at `now`.
   PlayerLogin::Outcome tryPassword(PlayerLogin& login, const std::string& password) {
     EXPECT_EQ(login.offer(core, "Ann", now).step, Step::kPasswordAsked);
-    return login.offer(core, password, now);
+    return checked(login, login.offer(core, password, now));
   }
 
   WorldCore core{definition()};
+  std::unique_ptr<AccountStore> store;
   LoginThrottle throttle;
   LoginThrottle::TimePoint now = std::chrono::steady_clock::now();
 };
@@ -47,7 +63,7 @@ TEST_F(PlayerLoginTest, TheRightPasswordClearsTheNamesThrottle) {
   ASSERT_EQ(held.step, Step::kCheckLater);
   EXPECT_GT(held.wait, milliseconds(0));
   now += held.wait;
-  EXPECT_EQ(owner.checkHeld(core, now).step, Step::kRegistered);
+  EXPECT_EQ(checked(owner, owner.checkHeld(core, now)).step, Step::kRegistered);
 
   PlayerLogin later(throttle, "10.0.2.2");
   EXPECT_EQ(tryPassword(later, "annpw").step, Step::kRegistered);

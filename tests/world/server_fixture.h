@@ -52,7 +52,7 @@ inline world::WorldDefinition demoDefinition() {
   world::WorldDefinition def;
   def.name = "Testworld";
   def.bots.push_back({1, "botpw"});
-  def.players.push_back({"Ann", "annpw"});
+  def.players.push_back({"Ann", "annpw", ""});
   def.objects.push_back({1, "troll.rwx", "A troll", "", 1200, 0, 300, 0, 0, {}});
   def.objects.push_back({2, "shroom.rwx", "A magic shroom", "", -500, 0, 800, 0, 0, {}});
   def.objects.push_back({3, "far.rwx", "Far away", "", 900000, 0, 0, 0, 0, {}});
@@ -66,6 +66,7 @@ class ServerRunner {
     options.playerPort = 0;
     options.botPort = 0;
     options.webPort = 0;
+    options.hashCost = auth::HashCost::kMinimum;
     return options;
   }
 

@@ -7,6 +7,7 @@
 #include <boost/beast/websocket.hpp>
 #include <nlohmann/json.hpp>
 
+#include "support/temp_folder.h"
 #include "world/server_fixture.h"
 #include "world/web_client.h"
 #include "world/ports/web_message.h"
@@ -170,6 +171,70 @@ TEST(WebPort, AWalkIsAnsweredByThePlaceAloneAndObjectsCarryTheirLabel) {
   web.send(R"({"type":"chat","text":".where"})");
   // Had either walk been told in words, its line would come first.
   EXPECT_EQ(web.next("world")["text"], "You are at 800 0 -300.");
+}
+
+// Accounts made from the page and from the line port last across a restart
+// of the world on the same data folder; look-alikes, commas and a fourth
+// sign-up from one address within the hour are refused.
+TEST(WebPort, SignUpsLastAcrossARestartAndLookAlikesAreRefused) {
+  kelva::testing::TempFolder dir("web_port_sign_up");
+  ServerOptions options = ServerRunner::freePorts();
+  options.dataDir = (dir.path / "data").string();
+  {
+    ServerRunner server(kelva::testing::demoDefinition(), options);
+    ASSERT_TRUE(server.started()) << server.log();
+    WebClient mira(server.webPort());
+    EXPECT_EQ(mira.next("welcome")["world"], "Testworld");
+    mira.send(R"({"type":"register","name":"Mira","password":"pw-mira"})");
+    EXPECT_EQ(mira.next("entered")["name"], "Mira");
+
+    WebClient other(server.webPort());
+    other.next("welcome");
+    for (const char* bad : {R"({"type":"register","name":"M1RA","password":"x"})",
+                            R"({"type":"register","name":"Ann","password":"x"})",
+                            R"({"type":"register","name":"a,b","password":"x"})",
+                            R"({"type":"register","name":"Nia","password":""})"}) {
+      other.send(bad);
+      EXPECT_NE(other.next("refused")["text"].get<std::string>().find("cannot sign up"), std::string::npos) << bad;
+    }
+
+    LineClient tom(server.playerPort());
+    enter(tom, "tom");
+    tom.send(".register tom-pw");
+    EXPECT_TRUE(tom.waitForContaining("The name tom is yours from your next log-in"));
+    tom.send(".register again");
+    EXPECT_TRUE(tom.waitForContaining("cannot register: tom is registered already"));
+
+    // The third sign-up from this address is the last one this hour.
+    other.send(R"({"type":"register","name":"Zed","password":"z"})");
+    EXPECT_EQ(other.next("entered")["name"], "Zed");
+    WebClient fourth(server.webPort());
+    fourth.next("welcome");
+    fourth.send(R"({"type":"register","name":"Quin","password":"q"})");
+    EXPECT_NE(fourth.next("refused")["text"].get<std::string>().find("Too many accounts"), std::string::npos);
+  }
+  ServerRunner again(kelva::testing::demoDefinition(), options);
+  ASSERT_TRUE(again.started()) << again.log();
+  WebClient mira(again.webPort());
+  for (const char* wrong : {"pw-wrong", "pw-mira "}) {
+    mira.send(std::string(R"({"type":"login","name":"Mira","password":")") + wrong + R"("})");
+    EXPECT_EQ(mira.next("refused")["text"], "Wrong password. What is your name?") << wrong;
+  }
+  mira.send(R"({"type":"login","name":"Mira","password":"pw-mira"})");
+  EXPECT_EQ(mira.next("entered")["name"], "Mira");
+
+  LineClient tom(again.playerPort());
+  enter(tom, "tom", "tom-pw");
+  tom.send(".password wrong new-pw");
+  EXPECT_TRUE(tom.waitForLine("* Wrong password; yours was not changed."));
+  tom.send(".password tom-pw new-pw");
+  EXPECT_TRUE(tom.waitForLine("* Your password is changed."));
+  LineClient back(again.playerPort());
+  enter(back, "tom", "new-pw");
+
+  std::string stored = dir.read("data/world.db") + dir.read("data/world.db-wal");
+  EXPECT_EQ(stored.find("pw-mira"), std::string::npos);
+  EXPECT_EQ(stored.find("new-pw"), std::string::npos);
 }
 
 }  // namespace

@@ -60,9 +60,14 @@ TEST(WorldFile, MistakesAreNamedWithWhereTheyAre) {
       {R"({"name": "K", "bots": [], "objects": [)" + kObj + "," + kObj + "]}", "listed twice"},
       {R"({"name": "K", "bots": [], "objects": [{"number": 0, "model": "m", "x": 0, "z": 0}]})", "1 or more"},
       {R"({"name": "K", "bots": [], "guests": "no"})", "guests must be true or false"},
+      {R"({"name": "K", "bots": [], "signUp": 0})", "signUp must be true or false"},
       {R"({"name": "K", "bots": [], "maxGuests": -1})", "maxGuests must not be negative"},
       // A registered name in double quotes would look like a guest.
       {R"({"name": "K", "bots": [], "players": [{"name": "\"Ann\"", "password": ""}]})", "cannot begin with"},
+      // A player needs one way in, and only one.
+      {R"({"name": "K", "bots": [], "players": [{"name": "Ann"}]})", "either password or passwordHash"},
+      {R"({"name": "K", "bots": [], "players": [{"name": "Ann", "password": "a", "passwordHash": "$h"}]})",
+       "either password or passwordHash"},
   };
   for (const auto& [text, part] : cases) {
     Result<WorldDefinition> r = parseWorldFile(text, "w.json");

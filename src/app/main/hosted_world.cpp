@@ -16,7 +16,8 @@ struct HostedWorld::Runner {
 
 Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std::string>& worldFile,
                                                         std::optional<uint16_t> playerPort,
-                                                        std::optional<uint16_t> webPort, std::ostream& log) {
+                                                        std::optional<uint16_t> webPort, const std::string& dataDir,
+                                                        std::ostream& log) {
   Result<world::WorldDefinition> def =
       worldFile ? world::loadWorldFile(*worldFile) : world::parseWorldFile(kDemoWorldJson, "(the demo world)");
   if (!def.isOk()) return def.status();
@@ -29,6 +30,8 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   world::ServerOptions options;
   options.bindAddress = "127.0.0.1";
   options.botPort = 0;
+  // The world's accounts live beside the bot's own data.
+  options.dataDir = dataDir;
   options.playerPort = playerPort.value_or(7777);
   options.webPort = webPort.value_or(7780);
   auto server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);

@@ -9,7 +9,8 @@ namespace kelva::world {
 const char* const kHelpLine =
     "* Actions: .look (objects near you), .who (who is here), .click N (click object N), "
     ".attack NAME (click an avatar), .move X Z (walk to X Z), .where (where you are), "
-    ".tell NAME TEXT (say TEXT to NAME alone), .help, .quit. "
+    ".tell NAME TEXT (say TEXT to NAME alone), .register PASSWORD (a guest's name becomes an account), "
+    ".password OLD NEW, .help, .quit. "
     "Any other line is chat; game commands start with / (try /commands) and only the bot hears them.";
 
 namespace {

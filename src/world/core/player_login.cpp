@@ -52,8 +52,17 @@ PlayerLogin::Outcome PlayerLogin::checkHeld(const WorldCore& core, TimePoint now
 }
 
 PlayerLogin::Outcome PlayerLogin::check(const WorldCore& core, std::string_view password, TimePoint now) {
-  const PlayerAccount* acc = core.account(chosen_);
-  if (acc && sameSecret(password, acc->password)) {
+  std::optional<AccountRecord> acc = core.account(chosen_);
+  // An account removed while its password was typed answers as a wrong one.
+  if (!acc) return verified(core, false, now);
+  Outcome o{Step::kVerify, chosen_, "", ""};
+  o.storedHash = acc->passwordHash;
+  o.password = std::string(password);
+  return o;
+}
+
+PlayerLogin::Outcome PlayerLogin::verified(const WorldCore& core, bool right, TimePoint now) {
+  if (right) {
     throttle_.succeeded(source_, chosen_, now);
     const Avatar* holder = core.avatarNamed(chosen_);
     if (!holder) return {Step::kRegistered, chosen_, "", ""};

@@ -13,6 +13,10 @@
 // so a player whose connection died silently gets back in at once. The world
 // file may turn guests away or cap how many are in at once.
 //
+// A password is compared with the account's Argon2id hash, which is slow on
+// purpose: the login hands the comparison out (kVerify) and the port runs it
+// off the world's thread, so a storm of log-ins never stalls the world.
+//
 // The login only decides; the port says it to the player in its own way.
 #pragma once
 
@@ -41,6 +45,9 @@ class PlayerLogin {
     kGuestsFull,        // `problem`: as many guests as the world allows are in; ask again
     kThrottled,         // refused unchecked: come back after `wait`; ask for a name again
     kCheckLater,        // the password is checked after `wait`: call `checkHeld` then
+    kVerify,            // compare `password` with `storedHash` off the world's thread,
+                        // then call `verified` with the answer
+    kBusy,              // the port cannot check a password now; ask for a name again
   };
   struct Outcome {
     Step step = Step::kNameRefused;
@@ -52,6 +59,9 @@ class PlayerLogin {
     // kRegistered: the name's owner is in the world on another connection,
     // which the port dismisses (`WorldCore::takeOver`) before entering.
     bool takesOver = false;
+    // kVerify: the account's hash and the password typed for it.
+    std::string storedHash;
+    std::string password;
   };
 
   // `throttle` must outlive the login; `source` is the connection's address
@@ -63,6 +73,9 @@ class PlayerLogin {
   Outcome offer(const WorldCore& core, std::string_view line, TimePoint now = std::chrono::steady_clock::now());
   // After kCheckLater, once the wait is over: the held password's outcome.
   Outcome checkHeld(const WorldCore& core, TimePoint now = std::chrono::steady_clock::now());
+  // After kVerify: whether the password matched the hash; the outcome is
+  // kRegistered or a wrong password, as offer() would have said.
+  Outcome verified(const WorldCore& core, bool right, TimePoint now = std::chrono::steady_clock::now());
   // After kPasswordAsked: the next offer is a name again, not a password
   // (a port whose clients send a name and its password together). The
   // wrong passwords counted so far still count.

@@ -39,10 +39,9 @@ WorldCore::WorldCore(WorldDefinition definition)
   for (const WorldObject& o : def_.objects) world_.add(o);
 }
 
-const PlayerAccount* WorldCore::account(const std::string& name) const {
-  for (const PlayerAccount& a : def_.players)
-    if (a.name == name) return &a;
-  return nullptr;
+std::optional<AccountRecord> WorldCore::account(const std::string& name) const {
+  if (!accounts_) return std::nullopt;
+  return accounts_->find(name);
 }
 
 bool WorldCore::nameInUse(const std::string& name) const { return avatarNamed(name) != nullptr; }

@@ -28,6 +28,7 @@
 #include "world/core/spatial_grid.h"
 #include "world/core/world_file.h"
 #include "world/core/world_state.h"
+#include "world/store/account_store.h"
 
 namespace kelva::world {
 
@@ -109,8 +110,12 @@ class WorldCore {
   const WorldDefinition& definition() const { return def_; }
   const World& world() const { return world_; }
 
-  // The registered player of that name, or null.
-  const PlayerAccount* account(const std::string& name) const;
+  // The store of registered players; the world has none (everyone is a
+  // guest) until one is given. `store` must outlive the core.
+  void useAccounts(AccountStore& store) { accounts_ = &store; }
+  AccountStore* accounts() const { return accounts_; }
+  // The registered player of exactly that name, or nullopt.
+  std::optional<AccountRecord> account(const std::string& name) const;
   // Whether an avatar (player or bot) of exactly that shown name is in the world.
   bool nameInUse(const std::string& name) const;
   // The avatar (player or bot) of exactly that shown name, or null.
@@ -216,6 +221,7 @@ class WorldCore {
   static int64_t distanceSquared(int64_t ax, int64_t az, int64_t bx, int64_t bz);
 
   WorldDefinition def_;
+  AccountStore* accounts_ = nullptr;
   World world_;
   int32_t nextSession_ = 1;
   std::map<int32_t, Entry> players_;  // in the world, by session

@@ -198,6 +198,7 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
   top.long32("queryCellsPerAnswer", def.queryCellsPerAnswer, false);
   if (top.error().empty() && def.queryCellsPerAnswer < 0) top.fail("queryCellsPerAnswer must not be negative");
   top.boolean("guests", def.guests);
+  top.boolean("signUp", def.signUp);
   int32_t maxGuests = -1;
   top.long32("maxGuests", maxGuests, false);
   if (top.error().empty() && top.has("maxGuests")) {
@@ -233,7 +234,10 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
     Section s((*players)[i], where);
     PlayerAccount player;
     s.text("name", player.name);
-    s.text("password", player.password);
+    s.text("password", player.password, false);
+    s.text("passwordHash", player.passwordHash, false);
+    if (s.error().empty() && s.has("password") == s.has("passwordHash"))
+      s.fail("give either password or passwordHash (what kelva-world hash-password prints)");
     if (!s.finish()) return Status::error(s.error());
     if (std::string problem = nameProblem(player.name); !problem.empty()) return Status::error(where + problem);
     // Guests appear in double quotes; a registered name that starts with one

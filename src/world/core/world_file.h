@@ -3,7 +3,8 @@
 //
 // The server only reads this file; it never writes it, so a shipped demo
 // world stays as it is and the bot's changes to objects (picked shrooms) last
-// as long as the server runs.
+// as long as the server runs. Its players are brought into the world's
+// account store at start (world_accounts.h), which holds them from then on.
 #pragma once
 
 #include <cstddef>
@@ -24,10 +25,13 @@ struct BotAccount {
   std::string password;
 };
 
-// A registered player: nobody else may use this name.
+// A registered player: nobody else may use this name. The world file gives
+// either the password's hash (what `kelva-world hash-password` prints) or,
+// for a demo, the password itself, which is hashed into the store at start.
 struct PlayerAccount {
   std::string name;
   std::string password;
+  std::string passwordHash;
 };
 
 struct WorldDefinition {
@@ -46,6 +50,8 @@ struct WorldDefinition {
   // (no cap beyond the world's player cap when unset).
   bool guests = true;
   std::optional<std::size_t> maxGuests;
+  // Whether players may make their own accounts (sign-up).
+  bool signUp = true;
   std::vector<BotAccount> bots;
   std::vector<PlayerAccount> players;
   std::vector<WorldObject> objects;

@@ -1,6 +1,7 @@
 // kelva-world: hosts one world for players (nc, telnet, browsers) and bots.
 //
-//   kelva-world WORLD_FILE [--player-port N] [--bot-port N] [--web-port N]
+//   kelva-world hash-password   (the password from standard input)
+//   kelva-world WORLD_FILE [--data-dir DIR] [--player-port N] [--bot-port N] [--web-port N]
 //               [--web-root DIR] [--tls-cert FILE --tls-key FILE]
 //               [--bind ADDRESS] [--max-players N]
 //               [--max-per-address N] [--max-logging-in T,P] [--idle-timeout S]
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "auth/password_hash.h"
 #include "world/core/world_file.h"
 #include "world/ports/world_server.h"
 
@@ -22,7 +24,12 @@ namespace {
 
 const char* const kUsage =
     "usage: kelva-world WORLD_FILE [options]\n"
+    "       kelva-world hash-password < PASSWORD_FILE\n"
     "Hosts the world described by WORLD_FILE (see docs/world_file.md).\n"
+    "hash-password prints the Argon2id hash of the password on standard input's\n"
+    "first line, for a player's passwordHash in the world file.\n"
+    "  --data-dir DIR    the folder of the world's account store (world.db); without it\n"
+    "                    accounts made in the world last only while it runs\n"
     "  --player-port N   port for players (nc, telnet); default 7777, 0 = any free port\n"
     "  --bot-port N      port for bots; default 7778, 0 = any free port\n"
     "  --web-port N      port for browsers (the page and its WebSocket); default 7780,\n"
@@ -87,9 +94,32 @@ bool parseKeepAlive(std::string_view text, kelva::world::ConnectionLimits::KeepA
   return true;
 }
 
+// The hash of the first line of standard input, for a world file's
+// passwordHash; the password itself is never printed or kept.
+int hashPassword() {
+  std::string password;
+  if (!std::getline(std::cin, password)) {
+    std::cerr << "kelva-world: hash-password reads the password from standard input\n";
+    return 2;
+  }
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  if (password.empty()) {
+    std::cerr << "kelva-world: the password is empty\n";
+    return 2;
+  }
+  kelva::Result<std::string> hash = kelva::auth::hashPassword(password);
+  if (!hash.isOk()) {
+    std::cerr << "kelva-world: " << hash.status().message() << "\n";
+    return 1;
+  }
+  std::cout << hash.value() << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "hash-password") return hashPassword();
   kelva::world::ServerOptions options;
   std::string worldFile;
   for (int i = 1; i < argc; ++i) {
@@ -121,6 +151,8 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.webPort = port;
+    } else if (arg == "--data-dir") {
+      options.dataDir = value();
     } else if (arg == "--web-root") {
       options.webRoot = value();
     } else if (arg == "--tls-cert") {

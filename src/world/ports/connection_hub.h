@@ -18,7 +18,10 @@
 
 #include "world/guards/connection_limits.h"
 #include "world/guards/connection_timeouts.h"
+#include "auth/password_hash.h"
 #include "world/guards/safeguards.h"
+#include "world/guards/sign_up_throttle.h"
+#include "world/ports/hash_workers.h"
 
 namespace kelva::world {
 
@@ -58,6 +61,12 @@ struct ConnectionHub {
   Safeguards guards;
   bool stopped = false;
   std::set<std::shared_ptr<SocketConnection>> connections;
+  // Two threads check and make password hashes; a few hundred jobs may wait.
+  HashWorkers hashing{io, 2, 512};
+  // What a hash the world makes costs (the minimum in tests), and how many
+  // accounts may be made.
+  auth::HashCost hashCost = auth::HashCost::kInteractive;
+  SignUpThrottle signUps;
 
  private:
   void writeNoted();

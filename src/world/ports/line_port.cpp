@@ -72,7 +72,8 @@ class PlayerConnection : public SocketConnection, public AvatarLink, public Play
       gate_.offer(line);
       return;
     }
-    if (gate_.withinAllowance() && gate_.lineFits(line)) core_.playerAction(session_, parsePlayerLine(line));
+    if (gate_.withinAllowance() && gate_.lineFits(line) && !gate_.accountCommand(line, name_, kind_))
+      core_.playerAction(session_, parsePlayerLine(line));
   }
 
   void onOverlong() override { gate_.overlong(); }
@@ -103,10 +104,15 @@ class PlayerConnection : public SocketConnection, public AvatarLink, public Play
   void holdFor(std::chrono::milliseconds wait, std::function<void()> then) override {
     pauseFor(wait, std::move(then));
   }
+  bool holdWhile(std::function<bool()> work, std::function<void(bool)> then) override {
+    return pauseWhile(std::move(work), std::move(then));
+  }
+  void tellPlayer(const std::string& text) override { send({"* ", text}); }
   void letGo(const std::string& reason) override { closeAfterFlush(reason); }
   void enterWorld(const std::string& shownName, AvatarKind kind) override {
     loggedIn();
     name_ = shownName;
+    kind_ = kind;
     session_ = core_.enter(selfPointer(), shownName, kind);
     // A client that could not take even its welcome was closed while it
     // entered, before it knew its session.
@@ -119,6 +125,7 @@ class PlayerConnection : public SocketConnection, public AvatarLink, public Play
   PasswordEcho echo_;
   int32_t session_ = 0;  // 0 until the player has entered the world
   std::string name_;
+  AvatarKind kind_ = AvatarKind::kGuest;
 };
 
 void LinePort::accepted(tcp::socket socket) {

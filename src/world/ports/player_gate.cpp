@@ -1,5 +1,6 @@
 #include "world/ports/player_gate.h"
 
+#include "auth/password_hash.h"
 #include "world/ports/player_texts.h"
 
 namespace kelva::world {
@@ -29,6 +30,14 @@ void PlayerGate::answer(const PlayerLogin::Outcome& o) {
     case Step::kCheckLater:
       voice_.holdFor(o.wait, [this] { answer(login_.checkHeld(core_)); });
       return;
+    case Step::kVerify: {
+      auto verify = [hash = o.storedHash, password = o.password] { return auth::verifyPassword(hash, password); };
+      if (!voice_.holdWhile(std::move(verify), [this](bool right) { answer(login_.verified(core_, right)); })) {
+        PlayerLogin::Outcome busy{Step::kBusy, o.name, "", ""};
+        answer(busy);
+      }
+      return;
+    }
     default:
       return;
   }

@@ -31,6 +31,13 @@ class PlayerGate {
     // Reads nothing more from the player until `wait` has passed, then runs
     // `then` (not when the connection closed meanwhile) and reads on.
     virtual void holdFor(std::chrono::milliseconds wait, std::function<void()> then) = 0;
+    // Reads nothing more from the player while `work` runs off the world's
+    // thread, then runs `then` with its answer on the world's thread (not
+    // when the connection closed meanwhile) and reads on. False, with
+    // nothing run, when the world has no room for the work now.
+    virtual bool holdWhile(std::function<bool()> work, std::function<void(bool)> then) = 0;
+    // A message of the world to this player alone.
+    virtual void tellPlayer(const std::string& text) = 0;
     // Sends what is queued and lets the player go.
     virtual void letGo(const std::string& reason) = 0;
     // Puts the player into the world under `shownName`.
@@ -53,6 +60,15 @@ class PlayerGate {
   // Says the outcome of a log-in step and acts on it.
   void answer(const PlayerLogin::Outcome& o);
 
+  // A new account `name` with `password`, asked for before entering the
+  // world: made, then the player enters under it as after a log-in; or
+  // refused, told as a refused log-in.
+  void signUp(const std::string& name, const std::string& password);
+  // A line typed in the world that is an account command (.register
+  // PASSWORD for a guest, .password OLD NEW for a registered player), done
+  // here; false for any other line. `shownName` and `kind` are the player's.
+  bool accountCommand(std::string_view line, const std::string& shownName, AvatarKind kind);
+
   // Whether one more line (or message) from a player in the world is within
   // the flood allowance; the first line dropped of a burst is told.
   bool withinAllowance();
@@ -69,6 +85,11 @@ class PlayerGate {
   std::string source_;
   std::string peer_;
   std::string logTag_;
+  // Hashes `password` off the world's thread; `then` gets the hash, or ""
+  // when it could not be made. False when the workers are full.
+  bool hashThen(const std::string& password, std::function<void(const std::string&)> then);
+  // Makes the account; the error is the player's to read.
+  Status makeAccount(const std::string& name, const std::string& hash);
   PlayerLogin login_;
   FloodBucket flood_;
 };

@@ -53,7 +53,10 @@ std::string loginText(const PlayerLogin::Outcome& o) {
     case Step::kGuest:
       return o.typed + " is not registered: you are the guest " + o.name + ".";
     case Step::kRegistered:
+    case Step::kVerify:
       return "";
+    case Step::kBusy:
+      return "The world is busy; please try again in a moment. What is your name?";
     case Step::kGuestsClosed:
       return "This world lets in registered players only. What is your name?";
     case Step::kGuestsFull:

@@ -50,6 +50,16 @@ void SocketConnection::pauseFor(std::chrono::milliseconds wait, std::function<vo
   });
 }
 
+bool SocketConnection::pauseWhile(std::function<bool()> work, std::function<void(bool)> then) {
+  const bool queued = hub_.hashing.run(std::move(work), [self = shared_from_this(), then = std::move(then)](bool answer) {
+    if (!self->isOpen()) return;
+    then(answer);
+    self->resume();
+  });
+  if (queued) paused_ = true;
+  return queued;
+}
+
 void SocketConnection::resume() {
   paused_ = false;
   // A line leaves the count only as it is taken: one it takes may pause the

@@ -131,6 +131,8 @@ class WebConnection : public AvatarLink,
   void sayLogin(PlayerLogin::Step step, const std::string& text) override;
   void sayDropped(const std::string& text) override;
   void holdFor(std::chrono::milliseconds wait, std::function<void()> then) override;
+  bool holdWhile(std::function<bool()> work, std::function<void(bool)> then) override;
+  void tellPlayer(const std::string& text) override;
   void letGo(const std::string& reason) override;
   void enterWorld(const std::string& shownName, AvatarKind kind) override;
 
@@ -183,6 +185,7 @@ class WebConnection : public AvatarLink,
   PlayerGate gate_;
   int32_t session_ = 0;
   std::string name_;
+  AvatarKind kind_ = AvatarKind::kGuest;
   bool shownSelf_ = false;
   int32_t x_ = 0;
   int32_t y_ = 0;

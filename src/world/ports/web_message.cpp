@@ -17,8 +17,9 @@ struct KindName {
   std::array<std::string_view, 2> fields;
 };
 
-constexpr std::array<KindName, 7> kKinds = {{
+constexpr std::array<KindName, 8> kKinds = {{
     {WebRequest::Kind::kLogin, "login", {"name", "password"}},
+    {WebRequest::Kind::kRegister, "register", {"name", "password"}},
     {WebRequest::Kind::kChat, "chat", {"text", ""}},
     {WebRequest::Kind::kTell, "tell", {"to", "text"}},
     {WebRequest::Kind::kClick, "click", {"object", ""}},
@@ -86,6 +87,10 @@ Result<WebRequest> parseWebMessage(std::string_view message) {
         r.password.emplace();
         s = text("password", *r.password);
       }
+      break;
+    case WebRequest::Kind::kRegister:
+      s = text("name", r.name);
+      if (s.isOk()) s = text("password", r.password.emplace());
       break;
     case WebRequest::Kind::kChat:
       s = text("text", r.text);

@@ -24,7 +24,8 @@ inline constexpr std::size_t kMaxWebMessage = 8 * 1024;
 
 struct WebRequest {
   enum class Kind {
-    kLogin,   // name, password (a guest gives none)
+    kLogin,     // name, password (a guest gives none)
+    kRegister,  // name, password: a new account, then in as a log-in
     kChat,    // text: a line as typed on the player port ("." actions included)
     kTell,    // name: to whom; text
     kClick,   // number: the object

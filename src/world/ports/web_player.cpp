@@ -52,6 +52,10 @@ void WebConnection::handle(std::string_view message) {
     armDeadline();
   }
   if (session_ == 0) {
+    if (r.kind == WebRequest::Kind::kRegister) {
+      gate_.signUp(r.name, *r.password);
+      return;
+    }
     if (r.kind != WebRequest::Kind::kLogin) {
       refuse("log in first: send {\"type\":\"login\",\"name\":...}");
       return;
@@ -59,7 +63,7 @@ void WebConnection::handle(std::string_view message) {
     login(r);
     return;
   }
-  if (r.kind == WebRequest::Kind::kLogin) {
+  if (r.kind == WebRequest::Kind::kLogin || r.kind == WebRequest::Kind::kRegister) {
     refuse("you are in the world already");
     return;
   }
@@ -69,7 +73,7 @@ void WebConnection::handle(std::string_view message) {
   PlayerAction action;
   switch (r.kind) {
     case WebRequest::Kind::kChat:
-      if (!gate_.lineFits(r.text)) return;
+      if (!gate_.lineFits(r.text) || gate_.accountCommand(r.text, name_, kind_)) return;
       action = parsePlayerLine(r.text);
       break;
     case WebRequest::Kind::kTell:
@@ -95,6 +99,7 @@ void WebConnection::handle(std::string_view message) {
       action.kind = PlayerActionKind::kQuit;
       break;
     case WebRequest::Kind::kLogin:
+    case WebRequest::Kind::kRegister:
       return;
   }
   core_.playerAction(session_, action);
@@ -140,6 +145,19 @@ void WebConnection::holdFor(std::chrono::milliseconds wait, std::function<void()
   });
 }
 
+bool WebConnection::holdWhile(std::function<bool()> work, std::function<void(bool)> then) {
+  const bool queued = hub_.hashing.run(std::move(work), [self = shared_from_this(), then = std::move(then)](bool answer) {
+    if (self->closed_ || self->closing_) return;
+    self->paused_ = false;
+    then(answer);
+    if (!self->closed_ && !self->closing_) self->readMessage();
+  });
+  if (queued) paused_ = true;
+  return queued;
+}
+
+void WebConnection::tellPlayer(const std::string& text) { send(web::worldText(text)); }
+
 void WebConnection::letGo(const std::string& reason) { closeAfterFlush(reason); }
 
 void WebConnection::enterWorld(const std::string& shownName, AvatarKind kind) {
@@ -149,6 +167,7 @@ void WebConnection::enterWorld(const std::string& shownName, AvatarKind kind) {
     armDeadline();
   }
   name_ = shownName;
+  kind_ = kind;
   session_ = core_.enter(shared_from_this(), shownName, kind);
   hub_.log(describe() + " entered from " + peer_);
   // A browser that could not take even its welcome was closed while it

@@ -3,6 +3,7 @@
 #include <malloc.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -10,7 +11,9 @@
 #include "world/guards/descriptor_budget.h"
 #include "world/ports/line_port.h"
 #include "world/ports/web_port.h"
+#include "world/core/world_accounts.h"
 #include "world/core/world_core.h"
+#include "world/store/account_store.h"
 
 namespace kelva::world {
 
@@ -36,6 +39,8 @@ class WorldServer::Impl {
     if (options_.webPort && options_.webTls.enabled()) {
       if (Status s = web_.enableTls(options_.webTls); !s.isOk()) return s;
     }
+    if (Status s = openAccounts(); !s.isOk()) return s;
+    hub_.hashCost = options_.hashCost;
     planCapacity();
     if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
     if (Status s = bots_.open(options_.botBindAddress, options_.botPort); !s.isOk()) return s;
@@ -50,6 +55,23 @@ class WorldServer::Impl {
                                : ""));
     hub_.log(capacity_);
     tick();
+    return Status::ok();
+  }
+
+  // The store is opened before any port, so a world whose store is damaged
+  // never lets a player in.
+  Status openAccounts() {
+    const std::string path = options_.dataDir.empty() ? ":memory:" : AccountStore::pathIn(options_.dataDir);
+    if (options_.dataDir.empty()) hub_.log("no data folder: accounts made here last only while the world runs");
+    std::error_code made;
+    if (!options_.dataDir.empty()) std::filesystem::create_directories(options_.dataDir, made);
+    Result<std::unique_ptr<AccountStore>> opened = AccountStore::open(path);
+    if (!opened.isOk()) return opened.status();
+    accounts_ = std::move(opened.value());
+    Status imported = importPlayers(*accounts_, core_.definition().players, options_.hashCost,
+                                    [this](const std::string& warning) { hub_.log("warning: " + warning); });
+    if (!imported.isOk()) return Status::error(accounts_->path() + ": " + imported.message());
+    core_.useAccounts(*accounts_);
     return Status::ok();
   }
 
@@ -99,6 +121,8 @@ class WorldServer::Impl {
   }
 
   ServerOptions options_;
+  // Declared before the core, which keeps a reference to it.
+  std::unique_ptr<AccountStore> accounts_;
   ConnectionHub hub_;
   WorldCore core_;
   LinePort players_;

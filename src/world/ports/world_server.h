@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "auth/password_hash.h"
 #include "data/result.h"
 #include "world/guards/connection_limits.h"
 #include "world/core/world_file.h"
@@ -51,6 +52,11 @@ struct ServerOptions {
   std::vector<std::string> webOrigins;
   // A certificate and key: the web port then speaks HTTPS and wss:// only.
   WebTlsOptions webTls;
+  // The folder of the world's account store (world.db); empty: the
+  // accounts last only as long as the world runs.
+  std::string dataDir;
+  // What a password hash made by the world costs (the minimum for tests).
+  auth::HashCost hashCost = auth::HashCost::kInteractive;
   // Lowered at start when the limit on open files cannot hold as many.
   std::size_t maxPlayers = 1000;
   ConnectionLimits limits;
@@ -65,7 +71,8 @@ class WorldServer {
   WorldServer(const WorldServer&) = delete;
   WorldServer& operator=(const WorldServer&) = delete;
 
-  // Opens both ports; the error says which one could not be opened.
+  // Opens the account store, then the ports; the error names the store or
+  // the port that could not be opened.
   Status start();
   // The ports actually listened on (useful when 0 was asked for).
   uint16_t playerPort() const;

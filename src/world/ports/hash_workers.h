@@ -1,0 +1,49 @@
+// A few threads beside the world's own that do the slow work of passwords
+// (an Argon2id hash costs tens of milliseconds by design): the world's
+// thread hands a job over and goes on serving everyone else, and the job's
+// answer comes back as a call on the world's thread. The queue is bounded:
+// past it a job is refused at once, so a storm of log-ins waits in the
+// log-in throttle and the caps, never in an endless queue.
+#pragma once
+
+#include <boost/asio.hpp>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kelva::world {
+
+class HashWorkers {
+ public:
+  // `io` must outlive the workers; answers are posted to it.
+  HashWorkers(boost::asio::io_context& io, unsigned threads, std::size_t maxQueued);
+  // Waits for the job in hand of each worker; queued jobs are dropped.
+  ~HashWorkers();
+  HashWorkers(const HashWorkers&) = delete;
+  HashWorkers& operator=(const HashWorkers&) = delete;
+
+  // Runs `work` on a worker, then `done` with its answer on the io_context's
+  // thread. False (and nothing runs) when the queue is full.
+  bool run(std::function<bool()> work, std::function<void(bool)> done);
+
+ private:
+  struct Job {
+    std::function<bool()> work;
+    std::function<void(bool)> done;
+  };
+  void serve();
+
+  boost::asio::io_context& io_;
+  std::size_t maxQueued_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<Job> queue_;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace kelva::world

@@ -1,0 +1,84 @@
+// The world's lasting accounts: one SQLite file (world.db) in the world's
+// data folder, in write-ahead-log mode, every change in its own
+// transaction. An account is a name, the Argon2id hash of its password
+// (never the password), whether it is an administrator of the world and
+// until when it is banned. The file carries its schema's version; opening
+// an older file brings it up to date, one migration at a time, and a file
+// made by a newer world is refused rather than guessed at.
+//
+// Opening fails, with a message that names the file, when the file cannot
+// be opened, is no store or is damaged: the world then does not start. A
+// change that cannot be written (a full disk) fails on its own and leaves
+// the store as it was.
+//
+// The store is used from the world's thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/result.h"
+
+namespace SQLite {
+class Database;
+}
+
+namespace kelva::world {
+
+struct AccountRecord {
+  std::string name;
+  std::string passwordHash;
+  bool admin = false;
+  // Seconds since the epoch; 0: not banned.
+  int64_t bannedUntil = 0;
+};
+
+class AccountStore {
+ public:
+  // The store's file in a data folder.
+  static std::string pathIn(const std::string& dataDir);
+  // Opens (or creates) the store at `path`; ":memory:" keeps the accounts
+  // only as long as the store lives.
+  static Result<std::unique_ptr<AccountStore>> open(const std::string& path);
+  ~AccountStore();
+  AccountStore(const AccountStore&) = delete;
+  AccountStore& operator=(const AccountStore&) = delete;
+
+  // The version this world writes; migrations() brings older files to it.
+  static constexpr int kSchemaVersion = 1;
+  int schemaVersion() const;
+
+  // The account of exactly that name, or nullopt (also when the store
+  // cannot be read: nobody logs in with a name the world cannot read).
+  std::optional<AccountRecord> find(const std::string& name) const;
+  // The name of an account that looks like `name` (lookAlikeFold), or "".
+  std::string lookAlike(const std::string& name) const;
+  std::size_t count() const;
+  std::vector<AccountRecord> all() const;
+
+  // A new account; an error when the name is taken or the write fails.
+  Status add(const AccountRecord& account);
+  // A new password hash for an existing account.
+  Status setPasswordHash(const std::string& name, const std::string& hash);
+
+  // The file, as messages name it.
+  const std::string& path() const { return path_; }
+
+  // For tests of a full disk: the file may grow by no more than `pages`
+  // pages of its current size from now on.
+  void capGrowth(int pages);
+
+ private:
+  AccountStore(std::unique_ptr<SQLite::Database> db, std::string path);
+  Status migrate();
+  Status change(const std::string& what, const std::function<void()>& statements);
+
+  std::unique_ptr<SQLite::Database> db_;
+  std::string path_;
+};
+
+}  // namespace kelva::world
