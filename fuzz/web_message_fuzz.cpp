@@ -25,6 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       if (type != "login" || j.at("name") != w.name) fuzz::broken("login read wrong");
       if (j.contains("password") != w.password.has_value()) fuzz::broken("password presence read wrong");
       break;
+    case Kind::kRegister:
+      if (type != "register" || j.at("name") != w.name || !w.password || j.at("password") != *w.password)
+        fuzz::broken("register read wrong");
+      break;
     case Kind::kChat:
       if (type != "chat" || j.at("text") != w.text) fuzz::broken("chat read wrong");
       break;
