@@ -8,14 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/event_router.h"
 #include "console/console_actions.h"
 #include "data/catalog_file.h"
 #include "data/stats_file.h"
 #include "persist/persistence.h"
-#include "state/form1.h"
-#include "state/held_outputs.h"
-#include "support/fakes.h"
+#include "support/held_game.h"
 
 namespace kelva::testing {
 namespace {
@@ -25,43 +22,32 @@ struct RecordingLog : ActivityLog {
   void record(std::string_view event) noexcept override { events.emplace_back(event); }
 };
 
-struct NoticeView : RecordingView {
-  std::vector<std::string> notices;
-  void saveTroubleChanged(const std::string& problem) override { notices.push_back(problem); }
-};
-
-struct FailedSaveTest : ::testing::Test {
-  FakeWorld world;
-  MemoryFileSystem files;
-  NoticeView view;
+// Ann (session 2) and Bob (session 3) are in the world; the disk fills up
+// when a test says so. What the retries print on stderr is captured.
+struct FailedSaveTest : ::testing::Test, HeldGame {
   RecordingLog log;
-  HeldOutputs held{world, view, view};
-  std::unique_ptr<Form1> form = std::make_unique<Form1>(held, files, held, held, "/data");
-  std::unique_ptr<app::EventRouter> router = std::make_unique<app::EventRouter>(*form, &held);
   bool diskFull = false;
   int writes = 0;  // attempts, failed or not
 
   FailedSaveTest() {
-    form->timawwaitEnabled = true;
     form->activityLog = &log;
-    form->console.Text1[0] = "Ann";
     files.failWrite = [this](const std::string&) {
       ++writes;
       return diskFull;
     };
-    arrive("Ann", 2);
-    arrive("Bob", 3);
+    queueArrival("Ann", 2);
+    queueArrival("Bob", 3);
+    router->timawwaitTick();
     world.calls.clear();
     view.lines.clear();
     writes = 0;
+    ::testing::internal::CaptureStderr();
   }
-  void arrive(const std::string& name, int32_t session) {
-    world.queue([this, name, session] {
-      world.AvatarName = name;
-      world.AvatarSession = session;
-      world.events()->onAvatarAdd();
-    });
-    router->timawwaitTick();
+  ~FailedSaveTest() override { stderrText(); }
+  std::string stderrText() {
+    if (!capturing_) return {};
+    capturing_ = false;
+    return ::testing::internal::GetCapturedStderr();
   }
   // The operator's gift to Bob: "Change" with 10 exp and 50 gold.
   void giftToBob() {
@@ -71,11 +57,13 @@ struct FailedSaveTest : ::testing::Test {
     router->consoleAction("Change", [&] { console::pressCommand1(*form); });
   }
   std::string statsOnDisk() { return files.files["/data/stats.txt"]; }
+
+ private:
+  bool capturing_ = true;
 };
 
 TEST_F(FailedSaveTest, TheRepliesWaitForARetryAfterTheFirstAndSecondBackOff) {
   diskFull = true;
-  ::testing::internal::CaptureStderr();
   giftToBob();
   EXPECT_EQ(writes, 1);
   EXPECT_TRUE(world.calls.empty());
@@ -102,7 +90,7 @@ TEST_F(FailedSaveTest, TheRepliesWaitForARetryAfterTheFirstAndSecondBackOff) {
 
   // The operator heard of it once when it began and once when it ended, on
   // stderr, in the activity log and on the console.
-  const std::string err = ::testing::internal::GetCapturedStderr();
+  const std::string err = stderrText();
   auto count = [&](const std::string& what) {
     std::size_t n = 0;
     for (auto at = err.find(what); at != std::string::npos; at = err.find(what, at + 1)) ++n;
@@ -124,16 +112,11 @@ TEST_F(FailedSaveTest, TheRepliesWaitForARetryAfterTheFirstAndSecondBackOff) {
 
 TEST_F(FailedSaveTest, LaterCommandsAreAnsweredAfterTheHeldRepliesInOrder) {
   diskFull = true;
-  ::testing::internal::CaptureStderr();
   giftToBob();
   view.lines.clear();
   world.queueChat("Bob", 3, "/drink hppotion");
   world.queueChat("Ann", 2, "arweadd weapon,3,1,7,10,Club");
-  world.queue([this] {
-    world.AvatarName = "Cy";
-    world.AvatarSession = 4;
-    world.events()->onAvatarAdd();
-  });
+  queueArrival("Cy", 4);
   router->timawwaitTick();
   router->timer1Tick();
   EXPECT_TRUE(world.calls.empty());
@@ -142,7 +125,6 @@ TEST_F(FailedSaveTest, LaterCommandsAreAnsweredAfterTheHeldRepliesInOrder) {
 
   diskFull = false;
   router->timer2Tick();
-  ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(world.calls, (std::vector<std::string>{"say A special gift of 10exp and 45gp was given to Bob.",
                                                    "whisper 3 You have no HP Potions.", "whisper 2 Weapon added."}));
   EXPECT_EQ(view.lines, (std::vector<std::string>{"combo1 Cy"}));
@@ -151,7 +133,6 @@ TEST_F(FailedSaveTest, LaterCommandsAreAnsweredAfterTheHeldRepliesInOrder) {
 
 TEST_F(FailedSaveTest, PastTheLimitTheWorldsEventsWaitInTheWorld) {
   diskFull = true;
-  ::testing::internal::CaptureStderr();
   giftToBob();
   const std::size_t atLimit = held.heldCount();
   router->setHeldLimit(atLimit);
@@ -169,19 +150,16 @@ TEST_F(FailedSaveTest, PastTheLimitTheWorldsEventsWaitInTheWorld) {
 
   diskFull = false;
   router->timer2Tick();  // past the limit Timer2 only retries
-  ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(world.calls, (std::vector<std::string>{"say A special gift of 10exp and 45gp was given to Bob.",
                                                    "whisper 3 You have no HP Potions."}));
 }
 
 TEST_F(FailedSaveTest, ReloadRefusesWhileNewerBytesWaitToBeSaved) {
   diskFull = true;
-  ::testing::internal::CaptureStderr();
   giftToBob();
   const PlayerRecord bob = form->roster[1];
   world.queueChat("Ann", 2, "RELOAD");
   router->timawwaitTick();
-  ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(form->roster[1], bob);  // the gift is still there, unsaved
   diskFull = false;
   router->timer2Tick();
@@ -195,10 +173,8 @@ TEST_F(FailedSaveTest, AKillDuringTheOutageLosesNothingThatWasTold) {
   ASSERT_EQ(world.calls.size(), 1u);  // told, so on disk
   const PlayerRecord toldBob = form->roster[static_cast<std::size_t>(userpos(form->roster, "Bob"))];
   diskFull = true;
-  ::testing::internal::CaptureStderr();
   giftToBob();
   for (int tick = 0; tick < 10; ++tick) router->timer2Tick();
-  ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(world.calls.size(), 1u);  // the second gift was never told
 
   // The kill: the bot's memory is gone, the disk is what it was.

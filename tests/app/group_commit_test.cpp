@@ -5,62 +5,23 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/event_router.h"
 #include "combat/battle_table.h"
 #include "console/console_actions.h"
 #include "data/stats_file.h"
 #include "persist/persistence.h"
-#include "state/form1.h"
-#include "state/held_outputs.h"
-#include "support/fakes.h"
+#include "support/game_fixture.h"
+#include "support/held_game.h"
 
 namespace kelva::testing {
 namespace {
 
-// Files in memory whose every write is also a line among the world's calls,
-// so that a test sees saves and messages in one order.
-class LoggedFiles : public MemoryFileSystem {
- public:
-  explicit LoggedFiles(std::vector<std::string>& log) : log_(log) {}
-  Status replaceFile(const std::string& path, const std::string& bytes) override {
-    log_.push_back("save " + path.substr(path.find_last_of('/') + 1));
-    return MemoryFileSystem::replaceFile(path, bytes);
-  }
-
- private:
-  std::vector<std::string>& log_;
-};
-
-struct GroupCommitTest : ::testing::Test {
-  FakeWorld world;
-  LoggedFiles files{world.calls};
-  RecordingView view;
-  HeldOutputs held{world, view, view};
-  std::unique_ptr<Form1> form = std::make_unique<Form1>(held, files, held, held, "/data");
-  app::EventRouter router{*form, &held};
-
-  GroupCommitTest() {
-    form->timawwaitEnabled = true;
-    form->console.Text1[0] = "Ann";
-  }
-  int saves(const std::string& file) const {
-    return static_cast<int>(std::count(world.calls.begin(), world.calls.end(), "save " + file));
-  }
-  void queueArrival(const std::string& name) {
-    world.queue([this, name] {
-      world.AvatarName = name;
-      world.events()->onAvatarAdd();
-    });
-  }
-  std::vector<std::string> take() {
-    auto calls = std::move(world.calls);
-    world.calls.clear();
-    return calls;
-  }
+// Every write is also a line among the world's calls, so that a test sees
+// saves and messages in one order.
+struct GroupCommitTest : ::testing::Test, HeldGame {
+  GroupCommitTest() { files.writeLog = &world.calls; }
 };
 
 TEST_F(GroupCommitTest, OnePumpOfManyChangesWritesEachChangedFileOnceBeforeAnyReply) {
@@ -71,10 +32,9 @@ TEST_F(GroupCommitTest, OnePumpOfManyChangesWritesEachChangedFileOnceBeforeAnyRe
   world.queueChat("Ann", 2, "arweadd armor,2,0,8,20,Vest");
   world.queueChat("Ann", 2, "objadd heal,5,4711");
   world.queueChat("Ann", 2, "objadd hppotion,9,4712");
-  router.timawwaitTick();
+  router->timawwaitTick();
 
   const auto calls = take();
-  EXPECT_EQ(saves("stats.txt"), 0);  // taken already
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "save stats.txt"), 1);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "save armor~weapon.txt"), 1);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "save objects.txt"), 1);
@@ -92,15 +52,15 @@ TEST_F(GroupCommitTest, OnePumpOfManyChangesWritesEachChangedFileOnceBeforeAnyRe
 
 TEST_F(GroupCommitTest, RoundsThatChangeNothingWriteNothing) {
   queueArrival("Ann");
-  router.timawwaitTick();
+  router->timawwaitTick();
   take();
   world.queueChat("Ann", 2, "/stats");
   world.queueChat("Ann", 2, "/pvp");
   world.queueChat("Ann", 2, "armorid 3");
-  router.timawwaitTick();
-  router.timawwaitTick();  // nothing pending at all
-  router.timer1Tick();     // no battle
-  router.timer2Tick();
+  router->timawwaitTick();
+  router->timawwaitTick();  // nothing pending at all
+  router->timer1Tick();     // no battle
+  router->timer2Tick();
   const auto calls = take();
   EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("save ", 0) == 0; }),
             0);
@@ -109,13 +69,13 @@ TEST_F(GroupCommitTest, RoundsThatChangeNothingWriteNothing) {
 
 TEST_F(GroupCommitTest, AConsoleChangeIsARoundOfItsOwn) {
   queueArrival("Bob");
-  router.timawwaitTick();
+  router->timawwaitTick();
   take();
   view.lines.clear();
-  router.consoleAction("selecting a name", [&] { console::selectCombo1(*form, "Bob"); });
+  router->consoleAction("selecting a name", [&] { console::selectCombo1(*form, "Bob"); });
   form->console.Text2 = "10";
   form->console.Text3 = "50";
-  router.consoleAction("Change", [&] { console::pressCommand1(*form); });
+  router->consoleAction("Change", [&] { console::pressCommand1(*form); });
   // The gift is announced before the change is made, yet leaves the bot
   // only once it is written.
   EXPECT_EQ(take(), (std::vector<std::string>{"save stats.txt",
@@ -124,7 +84,7 @@ TEST_F(GroupCommitTest, AConsoleChangeIsARoundOfItsOwn) {
 }
 
 TEST_F(GroupCommitTest, HeldCallsKeepTheAttributesOfTheirMomentAndEventsSeeTheirOwn) {
-  router.consoleAction("probe", [&] {
+  router->consoleAction("probe", [&] {
     WorldSdk& sdk = form->sdk;
     sdk.ObjectOldNumber = 1;
     sdk.ObjectModel = "shroom1.rwx";
@@ -167,14 +127,14 @@ TEST_F(GroupCommitTest, HeldCallsKeepTheAttributesOfTheirMomentAndEventsSeeTheir
   held.Wait(0);
   EXPECT_EQ(seen, "Cy 4 hello");
   EXPECT_EQ(world.ObjectModel, "set by the handler");
-  held.setEventHandler(&router);
+  held.setEventHandler(router.get());
 }
 
 TEST_F(GroupCommitTest, ANestedPumpFirstWritesAndSendsWhatTheRoundHolds) {
   queueArrival("Bob");
-  router.timawwaitTick();
+  router->timawwaitTick();
   take();
-  router.consoleAction("nested pump", [&] {
+  router->consoleAction("nested pump", [&] {
     form->roster[0].gold = 77;
     savestats(*form);
     form->sdk.Whisper(3, "first");
@@ -194,7 +154,7 @@ TEST_F(GroupCommitTest, ReloadReadsWhatTheSameRoundSaved) {
   queueArrival("Ann");
   queueArrival("Bob");
   world.queueChat("Ann", 2, "RELOAD");
-  router.timawwaitTick();
+  router->timawwaitTick();
   EXPECT_EQ(form->playerCount, 2);
   EXPECT_EQ(take(), (std::vector<std::string>{"save stats.txt", "say Stats reloaded"}));
 }
@@ -202,79 +162,64 @@ TEST_F(GroupCommitTest, ReloadReadsWhatTheSameRoundSaved) {
 // The saves of a round hold the bytes of the last save asked for: a change
 // that no save followed stays out of the file, exactly as when every save
 // is written at once.
-struct SameFilesAsSavingAtOnce : ::testing::Test {
-  struct Game {
-    FakeWorld world;
-    MemoryFileSystem files;
-    RecordingView view;
-    std::unique_ptr<Form1> form = std::make_unique<Form1>(world, files, view, view, "/data");
-    PlayerRecord& add(const std::string& name) {
-      PlayerRecord& r = form->roster[static_cast<std::size_t>(form->playerCount++)];
-      setStartingValues(r, name);
-      return r;
-    }
+TEST(GroupCommit, WritesTheSameFilesAsSavingAtOnce) {
+  struct Case {
+    const char* what;
+    std::function<void(GameFixture&)> setUp;
+    std::function<void(Form1&)> play;
+    std::function<void(GameFixture&)> checkAtOnce;
   };
+  const Case cases[] = {
+      // A reward of two billion experience to Win, who then cannot take the
+      // second level's strength point: the run of level-ups fails part-way.
+      {"a level-up run that fails part-way",
+       [](GameFixture& g) {
+         g.givenPlayer("Win").withStrength(INT_MAX - 1).withExp(INT_MAX);
+         g.givenPlayer("Los");
+       },
+       [](Form1& form) {
+         combat::addpvp(form, "Los", "Win", 3, 2);  // Win attacks, and strikes first
+         form.roster[1].hp = 1;
+         combat::battleTick(form);
+       },
+       [](GameFixture& g) {
+         ASSERT_EQ(g.form->roster[0].level, 3);  // the failed run kept its changes in memory
+         // The file holds the first level-up, not the half-made second.
+         EXPECT_NE(g.statsFile(), formatStatsFile(g.form->roster, 2));
+       }},
+      // Slot 0: Win beats the monster at once and saves; slot 1: a monster
+      // hits Hit, whose hit points nobody saves this tick.
+      {"a blow after another fight's save",
+       [](GameFixture& g) {
+         g.givenPlayer("Win").record().strength = 50;
+         PlayerRecord& hit = g.givenPlayer("Hit").record();
+         hit.hp = hit.maxHp = 1000;
+       },
+       [](Form1& form) {
+         combat::addbattle(form, -1000, 1, "Rat", 1, 5, 5, "Win", 0, 2);
+         combat::addbattle(form, 0, 100, "Ogre", 5, 5, 5, "Hit", 1, 3);
+         form.battles[1].turn = 1;
+         combat::battleTick(form);
+       },
+       [](GameFixture& g) {
+         ASSERT_LT(g.form->roster[1].hp, 1000);
+         ASSERT_EQ(g.form->battles[0].name1, "");  // the first fight is over and saved
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GameFixture atOnce;
+    c.setUp(atOnce);
+    c.play(*atOnce.form);
+    c.checkAtOnce(atOnce);
 
-  // A reward of two billion experience to Win, who then cannot take the
-  // second level's strength point: the run of level-ups fails part-way.
-  static void setUp(Game& g) {
-    PlayerRecord& win = g.add("Win");
-    win.strength = win.baseStrength = INT_MAX - 1;
-    g.form->roster[0].exp = INT_MAX;
-    g.add("Los");
+    GameFixture grouped;
+    c.setUp(grouped);
+    grouped.router->consoleAction("battle", [&] { c.play(*grouped.form); });
+    EXPECT_EQ(grouped.form->roster[0], atOnce.form->roster[0]);
+    EXPECT_EQ(grouped.form->roster[1], atOnce.form->roster[1]);
+    EXPECT_EQ(grouped.files.files, atOnce.files.files);
   }
-  static void winPvp(Form1& form) {
-    combat::addpvp(form, "Los", "Win", 3, 2);  // Win attacks, and strikes first
-    form.roster[1].hp = 1;
-    combat::battleTick(form);
-  }
-};
-
-TEST_F(SameFilesAsSavingAtOnce, ALevelUpRunThatFailsPartWay) {
-  Game atOnce;
-  setUp(atOnce);
-  winPvp(*atOnce.form);
-
-  Game grouped;
-  setUp(grouped);
-  app::EventRouter router(*grouped.form);
-  router.consoleAction("battle", [&] { winPvp(*grouped.form); });
-
-  ASSERT_EQ(atOnce.form->roster[0].level, 3);  // the failed run kept its changes in memory
-  EXPECT_EQ(grouped.form->roster[0], atOnce.form->roster[0]);
-  EXPECT_EQ(grouped.files.files, atOnce.files.files);
-  // The file holds the first level-up, not the half-made second.
-  EXPECT_NE(grouped.files.files["/data/stats.txt"], formatStatsFile(grouped.form->roster, 2));
-}
-
-TEST_F(SameFilesAsSavingAtOnce, ABlowAfterAnotherFightsSave) {
-  auto play = [](Form1& form) {
-    // Slot 0: Win beats the monster at once and saves; slot 1: a monster
-    // hits Hit, whose hit points nobody saves this tick.
-    combat::addbattle(form, -1000, 1, "Rat", 1, 5, 5, "Win", 0, 2);
-    combat::addbattle(form, 0, 100, "Ogre", 5, 5, 5, "Hit", 1, 3);
-    form.battles[1].turn = 1;
-    combat::battleTick(form);
-  };
-  auto setUp = [](Game& g) {
-    g.add("Win").strength = 50;
-    PlayerRecord& hit = g.add("Hit");
-    hit.hp = hit.maxHp = 1000;
-    hit.ac = 0;
-  };
-  Game atOnce;
-  setUp(atOnce);
-  play(*atOnce.form);
-  ASSERT_LT(atOnce.form->roster[1].hp, 1000);
-  ASSERT_EQ(atOnce.form->battles[0].name1, "");  // the first fight is over and saved
-
-  Game grouped;
-  setUp(grouped);
-  app::EventRouter router(*grouped.form);
-  router.consoleAction("battle", [&] { play(*grouped.form); });
-
-  EXPECT_EQ(grouped.form->roster[1], atOnce.form->roster[1]);
-  EXPECT_EQ(grouped.files.files, atOnce.files.files);
 }
 
 }  // namespace

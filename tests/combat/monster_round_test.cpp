@@ -108,52 +108,45 @@ TEST(MonsterRound, MonsterDamageIsHalfToFullStrengthLessArmour) {
   EXPECT_EQ(g.player("Ann").hp, hp);
 }
 
-// Ann, too fast to miss, strikes the Troll down at the first tick; the lines
-// the round sent. The slot is then free again.
-Calls winAtOnce(GameFixture& g, const Monster& m) {
-  fight(g, m);
-  Sbattle(*g.form, 0);
-  EXPECT_EQ(g.form->battles[0].name1, "");
-  return g.takeCalls();
-}
-
-TEST(MonsterRound, VictoryPaysLevelsUpAsFarAsItCanAndFreesTheSlot) {
-  GameFixture g;
-  g.givenPlayer("Ann").withSpeed(100).withExp(250).withGold(5);
-  const Calls calls = winAtOnce(g, {.ehp = 5, .eexp = 100, .egp = 30});
-  ASSERT_EQ(calls.size(), 5u);
-  EXPECT_EQ(calls[2], "whisper 7 You are now level 2.");
-  EXPECT_EQ(calls[3], "whisper 7 You are now level 3.");
-  EXPECT_EQ(calls[4], "whisper 7 You need 250 more experience to level up.");
-  EXPECT_EQ(g.player("Ann").level, 3);
-  EXPECT_EQ(g.player("Ann").exp, 50);
-  EXPECT_EQ(g.player("Ann").gold, 35);
-  EXPECT_NE(g.statsFile().find("Ann,3,"), std::string::npos);
-}
-
-TEST(MonsterRound, AnOverflowingRewardSkipsTheWholeRewardAndTheFightStillEnds) {
-  GameFixture g;
-  g.givenPlayer("Ann").withSpeed(100).withGold(INT32_MAX - 10);
-  const Calls calls = winAtOnce(g, {.ehp = 1, .eexp = 40, .egp = 11});
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[1], "whisper 7 You have beaten the Troll and has gained 11gp and 40exp.");
-  EXPECT_EQ(calls[2], "whisper 7 You need 100 more experience to level up.");
-  EXPECT_EQ(g.player("Ann").gold, INT32_MAX - 10);
-  EXPECT_EQ(g.player("Ann").exp, 0);
-  EXPECT_NE(g.statsFile(), "");
-}
-
-TEST(MonsterRound, AFailedLevelUpKeepsItsChangesAndTheNeedIsStillWhispered) {
-  GameFixture g;
-  g.givenPlayer("Ann").withSpeed(100).withExp(250).withMaxHp(INT32_MAX - 2);
-  const Calls calls = winAtOnce(g, {.ehp = 1, .eexp = 100});
-  ASSERT_EQ(calls.size(), 3u);
-  // The level-up spent 100 experience before the hit points overflowed; the
-  // loop stops there and the need it last worked out is told.
-  EXPECT_EQ(calls[2], "whisper 7 You need -250 more experience to level up.");
-  EXPECT_EQ(g.player("Ann").exp, 250);
-  EXPECT_EQ(g.player("Ann").level, 1);
-  EXPECT_NE(g.statsFile().find("Ann,1,"), std::string::npos);
+// Ann, too fast to miss, strikes the Troll down at the first tick: what she
+// is told after her blow, what she has then and what is saved. The slot is
+// free again however the reward went.
+TEST(MonsterRound, AVictoryPaysLevelsUpAsFarAsItCanAndFreesTheSlot) {
+  struct Case {
+    const char* what;
+    int32_t exp, gold, maxHp;
+    Monster troll;
+    Calls told;  // after the blow
+    int32_t level, expAfter, goldAfter;
+  };
+  const std::string beaten = "whisper 7 You have beaten the Troll and has gained ";
+  const Case cases[] = {
+      {"two level-ups", 250, 5, 15, {.ehp = 5, .eexp = 100, .egp = 30},
+       {beaten + "30gp and 100exp.", "whisper 7 You are now level 2.", "whisper 7 You are now level 3.",
+        "whisper 7 You need 250 more experience to level up."}, 3, 50, 35},
+      // The gold would overflow: the whole reward is skipped.
+      {"an overflowing reward", 0, INT32_MAX - 10, 15, {.ehp = 1, .eexp = 40, .egp = 11},
+       {beaten + "11gp and 40exp.", "whisper 7 You need 100 more experience to level up."}, 1, 0, INT32_MAX - 10},
+      // The level-up spent 100 experience before the hit points overflowed;
+      // the loop stops there and the need it last worked out is told.
+      {"a failed level-up", 250, 0, INT32_MAX - 2, {.ehp = 1, .eexp = 100},
+       {beaten + "0gp and 100exp.", "whisper 7 You need -250 more experience to level up."}, 1, 250, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GameFixture g;
+    g.givenPlayer("Ann").withSpeed(100).withExp(c.exp).withGold(c.gold).withMaxHp(c.maxHp);
+    fight(g, c.troll);
+    Sbattle(*g.form, 0);
+    EXPECT_EQ(g.form->battles[0].name1, "");
+    const Calls calls = g.takeCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(Calls(calls.begin() + 1, calls.end()), c.told);
+    EXPECT_EQ(g.player("Ann").level, c.level);
+    EXPECT_EQ(g.player("Ann").exp, c.expAfter);
+    EXPECT_EQ(g.player("Ann").gold, c.goldAfter);
+    EXPECT_NE(g.statsFile().find("Ann," + std::to_string(c.level) + ","), std::string::npos);
+  }
 }
 
 TEST(MonsterRound, AStrikeTheHitPointsCannotTakeIsNotAnnounced) {

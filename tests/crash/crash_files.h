@@ -2,12 +2,15 @@
 // failures, the seed of a run and its data folder.
 #pragma once
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -63,6 +66,33 @@ inline std::optional<fs::path> makeFolder(const std::string& prefix) {
     return std::nullopt;
   }
   return fs::path(pattern);
+}
+
+// Starts KELVABOT on the world script `script` with the data folder `dir`,
+// its transcript to the descriptor `out` and its errors to the file `err`;
+// `inChild` runs in the new process just before the bot starts (limits,
+// signals).
+inline pid_t startScriptBot(const std::string& bot, const fs::path& dir, const fs::path& script, int out,
+                            const fs::path& err, const std::function<void()>& inChild = {}) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(out, 1);
+    ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    if (inChild) inChild();
+    ::execl(bot.c_str(), bot.c_str(), "--script", script.c_str(), "--data-dir", dir.c_str(), "--seed", "1",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return child;
+}
+
+// The end of a run: the data folder is removed when everything held, and
+// kept for a look when something failed; the exit status says which.
+inline int finish(const fs::path& dir) {
+  std::error_code ignored;
+  if (failures == 0) fs::remove_all(dir, ignored);
+  std::printf("%s\n", failures == 0 ? "PASS" : "FAIL (data folder kept)");
+  return failures == 0 ? 0 : 1;
 }
 
 }  // namespace kelva::crash

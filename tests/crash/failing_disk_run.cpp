@@ -6,21 +6,12 @@
 // not save may have been told.
 //
 //   kelva_failing_disk_test KELVABOT [ROUNDS [SEED]]
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <optional>
 #include <random>
-#include <sstream>
-#include <string>
 #include <thread>
 
 #include "crash_files.h"
@@ -70,21 +61,13 @@ std::string script() {
 pid_t startBot(const std::string& bot, const fs::path& dir, rlim_t sizeLimit, int& transcript) {
   int pipeEnds[2];
   if (::pipe(pipeEnds) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
+  const pid_t child = crash::startScriptBot(bot, dir, dir / "disk.script", pipeEnds[1], dir / "stderr.txt", [&] {
     ::close(pipeEnds[0]);
-    const int err = ::open((dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(pipeEnds[1], 1);
-    ::dup2(err, 2);
     // A write past the limit then fails with EFBIG instead of killing the bot.
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{sizeLimit, sizeLimit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const std::string scriptFile = (dir / "disk.script").string();
-    ::execl(bot.c_str(), bot.c_str(), "--script", scriptFile.c_str(), "--data-dir", dir.c_str(), "--seed", "1",
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  });
   ::close(pipeEnds[1]);
   transcript = pipeEnds[0];
   return child;
@@ -199,8 +182,5 @@ int main(int argc, char** argv) {
               total.gifts, heldRuns);
   // Without saves that succeed and saves that fail the test would prove nothing.
   if (failures == 0 && (total.characters == 0 || total.gifts == 0 || heldRuns == 0)) fail("the runs never both saved and failed");
-  std::error_code ignored;
-  if (failures == 0) fs::remove_all(dir, ignored);
-  std::printf("%s\n", failures == 0 ? "PASS" : "FAIL (data folder kept)");
-  return failures == 0 ? 0 : 1;
+  return crash::finish(dir);
 }

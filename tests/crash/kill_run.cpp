@@ -14,19 +14,9 @@
 //
 //   kelva_kill_test KELVABOT [ROUNDS [SEED]]
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <fcntl.h>
 
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <optional>
 #include <random>
-#include <sstream>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -109,19 +99,8 @@ const DataFile kBackups[] = {
 };
 
 pid_t startBot(const std::string& bot, const fs::path& dir, const fs::path& errFile) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int out = ::open("/dev/null", O_WRONLY);
-    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    const std::string script = (dir / "saving.script").string();
-    const std::string data = dir.string();
-    ::execl(bot.c_str(), bot.c_str(), "--script", script.c_str(), "--data-dir", data.c_str(), "--seed", "1",
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  return child;
+  static const int devNull = ::open("/dev/null", O_WRONLY);
+  return crash::startScriptBot(bot, dir, dir / "saving.script", devNull, errFile);
 }
 
 // How long the bot takes from its start to its first save on this machine
@@ -234,8 +213,5 @@ int main(int argc, char** argv) {
   if (failures == 0 && roundsWithChanges < rounds / 3) {
     fail("the bot saved in only " + std::to_string(roundsWithChanges) + " rounds");
   }
-  std::error_code ignored;
-  if (failures == 0) fs::remove_all(dir, ignored);
-  std::printf("%s\n", failures == 0 ? "PASS" : "FAIL (data folder kept)");
-  return failures == 0 ? 0 : 1;
+  return crash::finish(dir);
 }

@@ -22,13 +22,7 @@ ShroomEntry shroom(int32_t number, const std::string& model, const std::string& 
   ShroomEntry e;
   e.model = model;
   e.action = action;
-  e.description = "grows";
   e.number = number;
-  e.x = 100;
-  e.y = 7;
-  e.z = -300;
-  e.owner = 55;
-  e.yaw = 1800;
   return e;
 }
 
@@ -55,18 +49,8 @@ TEST(Regrowth, PickedShroomsComeBackSmallAndSmallOnesGrowFull) {
   EXPECT_EQ(g.form->regrowTicks, 0);
   EXPECT_EQ(std::vector<ShroomEntry>(g.form->shroomCache.begin(), g.form->shroomCache.begin() + 7), cacheBefore);
   EXPECT_EQ(g.form->lastShroomIndex, 6);
-  // The last change puts the shroom back where it stood, visible.
-  const WorldSdk& w = g.world;
-  EXPECT_EQ(w.ObjectOldNumber, 6);
-  EXPECT_EQ(w.ObjectOldX, 100);
-  EXPECT_EQ(w.ObjectOldZ, -300);
-  EXPECT_EQ(w.ObjectX, 100);
-  EXPECT_EQ(w.ObjectY, 7);
-  EXPECT_EQ(w.ObjectZ, -300);
-  EXPECT_EQ(w.ObjectYaw, 1800);
-  EXPECT_EQ(w.ObjectOwner, 55);
-  EXPECT_EQ(w.ObjectDescription, "grows");
-  EXPECT_EQ(w.ObjectAction, "");
+  // Where each change puts its shroom is the shroom-pick tests' business:
+  // both go through one change of a cached shroom.
 }
 
 TEST(Backups, EveryTenMinutesTheThreeFilesAreCopiedAsSaved) {

@@ -45,6 +45,7 @@ Result<std::optional<std::string>> MemoryFileSystem::readFile(const std::string&
 }
 
 Status MemoryFileSystem::replaceFile(const std::string& path, const std::string& bytes) {
+  if (writeLog) writeLog->push_back("save " + path.substr(path.find_last_of('/') + 1));
   if (failWrite && failWrite(path)) return Status::error("injected failure writing " + path);
   files[path] = bytes;
   return Status::ok();

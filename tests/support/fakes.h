@@ -64,6 +64,9 @@ class MemoryFileSystem : public FileSystem {
   std::vector<std::string> reads;
   // When set, replaceFile fails (and changes nothing) while it returns true.
   std::function<bool(const std::string& path)> failWrite;
+  // When set, every write is also a line "save NAME" here (the world's calls,
+  // say, so that a test sees saves and messages in one order).
+  std::vector<std::string>* writeLog = nullptr;
 
   Result<std::optional<std::string>> readFile(const std::string& path) override;
   Status replaceFile(const std::string& path, const std::string& bytes) override;
@@ -74,6 +77,7 @@ class RecordingView : public ConsoleView, public Sound, public Dialogs {
   std::vector<std::string> lines;  // "combo1 Ann", "list1 ...", "sound", "messagebox 5"
   std::vector<std::string> answers;  // the prompts' answers, in order
   std::vector<std::string> prompts;  // the prompts shown
+  std::vector<std::string> notices;  // the save-trouble line, each time it changes
   void combo1Added(const std::string& name) override { lines.push_back("combo1 " + name); }
   void text2Written(const std::string& text) override { lines.push_back("text2 " + text); }
   void text3Written(const std::string& text) override { lines.push_back("text3 " + text); }
@@ -81,6 +85,7 @@ class RecordingView : public ConsoleView, public Sound, public Dialogs {
   void restart() override { lines.push_back("sound"); }
   std::optional<std::string> inputBox(const std::string& prompt) override;
   void messageBox(const std::string& text) override { lines.push_back("messagebox " + text); }
+  void saveTroubleChanged(const std::string& problem) override { notices.push_back(problem); }
 };
 
 }  // namespace kelva::testing
