@@ -2,7 +2,7 @@
 // What it loads is saved and loaded again unchanged (empty slots aside, which
 // are not saved).
 #include "data/catalog_file.h"
-#include "fuzz/file_round_trip.h"
+#include "fuzz/data_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace kelva;

@@ -3,7 +3,7 @@
 // same characters, and the save cache writes the same bytes as the formatter.
 #include "data/stats_cache.h"
 #include "data/stats_file.h"
-#include "fuzz/file_round_trip.h"
+#include "fuzz/data_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace kelva;
