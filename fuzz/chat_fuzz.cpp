@@ -9,10 +9,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "data/catalog_file.h"
-#include "data/objects_file.h"
-#include "data/stats_file.h"
-#include "fuzz/fuzz_input.h"
+#include "fuzz/data_files.h"
 #include "state/form1.h"
 #include "support/game_fixture.h"
 
@@ -132,13 +129,7 @@ void buildGame(testing::GameFixture& g, FuzzInput& in) {
 
 // Every file the game saved loads again whole.
 void checkSavedFiles(testing::GameFixture& g) {
-  for (const auto& [path, bytes] : g.files.files) {
-    bool whole = true;
-    if (path.ends_with("/stats.txt")) whole = parseStatsFile(bytes, path).isOk();
-    if (path.ends_with("/armor~weapon.txt")) whole = parseCatalogFile(bytes, path).isOk();
-    if (path.ends_with("/objects.txt")) whole = parseObjectsFile(bytes, path).isOk();
-    if (!whole) broken(("a saved file does not load: " + path).c_str());
-  }
+  checkSavedFilesLoad(g.files.files);
   const Form1& form = *g.form;
   if (form.playerCount < 0 || form.playerCount > kRosterSize) broken("playerCount out of the roster");
   if (form.lastCatalogIndex >= kCatalogSize) broken("lastCatalogIndex out of the catalogue");

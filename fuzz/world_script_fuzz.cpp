@@ -5,10 +5,7 @@
 #include <sstream>
 
 #include "app/script_runner.h"
-#include "data/catalog_file.h"
-#include "data/objects_file.h"
-#include "data/stats_file.h"
-#include "fuzz/fuzz_input.h"
+#include "fuzz/data_files.h"
 #include "support/fakes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -50,12 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int status = runner.run(in);
     if (status < app::kScriptOk || status > app::kScriptDataError) fuzz::broken("an exit status script mode does not have");
   }
-  for (const auto& [path, bytes] : files.files) {
-    bool whole = true;
-    if (path.ends_with("/stats.txt")) whole = parseStatsFile(bytes, path).isOk();
-    if (path.ends_with("/armor~weapon.txt")) whole = parseCatalogFile(bytes, path).isOk();
-    if (path.ends_with("/objects.txt")) whole = parseObjectsFile(bytes, path).isOk();
-    if (!whole) fuzz::broken("a saved file does not load");
-  }
+  fuzz::checkSavedFilesLoad(files.files);
   return 0;
 }

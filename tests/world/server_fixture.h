@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "net/bot_protocol.h"
+#include "world/enter_world.h"
 #include "world/line_client.h"
 #include "world/ports/world_server.h"
 
@@ -135,17 +136,6 @@ inline nlohmann::json nextReply(LineClient& bot) {
 inline nlohmann::json logInBot(LineClient& bot, const std::string& password = "botpw", int citizen = 1) {
   bot.send(startBotLine(password, citizen));
   return nextReply(bot);
-}
-
-// Enters the world as `name` (with `password` for a registered name).
-inline void enter(LineClient& player, const std::string& name, const std::string& password = "") {
-  ASSERT_TRUE(player.waitForLine("* What is your name?"));
-  player.send(name);
-  if (!password.empty()) {
-    ASSERT_TRUE(player.waitForContaining("Password?"));
-    player.send(password);
-  }
-  ASSERT_TRUE(player.waitForContaining("Type .help"));
 }
 
 }  // namespace kelva::testing

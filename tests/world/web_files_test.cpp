@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
-#include <unistd.h>
+#include "support/temp_folder.h"
 
 namespace kelva::world {
 namespace {
@@ -15,24 +14,17 @@ namespace fs = std::filesystem;
 class WebFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = fs::temp_directory_path() / ("kelva_web_files_" + std::to_string(::getpid()));
-    fs::remove_all(base_);
     fs::create_directories(base_ / "site" / "img");
     fs::create_directories(base_ / "three");
-    write(base_ / "site" / "index.html");
-    write(base_ / "site" / "kelva.js");
-    write(base_ / "site" / "img" / "a b.png");
-    write(base_ / "site" / ".hidden");
-    write(base_ / "three" / "three.min.js");
-    write(base_ / "secret.txt");
-    roots_ = {(base_ / "site").string(), (base_ / "three").string()};
+    for (const char* file : {"site/index.html", "site/kelva.js", "site/img/a b.png", "site/.hidden",
+                             "three/three.min.js", "secret.txt"})
+      folder_.write(file, "x");
   }
-  void TearDown() override { fs::remove_all(base_); }
-  static void write(const fs::path& p) { std::ofstream(p) << "x"; }
   std::string site(const char* name) const { return (base_ / "site" / name).string(); }
 
-  fs::path base_;
-  WebRoots roots_;
+  kelva::testing::TempFolder folder_{"kelva_web_files"};
+  const fs::path& base_ = folder_.path;
+  WebRoots roots_{(base_ / "site").string(), (base_ / "three").string()};
 };
 
 TEST_F(WebFiles, ServesThePageItsFilesAndThreeJs) {

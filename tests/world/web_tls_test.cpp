@@ -59,9 +59,7 @@ boost::system::error_code handshake(uint16_t port, ssl::context& context) {
   asio::io_context io;
   TlsSocket stream(io, context);
   stream.set_verify_callback(ssl::host_name_verification("127.0.0.1"));
-  tcp::socket& socket = stream.next_layer();
-  socket.connect({asio::ip::make_address("127.0.0.1"), port});
-  kelva::testing::limitWaits(socket);
+  kelva::testing::connectWeb(stream.next_layer(), port);
   boost::system::error_code ec;
   stream.handshake(ssl::stream_base::client, ec);
   return ec;

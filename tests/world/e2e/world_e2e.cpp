@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "world/child_process.h"
+#include "world/enter_world.h"
 #include "world/line_client.h"
 
 namespace kelva::testing {
@@ -73,17 +74,6 @@ class WorldEndToEnd : public ::testing::Test {
     else std::cerr << "the processes' output is kept in " << dir << "\n";
   }
 
-  // Enters the world and returns when the player stands in it.
-  void enter(LineClient& player, const std::string& name, const std::string& password) {
-    ASSERT_TRUE(player.waitForLine("* What is your name?", kPatience));
-    player.send(name);
-    if (!password.empty()) {
-      ASSERT_TRUE(player.waitForContaining("Password?", kPatience));
-      player.send(password);
-    }
-    ASSERT_TRUE(player.waitForContaining("Type .help", kPatience));
-  }
-
   fs::path dir;
 };
 
@@ -96,20 +86,21 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
   const uint16_t playerPort = portAfter(world.outputText(), "Players connect with:");
   const uint16_t botPort = portAfter(world.outputText(), "Bots log in on:");
 
+  // Ann is there when the bot's first query completes: she hears "Complete".
+  // She enters first, so that a slow log-in on a busy machine cannot miss it.
+  LineClient ann(playerPort);
+  enter(ann, "Ann", "annpw", kPatience);
   ChildProcess bot({KELVABOT_PATH, "--headless", "--console-port", "0", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
                     (dir / "data").string(), "--seed", "7", "--test-timer2-ms", "10"},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
   ASSERT_TRUE(bot.started());
   for (const char* answer : {"1234", "secret", "E2EWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
 
-  // Ann is there when the bot's first query completes: she hears "Complete".
-  LineClient ann(playerPort);
-  enter(ann, "Ann", "annpw");
   ASSERT_TRUE(ann.waitForLine("Kelvabot: Complete", kPatience)) << bot.errorText() << world.errorText();
   LineClient bob(playerPort);
-  enter(bob, "Bob", "bobpw");
+  enter(bob, "Bob", "bobpw", kPatience);
   LineClient cat(playerPort);
-  enter(cat, "Cat", "");
+  enter(cat, "Cat", "", kPatience);
   EXPECT_TRUE(ann.waitForLine("* \"Cat\" arrives.", kPatience));
 
   // Arrival: the guest got a new character, shown under the quoted name.
@@ -218,17 +209,16 @@ TEST_F(WorldEndToEnd, TheBotLogsInAgainWhenTheWorldComesBackAndLosesNoData) {
   const std::string playerPort = std::to_string(portAfter(world->outputText(), "Players connect with:"));
   const std::string botPort = std::to_string(portAfter(world->outputText(), "Bots log in on:"));
 
+  auto first = std::make_unique<LineClient>(static_cast<uint16_t>(std::stoi(playerPort)));
+  enter(*first, "Ann", "annpw", kPatience);  // before the bot: its "Complete" cannot pass her by
   ChildProcess bot({KELVABOT_PATH, "--headless", "--console-port", "0", "--world", "127.0.0.1:" + botPort, "--data-dir",
                     (dir / "data").string()},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
   for (const char* answer : {"1234", "secret", "E2EWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
-  {
-    LineClient ann(static_cast<uint16_t>(std::stoi(playerPort)));
-    enter(ann, "Ann", "annpw");
-    ASSERT_TRUE(ann.waitForLine("Kelvabot: Complete", kPatience)) << bot.errorText();
-    ann.send("/stats");
-    ASSERT_TRUE(ann.waitForContaining("whispers: stats: Ann", kPatience)) << bot.errorText();
-  }
+  ASSERT_TRUE(first->waitForLine("Kelvabot: Complete", kPatience)) << bot.errorText();
+  first->send("/stats");
+  ASSERT_TRUE(first->waitForContaining("whispers: stats: Ann", kPatience)) << bot.errorText();
+  first.reset();
   const std::string statsBefore = readFile(dir / "data" / "stats.txt");
 
   // The world goes away; the bot says so and keeps trying.
@@ -246,7 +236,7 @@ TEST_F(WorldEndToEnd, TheBotLogsInAgainWhenTheWorldComesBackAndLosesNoData) {
       (dir / "world2.out").string(), (dir / "world2.err").string());
   ASSERT_TRUE(world->waitForOutput("Bots log in on:", kPatience)) << world->errorText();
   LineClient ann(static_cast<uint16_t>(std::stoi(playerPort)));
-  enter(ann, "Ann", "annpw");
+  enter(ann, "Ann", "annpw", kPatience);
   bool botBack = false;
   for (auto until = std::chrono::steady_clock::now() + 40s; !botBack && std::chrono::steady_clock::now() < until;) {
     ann.send(".who");
