@@ -146,7 +146,7 @@ class LinePlayer:
 class Browser:
     """One headless Chromium session on the page."""
 
-    def __init__(self, url, work, name, driver_path, size=(1280, 800), phone=False):
+    def __init__(self, url, work, name, driver_path, size=(1280, 800), phone=False, extra_args=()):
         self.name = name
         self.work = work
         opts = webdriver.ChromeOptions()
@@ -154,7 +154,7 @@ class Browser:
         for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
                   "--use-angle=swiftshader", "--enable-unsafe-swiftshader", "--window-size=1280,760",
-                  "--user-data-dir=" + tempfile.mkdtemp(prefix="kelva-chromium-", dir=work)):
+                  "--user-data-dir=" + tempfile.mkdtemp(prefix="kelva-chromium-", dir=work)) + tuple(extra_args):
             opts.add_argument(a)
         self.driver = webdriver.Chrome(service=Service(driver_path), options=opts)
         self.driver.set_page_load_timeout(PATIENCE)
