@@ -30,7 +30,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser_test import Browser, Process, ROOT, check, failures  # noqa: E402
+from browser_test import Browser, Process, ROOT, check, verdict  # noqa: E402
 
 NEWCOMER = "Wren"
 PASSWORD = "a long walk home"
@@ -176,11 +176,7 @@ def main():
         if world:
             world.stop()
 
-    if failures:
-        print("%d check(s) failed; the world's output is in %s" % (len(failures), work))
-        return 1
-    print("every check passed")
-    return 0
+    return verdict(work)
 
 
 if __name__ == "__main__":

@@ -252,6 +252,15 @@ class Browser:
             pass
 
 
+def verdict(work):
+    """The exit status of a run: 0 when every check passed."""
+    if failures:
+        print("%d check(s) failed; the processes' output is in %s" % (len(failures), work))
+        return 1
+    print("every check passed")
+    return 0
+
+
 def port_after(text, label):
     """The port at the end of the line that starts with `label`."""
     m = re.search("^" + re.escape(label) + r".*?(\d+)/?$", text, re.M)
@@ -522,11 +531,7 @@ def main():
             if p:
                 p.stop()
 
-    if failures:
-        print("%d check(s) failed; the processes' output is in %s" % (len(failures), work))
-        return 1
-    print("every check passed")
-    return 0
+    return verdict(work)
 
 
 if __name__ == "__main__":
