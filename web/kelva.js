@@ -22,6 +22,7 @@
     objects: {},                         // by number: {number, model, description, x, y, z, yaw, kind, visible}
     vanished: {},                        // by number: how often the object was hidden or went away
     lines: [],                           // {kind, name, text}
+    socketUrl: '',                       // where the game's WebSocket connects (wss:// for a page over HTTPS)
     webgl: false,
     frames: 0,
     firstFrameMs: null,                  // ms from the start of navigation to the first drawn 3D frame
@@ -81,6 +82,7 @@
   let socket = null;
   function connect() {
     const url = (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws';
+    kelva.socketUrl = url;
     socket = new WebSocket(url);
     socket.onopen = () => setStatus('connected', 'online');
     // A frame carries the messages of one turn of the world, one per line.
@@ -97,7 +99,7 @@
       setStatus('disconnected', 'offline');
       // The world's last words (a refusal that ends the connection) stay in
       // view, before the note that the connection is gone.
-      const lastWords = wasPlaying ? '' : $('login-message').textContent;
+      const lastWords = wasPlaying ? '' : dialogMessage().textContent;
       if (lastWords) addLine('world', '', lastWords);
       addLine('error', '', wasPlaying ? 'The connection to the world was lost. Reload the page to enter again.'
         : 'The world closed the connection. Reload the page to try again.');
@@ -129,15 +131,17 @@
         $('login-password').focus();
         break;
       case 'refused':
-        $('login-message').textContent = msg.text;
-        $('login-name').focus();
+        dialogMessage().textContent = msg.text;
+        $(signingUp() ? 'signup-name' : 'login-name').focus();
         break;
       case 'entered':
         kelva.state = 'playing';
         kelva.me = { name: msg.name, session: msg.session, x: msg.x, y: msg.y, z: msg.z };
         $('login').hidden = true;
         setStatus('playing as ' + msg.name, 'online');
-        try { localStorage.setItem('kelva.name', $('login-name').value); } catch (e) { /* private mode */ }
+        try {
+          localStorage.setItem('kelva.name', $(signingUp() ? 'signup-name' : 'login-name').value.trim());
+        } catch (e) { /* private mode */ }
         upsertAvatar({ session: msg.session, name: msg.name, bot: false, x: msg.x, y: msg.y, z: msg.z });
         snapTo(msg.x, msg.z);
         character.show();
@@ -178,7 +182,7 @@
         break;
       case 'error':
         if (kelva.state === 'playing') addLine('error', '', msg.text);
-        else $('login-message').textContent = msg.text;
+        else dialogMessage().textContent = msg.text;
         break;
       default:
         console.warn('unknown message from the world', msg);
@@ -193,6 +197,11 @@
   kelva.character = character.me;
 
   // ---------------------------------------------------------------- log-in
+  // The log-in box has two faces: entering with a name (and a password for a
+  // registered one), and making an account. The world answers both alike.
+  const signingUp = () => !$('signup-form').hidden;
+  const dialogMessage = () => $(signingUp() ? 'signup-message' : 'login-message');
+
   $('login-form').addEventListener('submit', (e) => {
     e.preventDefault();
     const name = $('login-name').value.trim();
@@ -202,6 +211,32 @@
     if (password !== '') msg.password = password;
     send(msg);
   });
+
+  $('signup-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    const name = $('signup-name').value.trim();
+    const password = $('signup-password').value;
+    // A mistyped password would lock the player out of the new name: the
+    // two must agree before anything goes to the world.
+    if (password !== $('signup-password2').value) {
+      $('signup-message').textContent = 'The two passwords differ: type the same password twice.';
+      $('signup-password2').focus();
+      return;
+    }
+    $('signup-message').textContent = '';
+    send({ type: 'register', name, password });
+  });
+
+  function showForm(signUp) {
+    $('login-form').hidden = signUp;
+    $('signup-form').hidden = !signUp;
+    $('login-message').textContent = '';
+    $('signup-message').textContent = '';
+    if (signUp && $('signup-name').value === '') $('signup-name').value = $('login-name').value.trim();
+    $(signUp ? 'signup-name' : 'login-name').focus();
+  }
+  $('show-signup').addEventListener('click', () => showForm(true));
+  $('show-login').addEventListener('click', () => showForm(false));
   try { $('login-name').value = localStorage.getItem('kelva.name') || ''; } catch (e) { /* private mode */ }
 
   // ---------------------------------------------------------------- talking

@@ -146,7 +146,7 @@ class LinePlayer:
 class Browser:
     """One headless Chromium session on the page."""
 
-    def __init__(self, url, work, name, driver_path, size=(1280, 800), phone=False):
+    def __init__(self, url, work, name, driver_path, size=(1280, 800), phone=False, extra_args=()):
         self.name = name
         self.work = work
         opts = webdriver.ChromeOptions()
@@ -154,7 +154,7 @@ class Browser:
         for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
                   "--use-angle=swiftshader", "--enable-unsafe-swiftshader", "--window-size=1280,760",
-                  "--user-data-dir=" + tempfile.mkdtemp(prefix="kelva-chromium-", dir=work)):
+                  "--user-data-dir=" + tempfile.mkdtemp(prefix="kelva-chromium-", dir=work)) + tuple(extra_args):
             opts.add_argument(a)
         self.driver = webdriver.Chrome(service=Service(driver_path), options=opts)
         self.driver.set_page_load_timeout(PATIENCE)
@@ -250,6 +250,15 @@ class Browser:
             self.driver.quit()
         except Exception:  # the browser may be gone already
             pass
+
+
+def verdict(work):
+    """The exit status of a run: 0 when every check passed."""
+    if failures:
+        print("%d check(s) failed; the processes' output is in %s" % (len(failures), work))
+        return 1
+    print("every check passed")
+    return 0
 
 
 def port_after(text, label):
@@ -522,11 +531,7 @@ def main():
             if p:
                 p.stop()
 
-    if failures:
-        print("%d check(s) failed; the processes' output is in %s" % (len(failures), work))
-        return 1
-    print("every check passed")
-    return 0
+    return verdict(work)
 
 
 if __name__ == "__main__":
