@@ -257,7 +257,9 @@ TEST(Safeguards, AVanishedPeerIsLetGoInTheKeepAlivesTimeWhateverItWasSent) {
     ASSERT_TRUE(watcher.waitForLine("* \"Ghost\" leaves.", milliseconds(8000)));
     // Silent for 4 s at most, found at the next look a second later; the
     // kernel alone would wait until 4 s after the late line (7.5 s).
-    if (c.lateLine) EXPECT_LT(std::chrono::steady_clock::now() - vanished, milliseconds(6500));
+    if (c.lateLine) {
+      EXPECT_LT(std::chrono::steady_clock::now() - vanished, milliseconds(6500));
+    }
   }
 }
 

@@ -104,7 +104,7 @@ class PlayerConnection : public SocketConnection, public AvatarLink, public Play
   void holdFor(std::chrono::milliseconds wait, std::function<void()> then) override {
     pauseFor(wait, std::move(then));
   }
-  bool holdWhile(std::function<bool()> work, std::function<void(bool)> then) override {
+  bool holdWhile(std::function<bool()> work, std::function<void(HashAnswer)> then) override {
     return pauseWhile(std::move(work), std::move(then));
   }
   void tellPlayer(const std::string& text) override { send({"* ", text}); }

@@ -28,14 +28,18 @@ const char* const kBusy = "The world is busy; please try again in a moment.";
 
 }  // namespace
 
-bool PlayerGate::hashThen(const std::string& password, std::function<void(const std::string&)> then) {
+bool PlayerGate::hashThen(const std::string& password, std::function<void(const std::string&)> then,
+                          std::function<void()> late) {
   auto hash = std::make_shared<std::string>();
   auto work = [hash, password, cost = hub_.hashCost] {
     Result<std::string> made = auth::hashPassword(password, cost);
     if (made.isOk()) *hash = made.value();
     return made.isOk();
   };
-  return voice_.holdWhile(std::move(work), [hash, then = std::move(then)](bool) { then(*hash); });
+  return voice_.holdWhile(std::move(work), [hash, then = std::move(then), late = std::move(late)](HashAnswer made) {
+    if (made) then(*hash);
+    else late();
+  });
 }
 
 Status PlayerGate::makeAccount(const std::string& name, const std::string& hash) {
@@ -70,7 +74,7 @@ void PlayerGate::signUp(const std::string& name, const std::string& password) {
       return;
     }
     answer({PlayerLogin::Step::kRegistered, name, "", ""});
-  });
+  }, [refuse] { refuse(kBusy); });
   if (!queued) refuse(kBusy);
 }
 
@@ -101,7 +105,7 @@ bool PlayerGate::accountCommand(std::string_view line, const std::string& shownN
       }
       voice_.tellPlayer("The name " + name + " is yours from your next log-in, with that password. Your guest's "
                         "character stays with \"" + name + "\"; ask the host to move it to " + name + ".");
-    });
+    }, [this] { voice_.tellPlayer(kBusy); });
     if (!queued) voice_.tellPlayer(kBusy);
     return true;
   }
@@ -128,8 +132,12 @@ bool PlayerGate::accountCommand(std::string_view line, const std::string& shownN
       if (made.isOk()) *hash = made.value();
       return true;
     };
-    bool queued = voice_.holdWhile(std::move(work), [this, hash, shownName](bool rightOld) {
+    bool queued = voice_.holdWhile(std::move(work), [this, hash, shownName](HashAnswer rightOld) {
       if (!rightOld) {
+        voice_.tellPlayer(kBusy);
+        return;
+      }
+      if (!*rightOld) {
         voice_.tellPlayer("Wrong password; yours was not changed.");
         return;
       }

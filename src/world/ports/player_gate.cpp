@@ -32,10 +32,11 @@ void PlayerGate::answer(const PlayerLogin::Outcome& o) {
       return;
     case Step::kVerify: {
       auto verify = [hash = o.storedHash, password = o.password] { return auth::verifyPassword(hash, password); };
-      if (!voice_.holdWhile(std::move(verify), [this](bool right) { answer(login_.verified(core_, right)); })) {
-        PlayerLogin::Outcome busy{Step::kBusy, o.name, "", ""};
-        answer(busy);
-      }
+      const PlayerLogin::Outcome busy{Step::kBusy, o.name, "", ""};
+      // Not checked in time (a storm of log-ins): the player hears "busy" and
+      // may try again; the name's throttle does not count it as wrong.
+      auto then = [this, busy](HashAnswer right) { answer(right ? login_.verified(core_, *right) : busy); };
+      if (!voice_.holdWhile(std::move(verify), std::move(then))) answer(busy);
       return;
     }
     default:

@@ -35,7 +35,7 @@ class PlayerGate {
     // thread, then runs `then` with its answer on the world's thread (not
     // when the connection closed meanwhile) and reads on. False, with
     // nothing run, when the world has no room for the work now.
-    virtual bool holdWhile(std::function<bool()> work, std::function<void(bool)> then) = 0;
+    virtual bool holdWhile(std::function<bool()> work, std::function<void(HashAnswer)> then) = 0;
     // A message of the world to this player alone.
     virtual void tellPlayer(const std::string& text) = 0;
     // Sends what is queued and lets the player go.
@@ -86,8 +86,10 @@ class PlayerGate {
   std::string peer_;
   std::string logTag_;
   // Hashes `password` off the world's thread; `then` gets the hash, or ""
-  // when it could not be made. False when the workers are full.
-  bool hashThen(const std::string& password, std::function<void(const std::string&)> then);
+  // when it could not be made, and `late` runs instead when the world was too
+  // busy to make it in time. False when the workers are full.
+  bool hashThen(const std::string& password, std::function<void(const std::string&)> then,
+                std::function<void()> late);
   // Makes the account; the error is the player's to read.
   Status makeAccount(const std::string& name, const std::string& hash);
   PlayerLogin login_;

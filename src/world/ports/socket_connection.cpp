@@ -50,8 +50,8 @@ void SocketConnection::pauseFor(std::chrono::milliseconds wait, std::function<vo
   });
 }
 
-bool SocketConnection::pauseWhile(std::function<bool()> work, std::function<void(bool)> then) {
-  const bool queued = hub_.hashing.run(std::move(work), [self = shared_from_this(), then = std::move(then)](bool answer) {
+bool SocketConnection::pauseWhile(std::function<bool()> work, std::function<void(HashAnswer)> then) {
+  const bool queued = hub_.hashing.run(std::move(work), [self = shared_from_this(), then = std::move(then)](HashAnswer answer) {
     if (!self->isOpen()) return;
     then(answer);
     self->resume();

@@ -84,7 +84,7 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   // Reads no further line while `work` runs on the hub's hash workers, then
   // runs `then` with its answer (unless the connection closed meanwhile) and
   // goes on. False, with nothing paused, when the workers' queue is full.
-  bool pauseWhile(std::function<bool()> work, std::function<void(bool)> then);
+  bool pauseWhile(std::function<bool()> work, std::function<void(HashAnswer)> then);
   virtual std::string describe() const = 0;
   // Tells the client, in its own language, why the world lets it go.
   virtual void sayGoodbye(const std::string& why) = 0;

@@ -131,7 +131,7 @@ class WebConnection : public AvatarLink,
   void sayLogin(PlayerLogin::Step step, const std::string& text) override;
   void sayDropped(const std::string& text) override;
   void holdFor(std::chrono::milliseconds wait, std::function<void()> then) override;
-  bool holdWhile(std::function<bool()> work, std::function<void(bool)> then) override;
+  bool holdWhile(std::function<bool()> work, std::function<void(HashAnswer)> then) override;
   void tellPlayer(const std::string& text) override;
   void letGo(const std::string& reason) override;
   void enterWorld(const std::string& shownName, AvatarKind kind) override;

@@ -145,8 +145,8 @@ void WebConnection::holdFor(std::chrono::milliseconds wait, std::function<void()
   });
 }
 
-bool WebConnection::holdWhile(std::function<bool()> work, std::function<void(bool)> then) {
-  const bool queued = hub_.hashing.run(std::move(work), [self = shared_from_this(), then = std::move(then)](bool answer) {
+bool WebConnection::holdWhile(std::function<bool()> work, std::function<void(HashAnswer)> then) {
+  const bool queued = hub_.hashing.run(std::move(work), [self = shared_from_this(), then = std::move(then)](HashAnswer answer) {
     if (self->closed_ || self->closing_) return;
     self->paused_ = false;
     then(answer);
