@@ -1,5 +1,9 @@
 #include "world/core/player_login.h"
 
+#include <ctime>
+
+#include "world/core/world_accounts.h"
+
 namespace kelva::world {
 
 PlayerLogin::Outcome PlayerLogin::offer(const WorldCore& core, std::string_view line, TimePoint now) {
@@ -61,8 +65,14 @@ PlayerLogin::Outcome PlayerLogin::check(const WorldCore& core, std::string_view 
   return o;
 }
 
-PlayerLogin::Outcome PlayerLogin::verified(const WorldCore& core, bool right, TimePoint now) {
+PlayerLogin::Outcome PlayerLogin::verified(const WorldCore& core, bool right, TimePoint now, int64_t clock) {
   if (right) {
+    // The account as it is now: the accounts tool may have removed or
+    // banned it while the password was being checked.
+    std::optional<AccountRecord> acc = core.account(chosen_);
+    if (!acc) return verified(core, false, now, clock);
+    if (clock == 0) clock = static_cast<int64_t>(std::time(nullptr));
+    if (acc->bannedAt(clock)) return {Step::kBanned, chosen_, "", banEndText(acc->bannedUntil)};
     throttle_.succeeded(source_, chosen_, now);
     const Avatar* holder = core.avatarNamed(chosen_);
     if (!holder) return {Step::kRegistered, chosen_, "", ""};

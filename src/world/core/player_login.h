@@ -17,6 +17,10 @@
 // purpose: the login hands the comparison out (kVerify) and the port runs it
 // off the world's thread, so a storm of log-ins never stalls the world.
 //
+// A banned name is told so, and until when, only after its right password:
+// nobody else learns of the ban. The ban is read from the store at that
+// moment, so one set by the accounts tool while the world runs holds at once.
+//
 // The login only decides; the port says it to the player in its own way.
 #pragma once
 
@@ -48,6 +52,8 @@ class PlayerLogin {
     kVerify,            // compare `password` with `storedHash` off the world's thread,
                         // then call `verified` with the answer
     kBusy,              // the port cannot check a password now; ask for a name again
+    kBanned,            // the right password for `name`, which is banned: `problem`
+                        // says until when; ask for a name again
   };
   struct Outcome {
     Step step = Step::kNameRefused;
@@ -75,7 +81,10 @@ class PlayerLogin {
   Outcome checkHeld(const WorldCore& core, TimePoint now = std::chrono::steady_clock::now());
   // After kVerify: whether the password matched the hash; the outcome is
   // kRegistered or a wrong password, as offer() would have said.
-  Outcome verified(const WorldCore& core, bool right, TimePoint now = std::chrono::steady_clock::now());
+  // `clock` is the time of day (seconds since the epoch) the ban is held
+  // against; 0: now.
+  Outcome verified(const WorldCore& core, bool right, TimePoint now = std::chrono::steady_clock::now(),
+                   int64_t clock = 0);
   // After kPasswordAsked: the next offer is a name again, not a password
   // (a port whose clients send a name and its password together). The
   // wrong passwords counted so far still count.

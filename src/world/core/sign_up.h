@@ -13,6 +13,10 @@
 
 namespace kelva::world {
 
+// Why `name` cannot be an account's name whoever makes it (a player or the
+// host), or "" when it can; the store is not asked.
+std::string accountNameProblem(std::string_view name);
+
 // Why `name` with `password` cannot be signed up now, or "" when it can.
 std::string signUpProblem(const WorldCore& core, std::string_view name, std::string_view password);
 

@@ -427,4 +427,23 @@ bool WorldCore::setEvent(int32_t botSession, int32_t event, bool on) {
   return true;
 }
 
+bool WorldCore::sendAway(const std::string& name, std::string_view why) {
+  Busy busy(*this);
+  for (auto& [session, p] : players_) {
+    if (p.gone || p.avatar.name != name) continue;
+    const int32_t gone = session;
+    std::shared_ptr<AvatarLink> link = p.link;
+    link->worldMessage(why);
+    link->dismiss(Dismissal::kSentAway);
+    leave(gone);
+    return true;
+  }
+  return false;
+}
+
+void WorldCore::announce(std::string_view text) {
+  Busy busy(*this);
+  toAllPlayers([&](AvatarLink& l) { l.worldMessage(text); });
+}
+
 }  // namespace kelva::world

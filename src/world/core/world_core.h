@@ -54,7 +54,8 @@ enum class Departure { kLeft, kWalkedAway, kVanished };
 // Why the world lets a connection go.
 enum class Dismissal {
   kQuit,              // the player typed .quit
-  kLoggedInElsewhere  // the same bot citizen, or registered player, logged in on another connection
+  kLoggedInElsewhere,  // the same bot citizen, or registered player, logged in on another connection
+  kSentAway            // an administrator kicked or banned the player
 };
 
 // What the world tells one avatar's connection. Every event has a default
@@ -127,6 +128,12 @@ class WorldCore {
   // and leaves at once, so the name is free. False when no registered player
   // of that name is in the world.
   bool takeOver(const std::string& name);
+  // An administrator's doing: the player (never a bot) shown as `name` hears
+  // `why`, is dismissed (kSentAway) and leaves at once. False when no such
+  // player is in the world.
+  bool sendAway(const std::string& name, std::string_view why);
+  // Every player in the world hears `text` as a message of the world.
+  void announce(std::string_view text);
 
   // Players. `enter` puts a player in at the entry point under `shownName`
   // (which must not be in use) and returns the session; the link stays owned

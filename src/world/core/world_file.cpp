@@ -236,6 +236,7 @@ Result<WorldDefinition> parseWorldFile(std::string_view text, const std::string&
     s.text("name", player.name);
     s.text("password", player.password, false);
     s.text("passwordHash", player.passwordHash, false);
+    s.boolean("admin", player.admin);
     if (s.error().empty() && s.has("password") == s.has("passwordHash"))
       s.fail("give either password or passwordHash (what kelva-world hash-password prints)");
     if (!s.finish()) return Status::error(s.error());

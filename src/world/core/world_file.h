@@ -32,6 +32,8 @@ struct PlayerAccount {
   std::string name;
   std::string password;
   std::string passwordHash;
+  // An administrator of the world: may kick, ban and announce.
+  bool admin = false;
 };
 
 struct WorldDefinition {

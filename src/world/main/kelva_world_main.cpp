@@ -1,6 +1,7 @@
 // kelva-world: hosts one world for players (nc, telnet, browsers) and bots.
 //
 //   kelva-world hash-password   (the password from standard input)
+//   kelva-world accounts --data-dir DIR ACTION ...   (accounts_cli.h)
 //   kelva-world WORLD_FILE [--data-dir DIR] [--player-port N] [--bot-port N] [--web-port N]
 //               [--web-root DIR] [--tls-cert FILE --tls-key FILE]
 //               [--bind ADDRESS] [--max-players N]
@@ -16,8 +17,8 @@
 #include <string>
 #include <string_view>
 
-#include "auth/password_hash.h"
 #include "world/core/world_file.h"
+#include "world/main/accounts_cli.h"
 #include "world/ports/world_server.h"
 
 namespace {
@@ -25,6 +26,8 @@ namespace {
 const char* const kUsage =
     "usage: kelva-world WORLD_FILE [options]\n"
     "       kelva-world hash-password < PASSWORD_FILE\n"
+    "       kelva-world accounts --data-dir DIR list|add|remove|reset-password|ban|unban|admin ...\n"
+    "                   (kelva-world accounts --help tells more)\n"
     "Hosts the world described by WORLD_FILE (see docs/world_file.md).\n"
     "hash-password prints the Argon2id hash of the password on standard input's\n"
     "first line, for a player's passwordHash in the world file.\n"
@@ -94,32 +97,11 @@ bool parseKeepAlive(std::string_view text, kelva::world::ConnectionLimits::KeepA
   return true;
 }
 
-// The hash of the first line of standard input, for a world file's
-// passwordHash; the password itself is never printed or kept.
-int hashPassword() {
-  std::string password;
-  if (!std::getline(std::cin, password)) {
-    std::cerr << "kelva-world: hash-password reads the password from standard input\n";
-    return 2;
-  }
-  if (!password.empty() && password.back() == '\r') password.pop_back();
-  if (password.empty()) {
-    std::cerr << "kelva-world: the password is empty\n";
-    return 2;
-  }
-  kelva::Result<std::string> hash = kelva::auth::hashPassword(password);
-  if (!hash.isOk()) {
-    std::cerr << "kelva-world: " << hash.status().message() << "\n";
-    return 1;
-  }
-  std::cout << hash.value() << "\n";
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::string_view(argv[1]) == "hash-password") return hashPassword();
+  if (argc == 2 && std::string_view(argv[1]) == "hash-password") return kelva::world::hashPasswordCommand();
+  if (argc >= 2 && std::string_view(argv[1]) == "accounts") return kelva::world::accountsCommand(argc - 2, argv + 2);
   kelva::world::ServerOptions options;
   std::string worldFile;
   for (int i = 1; i < argc; ++i) {

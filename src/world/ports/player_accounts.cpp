@@ -15,15 +15,6 @@ namespace {
 constexpr std::string_view kRegister = ".register";
 constexpr std::string_view kPassword = ".password";
 
-// The words after `command` and one blank, when `line` is that command.
-std::optional<std::string_view> argumentsOf(std::string_view line, std::string_view command) {
-  if (!line.starts_with(command)) return std::nullopt;
-  line.remove_prefix(command.size());
-  if (line.empty()) return std::string_view();
-  if (line.front() != ' ') return std::nullopt;
-  return line.substr(1);
-}
-
 const char* const kBusy = "The world is busy; please try again in a moment.";
 
 }  // namespace
@@ -79,7 +70,7 @@ void PlayerGate::signUp(const std::string& name, const std::string& password) {
 }
 
 bool PlayerGate::accountCommand(std::string_view line, const std::string& shownName, AvatarKind kind) {
-  if (std::optional<std::string_view> password = argumentsOf(line, kRegister)) {
+  if (std::optional<std::string_view> password = commandArguments(line, kRegister)) {
     if (kind != AvatarKind::kGuest) {
       voice_.tellPlayer("You have an account already.");
       return true;
@@ -109,7 +100,7 @@ bool PlayerGate::accountCommand(std::string_view line, const std::string& shownN
     if (!queued) voice_.tellPlayer(kBusy);
     return true;
   }
-  if (std::optional<std::string_view> words = argumentsOf(line, kPassword)) {
+  if (std::optional<std::string_view> words = commandArguments(line, kPassword)) {
     const std::size_t blank = words->find(' ');
     if (kind != AvatarKind::kRegistered) {
       voice_.tellPlayer("Only a registered player has a password; a guest may type .register PASSWORD.");
@@ -154,7 +145,7 @@ bool PlayerGate::accountCommand(std::string_view line, const std::string& shownN
     if (!queued) voice_.tellPlayer(kBusy);
     return true;
   }
-  return false;
+  return adminCommand(line, shownName, kind);
 }
 
 }  // namespace kelva::world

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@
 #include "world/ports/connection_hub.h"
 
 namespace kelva::world {
+
+// The words after `command` and one blank when `line` is that command
+// (empty when nothing follows it); nullopt for any other line.
+std::optional<std::string_view> commandArguments(std::string_view line, std::string_view command);
 
 class PlayerGate {
  public:
@@ -65,8 +70,9 @@ class PlayerGate {
   // refused, told as a refused log-in.
   void signUp(const std::string& name, const std::string& password);
   // A line typed in the world that is an account command (.register
-  // PASSWORD for a guest, .password OLD NEW for a registered player), done
-  // here; false for any other line. `shownName` and `kind` are the player's.
+  // PASSWORD for a guest, .password OLD NEW for a registered player) or an
+  // administrator's command (adminCommand), done here; false for any other
+  // line. `shownName` and `kind` are the player's.
   bool accountCommand(std::string_view line, const std::string& shownName, AvatarKind kind);
 
   // Whether one more line (or message) from a player in the world is within
@@ -90,6 +96,12 @@ class PlayerGate {
   // busy to make it in time. False when the workers are full.
   bool hashThen(const std::string& password, std::function<void(const std::string&)> then,
                 std::function<void()> late);
+  // An administrator's command (.kick NAME, .ban NAME [MINUTES], .announce
+  // TEXT), done here and logged, or refused to anyone else; false for any
+  // other line (admin_commands.cpp).
+  bool adminCommand(std::string_view line, const std::string& shownName, AvatarKind kind);
+  void kick(const std::string& admin, std::string_view name);
+  void ban(const std::string& admin, std::string_view words);
   // Makes the account; the error is the player's to read.
   Status makeAccount(const std::string& name, const std::string& hash);
   PlayerLogin login_;

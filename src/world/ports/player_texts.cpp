@@ -55,6 +55,8 @@ std::string loginText(const PlayerLogin::Outcome& o) {
     case Step::kRegistered:
     case Step::kVerify:
       return "";
+    case Step::kBanned:
+      return o.name + " is banned from this world " + o.problem + ". What is your name?";
     case Step::kBusy:
       return "The world is busy; please try again in a moment. What is your name?";
     case Step::kGuestsClosed:

@@ -156,15 +156,11 @@ Status AccountStore::add(const AccountRecord& a) {
 }
 
 Status AccountStore::setPasswordHash(const std::string& name, const std::string& hash) {
-  bool found = false;
-  Status s = change("change the password of " + name, [&] {
-    SQLite::Statement q(*db_, "UPDATE accounts SET password_hash = ? WHERE name = ?");
-    q.bind(1, hash);
-    q.bind(2, name);
-    found = q.exec() == 1;
-  });
-  if (s.isOk() && !found) return Status::error("there is no account " + name);
-  return s;
+  return changeAccount("change the password of " + name, "UPDATE accounts SET password_hash = ? WHERE name = ?", name,
+                       [&](SQLite::Statement& q) {
+                         q.bind(1, hash);
+                         q.bind(2, name);
+                       });
 }
 
 void AccountStore::capGrowth(int pages) {

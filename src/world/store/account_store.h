@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@
 
 namespace SQLite {
 class Database;
+class Statement;
 }
 
 namespace kelva::world {
@@ -33,9 +35,14 @@ struct AccountRecord {
   std::string name;
   std::string passwordHash;
   bool admin = false;
-  // Seconds since the epoch; 0: not banned.
+  // Seconds since the epoch; 0: not banned; kBannedForever: until unbanned.
   int64_t bannedUntil = 0;
+  // Whether the ban still holds at `now` (seconds since the epoch).
+  bool bannedAt(int64_t now) const { return bannedUntil != 0 && now < bannedUntil; }
 };
+
+// A ban without an end: it holds until an administrator lifts it.
+inline constexpr int64_t kBannedForever = std::numeric_limits<int64_t>::max();
 
 class AccountStore {
  public:
@@ -65,6 +72,14 @@ class AccountStore {
   // A new password hash for an existing account.
   Status setPasswordHash(const std::string& name, const std::string& hash);
 
+  // What administrators change (account_admin.cpp). Each is an error when
+  // there is no account of that name or the write fails; the store is then
+  // as it was.
+  Status remove(const std::string& name);
+  Status setAdmin(const std::string& name, bool admin);
+  // Seconds since the epoch, kBannedForever, or 0 to lift the ban.
+  Status setBannedUntil(const std::string& name, int64_t until);
+
   // The file, as messages name it.
   const std::string& path() const { return path_; }
 
@@ -76,6 +91,9 @@ class AccountStore {
   AccountStore(std::unique_ptr<SQLite::Database> db, std::string path);
   Status migrate();
   Status change(const std::string& what, const std::function<void()>& statements);
+  // One UPDATE or DELETE of the account `name`, in its own transaction.
+  Status changeAccount(const std::string& what, const std::string& sql, const std::string& name,
+                       const std::function<void(SQLite::Statement&)>& bind);
 
   std::unique_ptr<SQLite::Database> db_;
   std::string path_;
