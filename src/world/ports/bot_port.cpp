@@ -52,6 +52,13 @@ class BotConnection : public SocketConnection, public AvatarLink {
     e.set("AvatarName", who.name).set("AvatarSession", who.session);
     send(net::encodeEvent(e));
   }
+  void avatarLeft(const Avatar& who, Departure how) override {
+    if (how != Departure::kLeft || who.isBot()) return;
+    net::WorldEvent e;
+    e.kind = net::EventKind::kAvatarDeparture;
+    e.set("AvatarName", who.name).set("AvatarSession", who.session);
+    send(net::encodeEvent(e));
+  }
   void objectAdded(const ObjectEvent& ev) override {
     send(net::encodeEvent(cellObjectEvent(net::EventKind::kObjectAdd, ev)));
   }
