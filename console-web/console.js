@@ -6,6 +6,7 @@ const $ = (id) => document.getElementById(id);
 let formKey = "";
 let list1Count = null;   // owner messages shown so far; null before the first look
 let lastActivity = 0;
+let rosterEdits = null;  // the bot's count of roster changes; the picker is read afresh when it moves
 let timers = [];
 
 async function call(method, path, body) {
@@ -29,8 +30,8 @@ function showLogin(message) {
   $("password").focus();
 }
 
-function showNotices(notices) {
-  const list = $("notices");
+function showNotices(notices, id = "notices") {
+  const list = $(id);
   list.replaceChildren();
   for (const text of notices || []) {
     const item = document.createElement("li");
@@ -78,7 +79,14 @@ async function refresh() {
   const state = await call("GET",
     `/api/state?combo1=${names.children.length}&list1=${list1Count ?? 0}&activity=${lastActivity}`);
   fillAdminBoxes(state.text1);
-  // The picker's names only grow: the new ones come at the end.
+  // A rename or a removal changes names the picker has: it starts again.
+  if (rosterEdits !== null && state.rosterEdits !== rosterEdits) {
+    names.replaceChildren();
+    rosterEdits = state.rosterEdits;
+    return refresh();
+  }
+  rosterEdits = state.rosterEdits;
+  // Otherwise the picker's names only grow: the new ones come at the end.
   for (const name of state.combo1) {
     const option = document.createElement("option");
     option.value = name;
@@ -103,18 +111,29 @@ async function refresh() {
   if (state.activity.length > 0) lines.scrollTop = lines.scrollHeight;
 }
 
+function tableRow(values) {
+  const row = document.createElement("tr");
+  for (const value of values) {
+    const cell = document.createElement("td");
+    cell.textContent = String(value);
+    row.append(cell);
+  }
+  return row;
+}
+
 async function refreshCharacters() {
   const { characters } = await call("GET", "/api/characters");
-  const rows = characters.map((c) => {
-    const row = document.createElement("tr");
-    for (const value of [c.name, c.level, `${c.hp}/${c.maxHp}`, c.gold, c.exp, c.clan]) {
-      const cell = document.createElement("td");
-      cell.textContent = String(value);
-      row.append(cell);
-    }
-    return row;
-  });
-  $("character-rows").replaceChildren(...rows);
+  $("character-rows").replaceChildren(
+    ...characters.map((c) => tableRow([c.name, c.level, `${c.hp}/${c.maxHp}`, c.gold, c.exp, c.clan])));
+}
+
+async function refreshOnline() {
+  const { online } = await call("GET", "/api/online");
+  $("online-count").textContent = `(${online.length})`;
+  $("online-rows").replaceChildren(...online.map((a) => {
+    const c = a.character;
+    return tableRow(c ? [a.name, c.level, `${c.hp}/${c.maxHp}`, c.gold, c.clan] : [a.name, "no character", "", "", ""]);
+  }));
 }
 
 const charts = {};
@@ -133,11 +152,13 @@ function lineChart(id, labels) {
 
 async function refreshCharts() {
   const { minutes } = await call("GET", "/api/charts");
+  charts.players ??= lineChart("chart-players", ["players online"]);
   charts.commands ??= lineChart("chart-commands", ["commands a minute"]);
   charts.replies ??= lineChart("chart-replies", ["reply median (ms)", "reply p99 (ms)"]);
   charts.saves ??= lineChart("chart-saves", ["saves a second", "save time (ms, mean)"]);
   const labels = minutes.map((m) => new Date(m.minute * 60000).toISOString().slice(11, 16));
   const series = {
+    players: [minutes.map((m) => m.playersOnline)],
     commands: [minutes.map((m) => m.commands)],
     replies: [minutes.map((m) => m.replyMedian * 1000), minutes.map((m) => m.replyP99 * 1000)],
     saves: [minutes.map((m) => m.saves / 60), minutes.map((m) => (m.saves ? (m.saveSeconds / m.saves) * 1000 : 0))],
@@ -157,6 +178,7 @@ function showConsole() {
   const every = (ms, f) => { f().catch(() => {}); timers.push(setInterval(() => f().catch(() => {}), ms)); };
   every(1000, refresh);
   every(10000, refreshCharacters);
+  every(3000, refreshOnline);
   every(15000, refreshCharts);
 }
 
@@ -198,6 +220,23 @@ $("say-form").addEventListener("submit", async (event) => {
     $("say-text").value = "";
     showNotices([]);
   } catch (e) { showNotices([e.message]); }
+});
+
+$("rename-form").addEventListener("submit", async (event) => {
+  event.preventDefault();
+  try {
+    const answer = await call("POST", "/api/rename", { from: $("rename-from").value, to: $("rename-to").value });
+    showNotices(answer.notices, "roster-notices");
+    await Promise.all([refresh(), refreshCharacters(), refreshOnline()]);
+  } catch (e) { showNotices([e.message], "roster-notices"); }
+});
+
+$("remove-guests").addEventListener("click", async () => {
+  try {
+    const answer = await call("POST", "/api/remove-guests", {});
+    showNotices(answer.notices, "roster-notices");
+    await Promise.all([refresh(), refreshCharacters()]);
+  } catch (e) { showNotices([e.message], "roster-notices"); }
 });
 
 // A page opened again with its cookie still valid goes straight to the console.

@@ -5,15 +5,12 @@
 
 #include "app/data_folder_lock.h"
 #include "data/player_record.h"
+#include "data/roster_edits.h"
 #include "data/stats_file.h"
 
 namespace kelva::app {
 
 namespace {
-
-// The world shows a guest's name in double quotes, so no registered avatar's
-// name looks like one.
-bool isGuest(const std::string& name) { return name.size() >= 2 && name.front() == '"' && name.back() == '"'; }
 
 // The slots the game's lookup reaches: 0 to 100.
 constexpr std::size_t kFoundSlots = 101;
@@ -23,7 +20,7 @@ void list(const std::vector<PlayerRecord>& records, std::ostream& out) {
       << " (the game finds those in slots 0 to " << kFoundSlots - 1 << ")\n";
   for (std::size_t i = 0; i < records.size(); ++i) {
     out << i << "  " << records[i].name << "  level " << records[i].level << "  "
-        << (isGuest(records[i].name) ? "guest" : "registered") << (i >= kFoundSlots ? "  (not found by the game)" : "")
+        << (isGuestName(records[i].name) ? "guest" : "registered") << (i >= kFoundSlots ? "  (not found by the game)" : "")
         << "\n";
   }
 }
@@ -45,6 +42,11 @@ Result<RosterRequest> parseRosterArguments(const std::vector<std::string>& args)
       haveDir = true;
     } else if (arg == "--remove-guests") {
       request.removeGuests = true;
+    } else if (arg == "--rename") {
+      if (request.rename) return Status::error("--rename may be given once");
+      if (i + 2 >= args.size()) return Status::error("--rename needs the guest's name and the new name");
+      request.rename.emplace(args[i + 1], args[i + 2]);
+      i += 2;
     } else if (arg == "--remove") {
       const std::size_t first = request.remove.size();
       while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) request.remove.push_back(args[++i]);
@@ -58,21 +60,23 @@ Result<RosterRequest> parseRosterArguments(const std::vector<std::string>& args)
 }
 
 std::string rosterUsageText() {
-  return "Usage: kelvabot roster --data-dir DIR [--remove NAME...] [--remove-guests]\n"
+  return "Usage: kelvabot roster --data-dir DIR [--remove NAME...] [--remove-guests] [--rename FROM TO]\n"
          "\n"
          "Lists the characters in DIR/stats.txt: slot, name, level, guest or\n"
          "registered (guests' names are in double quotes, as the world shows them).\n"
          "The game finds players only in slots 0 to 100, so removing characters\n"
          "who never come back makes room for newcomers. --remove takes exact\n"
          "names (letter case and quotes included: --remove '\"mira\"'); --remove-guests\n"
-         "removes every guest. The old file is kept as " +
+         "removes every guest. --rename '\"mira\"' mira moves a guest's character to\n"
+         "the account name the player signed up with (refused when that name\n"
+         "already has a character). The old file is kept as " +
          std::string(kRosterBackupFileName) +
          " and stats.txt\n"
          "is replaced whole; this is refused while a bot runs on DIR.\n";
 }
 
 int runRosterTool(const RosterRequest& request, FileSystem& files, std::ostream& out, std::ostream& err) {
-  const bool changing = request.removeGuests || !request.remove.empty();
+  const bool changing = request.removeGuests || !request.remove.empty() || request.rename.has_value();
   // Held until the new file is in place, so no bot starts in between.
   std::optional<DataFolderLock> lock;
   if (changing) {
@@ -113,14 +117,21 @@ int runRosterTool(const RosterRequest& request, FileSystem& files, std::ostream&
       return 2;
     }
   }
-  const auto removed = [&](const PlayerRecord& r) {
-    return (request.removeGuests && isGuest(r.name)) ||
-           std::find(request.remove.begin(), request.remove.end(), r.name) != request.remove.end();
-  };
+  // The rename first, so that a guest moved to an account name is no longer
+  // a guest that --remove-guests takes away.
+  if (request.rename) {
+    if (Status s = renameCharacter(records, request.rename->first, request.rename->second); !s.isOk()) {
+      err << "kelvabot roster: " << s.message() << "; nothing was changed\n";
+      return 2;
+    }
+  }
   const std::size_t before = records.size();
-  std::erase_if(records, removed);
+  if (request.removeGuests) records.resize(removeGuests(records, [](const std::string&) { return false; }));
+  std::erase_if(records, [&](const PlayerRecord& r) {
+    return std::find(request.remove.begin(), request.remove.end(), r.name) != request.remove.end();
+  });
   const std::size_t count = before - records.size();
-  if (count == 0) {
+  if (count == 0 && !request.rename) {
     out << "No character to remove; stats.txt is unchanged.\n";
     list(records, out);
     return 0;
@@ -137,8 +148,9 @@ int runRosterTool(const RosterRequest& request, FileSystem& files, std::ostream&
     err << "kelvabot roster: cannot write " << path << ": " << s.message() << "; it is unchanged\n";
     return 5;
   }
-  out << "Removed " << count << (count == 1 ? " character" : " characters") << "; the old file is kept as " << backup
-      << ".\n";
+  if (request.rename) out << "Moved " << request.rename->first << "'s character to " << request.rename->second << ".\n";
+  if (count > 0) out << "Removed " << count << (count == 1 ? " character" : " characters") << ".\n";
+  out << "The old file is kept as " << backup << ".\n";
   list(records, out);
   return 0;
 }

@@ -30,8 +30,8 @@ std::vector<std::string_view> withCell(std::vector<std::string_view> names) {
   return names;
 }
 
-const std::array<EventInfo, 9>& eventTable() {
-  static const std::array<EventInfo, 9> table = {{
+const std::array<EventInfo, 10>& eventTable() {
+  static const std::array<EventInfo, 10> table = {{
       {EventKind::kAvatarArrival, "avatar-arrival", {"AvatarName"}},
       {EventKind::kChat, "chat", {"AvatarName", "ChatSession", "ChatMessage"}},
       {EventKind::kAvatarClick, "avatar-click", {"AvatarName", "AvatarSession", "ClickedName", "ClickedSession"}},
@@ -41,6 +41,7 @@ const std::array<EventInfo, 9>& eventTable() {
       {EventKind::kObjectAdd, "object-add", withCell(kObjectAttributes)},
       {EventKind::kObjectDelete, "object-delete", {"CellX", "CellZ", "CellSequence", "ObjectNumber", "ObjectModel"}},
       {EventKind::kQueryComplete, "query-complete", {"QueryComplete"}},
+      {EventKind::kAvatarDeparture, "avatar-departure", {"AvatarName", "AvatarSession"}},
   }};
   return table;
 }

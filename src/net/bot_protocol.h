@@ -39,12 +39,15 @@ enum class EventKind : int32_t {
   kObjectAdd = 6,
   kObjectDelete = 7,
   kQueryComplete = 8,
+  // A player left the world. The game has no handler for it: only the bot's
+  // platform layer listens, to keep the operator's list of who is online.
+  kAvatarDeparture = 9,
   kObjectClick = 17,
 };
-inline constexpr std::array<EventKind, 9> kAllEvents = {
-    EventKind::kAvatarArrival, EventKind::kChat,      EventKind::kAvatarClick,
-    EventKind::kObjectClick,   EventKind::kCellBegin, EventKind::kCellObject,
-    EventKind::kObjectAdd,     EventKind::kObjectDelete, EventKind::kQueryComplete};
+inline constexpr std::array<EventKind, 10> kAllEvents = {
+    EventKind::kAvatarArrival, EventKind::kChat,         EventKind::kAvatarClick,   EventKind::kObjectClick,
+    EventKind::kCellBegin,     EventKind::kCellObject,   EventKind::kObjectAdd,     EventKind::kObjectDelete,
+    EventKind::kQueryComplete, EventKind::kAvatarDeparture};
 std::string_view eventName(EventKind kind);
 std::optional<EventKind> eventByName(std::string_view name);
 std::optional<EventKind> eventByNumber(int32_t number);

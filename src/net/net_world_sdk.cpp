@@ -79,10 +79,19 @@ void NetWorldSdk::Wait(int32_t milliseconds) {
 
 void NetWorldSdk::deliver(const LinkItem& item) {
   if (item.reconnected) {
+    if (presenceHook_) presenceHook_(Presence::kReset, {}, 0);
     if (reconnectHook_) reconnectHook_();
     return;
   }
+  const EventKind kind = item.event.kind;
+  if (kind == EventKind::kAvatarDeparture) {
+    // Only the presence list hears of it; the SDK's attributes stay as the
+    // game last saw them.
+    tellPresence(Presence::kLeft, item.event);
+    return;
+  }
   applyAttributes(item.event, *this);
+  if (kind == EventKind::kAvatarArrival) tellPresence(Presence::kArrived, item.event);
   if (!events_) return;
   switch (item.event.kind) {
     case EventKind::kAvatarArrival:
@@ -112,7 +121,19 @@ void NetWorldSdk::deliver(const LinkItem& item) {
     case EventKind::kQueryComplete:
       events_->onQueryComplete();
       break;
+    case EventKind::kAvatarDeparture:
+      break;  // handled above
   }
+}
+
+void NetWorldSdk::tellPresence(Presence what, const WorldEvent& event) {
+  if (!presenceHook_) return;
+  const auto* name = event.find("AvatarName");
+  const auto* session = event.find("AvatarSession");
+  // An arrival without its session cannot be matched with its departure.
+  if (!name || !session || !std::holds_alternative<std::string>(*name) || !std::holds_alternative<int32_t>(*session))
+    return;
+  presenceHook_(what, std::get<std::string>(*name), std::get<int32_t>(*session));
 }
 
 void NetWorldSdk::send(CallKind kind, int32_t value, std::string text) {

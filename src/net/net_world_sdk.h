@@ -27,6 +27,7 @@ namespace kelva::net {
 
 class WorldLink;
 struct LinkItem;
+struct WorldEvent;
 enum class CallKind;
 
 class NetWorldSdk : public WorldSdk {
@@ -43,6 +44,15 @@ class NetWorldSdk : public WorldSdk {
   // Called inside Wait, in order with the events, each time the bot has
   // logged in again after a lost connection.
   void setReconnectHook(std::function<void()> hook) { reconnectHook_ = std::move(hook); }
+
+  // Who comes and goes, for the operator's list of the players online; the
+  // game itself never hears of a departure. Called inside Wait, in order with
+  // the events: on each arrival and departure with the avatar's name and
+  // session, and with kReset when the bot has logged in again (the world then
+  // reports everyone present as arriving anew).
+  enum class Presence { kArrived, kLeft, kReset };
+  using PresenceHook = std::function<void(Presence, const std::string& name, int32_t session)>;
+  void setPresenceHook(PresenceHook hook) { presenceHook_ = std::move(hook); }
 
   // The session of the bot's own avatar (0 before the login).
   int32_t session() const;
@@ -67,12 +77,14 @@ class NetWorldSdk : public WorldSdk {
 
  private:
   void deliver(const LinkItem& item);
+  void tellPresence(Presence what, const WorldEvent& event);
   // Sends a call of `kind` with its value and text; the fields that are SDK
   // attributes are taken from this SDK's attributes now.
   void send(CallKind kind, int32_t value = 0, std::string text = {});
   std::function<void(const std::string&)> echo_;
   std::unique_ptr<WorldLink> link_;
   std::function<void()> reconnectHook_;
+  PresenceHook presenceHook_;
   int32_t version_ = 0;
 };
 

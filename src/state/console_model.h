@@ -27,6 +27,9 @@ class ConsoleView {
   // says why; the bot's replies wait meanwhile), or, with an empty problem,
   // that they can again. Shown at once, never held with the game's outputs.
   virtual void saveTroubleChanged(const std::string& /*problem*/) {}
+  // The operator renamed or removed characters of a running bot: the picker
+  // now holds `names`, and its selection is Combo1Text.
+  virtual void combo1Replaced(const std::vector<std::string>& /*names*/) {}
 };
 
 // The notification sound played for an owner message.
@@ -71,6 +74,15 @@ class ConsoleModel {
   void addCombo1(const std::string& name) {
     Combo1.push_back(name);
     view_->combo1Added(name);
+  }
+  // The operator's roster changes: the picker's names all at once; the
+  // picked name keeps its place in the list if it is still there.
+  void replaceCombo1(std::vector<std::string> names) {
+    Combo1 = std::move(names);
+    Combo1Selected.reset();
+    for (std::size_t i = 0; i < Combo1.size() && !Combo1Selected; ++i)
+      if (Combo1[i] == Combo1Text) Combo1Selected = i;
+    view_->combo1Replaced(Combo1);
   }
   // The program writes the editor boxes.
   void writeText2(const std::string& text) {

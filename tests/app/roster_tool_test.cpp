@@ -86,7 +86,35 @@ TEST_F(RosterTool, ChangesNothingOnAMistake) {
   EXPECT_EQ(read("stats.txt"), line("Kaya"));
 }
 
+TEST_F(RosterTool, RenamesAGuestsCharacterToTheAccountNameOrChangesNothing) {
+  const std::string old = line("Kaya") + line("\"mira\"", 7) + line("\"rolf\"") + line("Rolf", 2);
+  writeStats(old);
+  // The account name already has a character: the two are never merged.
+  EXPECT_EQ(run({"--rename", "\"rolf\"", "Rolf"}), 2);
+  EXPECT_NE(err.str().find("Rolf already has a character"), std::string::npos) << err.str();
+  // Not a guest's name, a guest's name as the target, a name no one has.
+  EXPECT_EQ(run({"--rename", "Kaya", "Kay"}), 2);
+  EXPECT_EQ(run({"--rename", "\"mira\"", "\"mia\""}), 2);
+  EXPECT_EQ(run({"--rename", "\"mia\"", "mia"}), 2);
+  EXPECT_EQ(run({"--rename", "\"mira\"", "mi,ra"}), 2);
+  EXPECT_EQ(read("stats.txt"), old);
+  {
+    auto held = DataFolderLock::acquire(dir.string());
+    ASSERT_TRUE(held.isOk());
+    EXPECT_EQ(run({"--rename", "\"mira\"", "mira"}), 4);
+    EXPECT_EQ(read("stats.txt"), old);
+  }
+  // Renamed in its slot, level and all; with --remove-guests the renamed
+  // character is no guest any more and stays.
+  EXPECT_EQ(run({"--rename", "\"mira\"", "mira", "--remove-guests"}), 0) << err.str();
+  EXPECT_EQ(read("stats.txt"), line("Kaya") + line("mira", 7) + line("Rolf", 2));
+  EXPECT_EQ(read(kRosterBackupFileName), old);
+  EXPECT_NE(out.str().find("1  mira  level 7  registered\n"), std::string::npos) << out.str();
+}
+
 TEST(RosterArguments, NeedADataFolderAndNamesAfterRemove) {
+  EXPECT_FALSE(parseRosterArguments({"--data-dir", "d", "--rename", "\"a\""}).isOk());
+  EXPECT_FALSE(parseRosterArguments({"--data-dir", "d", "--rename", "\"a\"", "a", "--rename", "\"b\"", "b"}).isOk());
   EXPECT_FALSE(parseRosterArguments({}).isOk());
   EXPECT_FALSE(parseRosterArguments({"--data-dir", "d", "--remove"}).isOk());
   EXPECT_FALSE(parseRosterArguments({"--data-dir", "d", "--remove", "--remove-guests"}).isOk());

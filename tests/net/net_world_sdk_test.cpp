@@ -101,6 +101,40 @@ TEST_F(NetWorldSdkTest, EventsArriveOnlyInsideWaitInOrderWithTheirAttributes) {
   EXPECT_EQ(sdk.SectorFromCell(-9), -2);
 }
 
+// The operator's list of who is online hears departures; the game does not,
+// and a departure leaves the attributes the game reads as they were.
+TEST_F(NetWorldSdkTest, DeparturesReachOnlyThePresenceHook) {
+  NetWorldSdk sdk(optionsFor(server.botPort(), &log));
+  EventLog events(sdk);
+  sdk.setEventHandler(&events);
+  std::vector<std::string> presence;
+  sdk.setPresenceHook([&](NetWorldSdk::Presence what, const std::string& name, int32_t session) {
+    const char* word = what == NetWorldSdk::Presence::kArrived ? "arrived " : what == NetWorldSdk::Presence::kLeft ? "left " : "reset ";
+    presence.push_back(word + name + " " + std::to_string(session));
+  });
+  ASSERT_EQ(login(sdk), 0);
+  int32_t bobSession = 0;
+  {
+    LineClient bob(server.playerPort());
+    enter(bob, "Bob");
+    LineClient cat(server.playerPort());
+    enter(cat, "Cat");
+    cat.send("/stats");  // marks the point where both have arrived
+    for (int i = 0; i < 100 && events.seen.size() < 3; ++i) sdk.Wait(20);
+    ASSERT_EQ(presence.size(), 2u);
+    bobSession = std::stoi(presence[0].substr(presence[0].rfind(' ') + 1));
+    EXPECT_EQ(presence[0], "arrived \"Bob\" " + std::to_string(bobSession));
+    EXPECT_EQ(presence[1].rfind("arrived \"Cat\" ", 0), 0u);
+    bob.send(".quit");
+    for (int i = 0; i < 100 && presence.size() < 3; ++i) sdk.Wait(20);
+  }
+  ASSERT_EQ(presence.size(), 3u);
+  EXPECT_EQ(presence[2], "left \"Bob\" " + std::to_string(bobSession));
+  EXPECT_EQ(events.seen, (std::vector<std::string>{"arrive \"Bob\"", "arrive \"Cat\"",
+                                                   "chat \"Cat\" " + std::to_string(sdk.ChatSession) + " /stats"}));
+  EXPECT_EQ(sdk.AvatarName, "\"Cat\"");
+}
+
 TEST_F(NetWorldSdkTest, RefusedAndUnreachableLoginsGiveNonZeroCodes) {
   NetWorldSdk refused(optionsFor(server.botPort(), &log));
   EXPECT_EQ(login(refused, "wrong"), 1);

@@ -16,6 +16,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -116,6 +117,10 @@ def main():
             "return document.querySelectorAll('#combo1-names option').length") == 2),
             "the picker lists every character")
 
+        check(wait_for(lambda: operator.execute_script(
+            "return [...document.querySelectorAll('#online-rows tr')].map(r => r.cells[0].textContent)") == ["Kaya"]),
+            "Kaya shows among the players online")
+
         operator.find_element(By.ID, "combo1").send_keys("Rolf")
         operator.find_element(By.ID, "select").click()
         check(wait_for(lambda: operator.find_element(By.ID, "text2").get_attribute("value") == "0"),
@@ -147,6 +152,14 @@ def main():
         operator.save_screenshot(shot)
         if args.docs_png:
             shutil.copy(shot, args.docs_png)
+
+        player.quit()
+        player = None
+        check(wait_for(lambda: operator.execute_script(
+            "return document.querySelectorAll('#online-rows tr').length") == 0),
+            "once Kaya has left she is no longer online")
+        check(wait_for(lambda: "kelva_players_online 0" in urllib.request.urlopen(console_url + "metrics").read().decode()),
+            "the console's metrics count nobody online")
     finally:
         for b in (player,):
             if b:

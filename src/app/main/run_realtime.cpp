@@ -11,6 +11,7 @@
 #include "app/headless.h"
 #include "app/main/activity_file_log.h"
 #include "app/main/hosted_world.h"
+#include "app/online_avatars.h"
 #include "app/shutdown_signals.h"
 #include "console/web/activity_feed.h"
 #include "console/web/console_page.h"
@@ -54,6 +55,7 @@ bool runsHeadless(const Options& options) {
 struct ConsoleFeeds {
   console::web::GameMetrics& metrics;
   console::web::ActivityFeed& activity;
+  OnlineAvatars& online;
 };
 
 // Runs the bot on `world`, in the window or on the terminal.
@@ -87,7 +89,7 @@ int runOn(int argc, char** argv, const Options& options, const std::string& data
   // its port cannot be opened.
   std::unique_ptr<console::web::ConsolePage> page;
   settings.onRunning = [&](Form1& form, EventRouter& router, RealtimeLoop& loop) {
-    page = console::web::ConsolePage::open(form, router, loop, &feeds.activity, feeds.metrics,
+    page = console::web::ConsolePage::open(form, router, loop, &feeds.activity, feeds.metrics, &feeds.online,
                                            options.consoleBind.value_or("127.0.0.1"),
                                            options.consolePort.value_or(console::web::kDefaultConsolePort),
                                            std::cout, std::cerr);
@@ -131,7 +133,8 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   }
   console::web::ActivityFeed feed(activity ? static_cast<ActivityLog&>(*activity) : noActivityLog());
   console::web::GameMetrics metrics;
-  const ConsoleFeeds feeds{metrics, feed};
+  OnlineAvatars online;
+  const ConsoleFeeds feeds{metrics, feed, online};
   ActivityLog& activityLog = feed;
   auto attachLog = [&activityLog](Form1& form) { form.activityLog = &activityLog; };
 
@@ -164,6 +167,21 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   }
   net.echo = printLine;
   net::NetWorldSdk world(net);
+  // Who is online, for the operator: beside the game, which never asks.
+  world.setPresenceHook([&online, &metrics](net::NetWorldSdk::Presence what, const std::string& name, int32_t session) {
+    switch (what) {
+      case net::NetWorldSdk::Presence::kArrived:
+        online.arrived(name, session);
+        break;
+      case net::NetWorldSdk::Presence::kLeft:
+        online.left(session);
+        break;
+      case net::NetWorldSdk::Presence::kReset:
+        online.clear();
+        break;
+    }
+    metrics.playersOnline(online.count());
+  });
   // After a lost connection the bot is logged in again by the SDK; it then
   // looks at its surroundings afresh. The world reports every object again,
   // so the shroom cache starts empty rather than hold each shroom twice.
@@ -174,7 +192,10 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   // hook is left that points at a form that is gone.
   struct HookRemoval {
     net::NetWorldSdk& world;
-    ~HookRemoval() { world.setReconnectHook(nullptr); }
+    ~HookRemoval() {
+      world.setReconnectHook(nullptr);
+      world.setPresenceHook(nullptr);
+    }
   } removal{world};
   auto onFormReady = [&world, &attachLog](Form1& form) {
     attachLog(form);

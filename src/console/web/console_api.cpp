@@ -3,9 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include "app/event_router.h"
+#include "app/online_avatars.h"
 #include "console/admin_names.h"
 #include "console/console_actions.h"
 #include "console/console_notices.h"
+#include "console/roster_actions.h"
 #include "data/checked.h"
 #include "state/form1.h"
 
@@ -49,6 +51,7 @@ ApiAnswer ConsoleApi::state(std::size_t combo1From, std::size_t list1From, uint6
   body["combo1"] = names;
   body["combo1Count"] = console.Combo1.size();
   body["combo1Text"] = console.Combo1Text;
+  body["rosterEdits"] = rosterEdits_;
   body["text2"] = console.Text2;
   body["text3"] = console.Text3;
   body["list1Count"] = console.List1.size();
@@ -75,6 +78,27 @@ ApiAnswer ConsoleApi::characters() const {
   return answer(json{{"characters", list}});
 }
 
+ApiAnswer ConsoleApi::online() const {
+  json list = json::array();
+  if (online_) {
+    for (const app::OnlineAvatar& a : online_->list()) {
+      json entry{{"name", a.name}, {"session", a.session}};
+      // The character the avatar plays, wherever it lies on the roster.
+      for (int16_t i = 0; i < form_.playerCount; ++i) {
+        const PlayerRecord& r = at(form_.roster, i);
+        if (r.name != a.name) continue;
+        entry["character"] = json{{"level", r.level}, {"hp", r.hp},     {"maxHp", r.maxHp},
+                                  {"gold", r.gold},   {"clan", r.clan}};
+        break;
+      }
+      list.push_back(entry);
+    }
+  }
+  return answer(json{{"online", list}});
+}
+
+bool ConsoleApi::isOnline(const std::string& name) const { return online_ && online_->isOnline(name); }
+
 ApiAnswer ConsoleApi::charts() const {
   json points = json::array();
   if (metrics_) {
@@ -84,7 +108,8 @@ ApiAnswer ConsoleApi::charts() const {
                             {"replyMedian", m.replyMedian},
                             {"replyP99", m.replyP99},
                             {"saves", m.saves},
-                            {"saveSeconds", m.saveSeconds}});
+                            {"saveSeconds", m.saveSeconds},
+                            {"playersOnline", m.playersOnline}});
     }
   }
   return answer(json{{"minutes", points}});
@@ -97,6 +122,8 @@ ApiAnswer ConsoleApi::act(const std::string& action, const std::string& text) {
   if (action == "select") return select(body);
   if (action == "change") return change(body);
   if (action == "say") return say(body);
+  if (action == "rename") return rename(body);
+  if (action == "remove-guests") return removeGuests();
   return answer(json{{"error", "no such action"}}, 404);
 }
 
@@ -148,6 +175,30 @@ ApiAnswer ConsoleApi::say(const json& body) {
     form_.activityLog->record("console: the bot said: " + *line);
   });
   return answer(json{{"notices", json::array()}});
+}
+
+// Not a round of the router: the change is written before the answer, and a
+// failed write leaves the roster as it was.
+ApiAnswer ConsoleApi::rename(const json& body) {
+  const auto from = textField(body, "from");
+  const auto to = textField(body, "to");
+  if (!from || !to) return refused("give the guest's name (from) and the new name (to)");
+  const Status done = console::renameGuestCharacter(form_, *from, *to, [this](const std::string& n) { return isOnline(n); });
+  if (!done.isOk()) return refused(done.message());
+  ++rosterEdits_;
+  return answer(json{{"notices", json::array({*from + "'s character is now " + *to + "'s."})}});
+}
+
+ApiAnswer ConsoleApi::removeGuests() {
+  const Result<std::size_t> done =
+      console::removeOfflineGuests(form_, [this](const std::string& n) { return isOnline(n); });
+  if (!done.isOk()) return refused(done.status().message());
+  if (done.value() > 0) ++rosterEdits_;
+  const std::size_t n = done.value();
+  return answer(json{{"removed", n},
+                     {"notices", json::array({n == 0 ? std::string("No guest to remove.")
+                                                     : "Removed " + std::to_string(n) +
+                                                           (n == 1 ? " guest" : " guests") + " who were not online."})}});
 }
 
 }  // namespace kelva::console::web

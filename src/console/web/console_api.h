@@ -19,6 +19,7 @@ class Form1;
 }
 namespace kelva::app {
 class EventRouter;
+class OnlineAvatars;
 }
 
 namespace kelva::console::web {
@@ -33,9 +34,11 @@ inline constexpr std::size_t kLongestSay = 255;
 
 class ConsoleApi {
  public:
-  // All must outlive the api; `feed` and `metrics` may be null.
-  ConsoleApi(Form1& form, app::EventRouter& router, const ActivityFeed* feed, const GameMetrics* metrics)
-      : form_(form), router_(router), feed_(feed), metrics_(metrics) {}
+  // All must outlive the api; `feed`, `metrics` and `online` may be null
+  // (with no list of who is online, nobody counts as online).
+  ConsoleApi(Form1& form, app::EventRouter& router, const ActivityFeed* feed, const GameMetrics* metrics,
+             const app::OnlineAvatars* online = nullptr)
+      : form_(form), router_(router), feed_(feed), metrics_(metrics), online_(online) {}
 
   // GET /api/state: the boxes, the picker's names from number `combo1From`
   // on, the owner messages from number `list1From` on and the activity
@@ -43,6 +46,9 @@ class ConsoleApi {
   ApiAnswer state(std::size_t combo1From, std::size_t list1From, uint64_t activityAfter) const;
   // GET /api/characters: every character with its level, hp, gold and clan.
   ApiAnswer characters() const;
+  // GET /api/online: the avatars online, each with its character when it
+  // has one.
+  ApiAnswer online() const;
   // GET /api/charts: the last hour, a minute a point.
   ApiAnswer charts() const;
   // POST /api/...: `action` is the path's last word, `body` the JSON sent.
@@ -53,11 +59,18 @@ class ConsoleApi {
   ApiAnswer select(const nlohmann::json& body);
   ApiAnswer change(const nlohmann::json& body);
   ApiAnswer say(const nlohmann::json& body);
+  ApiAnswer rename(const nlohmann::json& body);
+  ApiAnswer removeGuests();
+  bool isOnline(const std::string& name) const;
 
   Form1& form_;
   app::EventRouter& router_;
   const ActivityFeed* feed_;
   const GameMetrics* metrics_;
+  const app::OnlineAvatars* online_;
+  // Roster changes made here: the page reads the picker's names afresh when
+  // this changes, since a rename or removal changes names it already has.
+  uint64_t rosterEdits_ = 0;
 };
 
 }  // namespace kelva::console::web

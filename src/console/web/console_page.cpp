@@ -26,7 +26,7 @@ std::string pageRoot() {
 
 std::unique_ptr<ConsolePage> ConsolePage::open(Form1& form, app::EventRouter& router, app::RealtimeLoop& loop,
                                                const ActivityFeed* feed, GameMetrics& metrics,
-                                               const std::string& bind, uint16_t port, std::ostream& out,
+                                               const app::OnlineAvatars* online, const std::string& bind, uint16_t port, std::ostream& out,
                                                std::ostream& err) {
   ConsoleServerSettings settings;
   settings.bind = bind;
@@ -36,7 +36,7 @@ std::unique_ptr<ConsolePage> ConsolePage::open(Form1& form, app::EventRouter& ro
   settings.soundFile = dataPath(form.dataDir, "recv.wav");
   settings.passwordHash = [&form] { return loadConsolePasswordHash(form.files, form.dataDir); };
   const auto hash = settings.passwordHash();
-  std::unique_ptr<ConsolePage> page(new ConsolePage(form, router, feed, metrics, std::move(settings)));
+  std::unique_ptr<ConsolePage> page(new ConsolePage(form, router, feed, metrics, online, std::move(settings)));
   if (Status started = page->server_.start(); !started.isOk()) {
     err << "kelvabot: " << started.message() << "; playing without the console page\n";
     return nullptr;

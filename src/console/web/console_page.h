@@ -25,18 +25,20 @@ inline constexpr const char* kChartFile = "/usr/share/javascript/chart.js/chart.
 
 class ConsolePage {
  public:
-  // Opens the page on `bind` and `port` for the bot of `form`, and has
+  // Opens the page on `bind` and `port` for the bot of `form` (`online`, the
+  // avatars in the world, may be null), and has
   // `loop` serve it every few milliseconds. Prints "Operator console: URL"
   // to `out`; a failure to `err`, and then the bot plays without its page
   // (nullptr).
   static std::unique_ptr<ConsolePage> open(Form1& form, app::EventRouter& router, app::RealtimeLoop& loop,
-                                           const ActivityFeed* feed, GameMetrics& metrics, const std::string& bind,
-                                           uint16_t port, std::ostream& out, std::ostream& err);
+                                           const ActivityFeed* feed, GameMetrics& metrics,
+                                           const app::OnlineAvatars* online, const std::string& bind, uint16_t port,
+                                           std::ostream& out, std::ostream& err);
 
  private:
   ConsolePage(Form1& form, app::EventRouter& router, const ActivityFeed* feed, GameMetrics& metrics,
-              ConsoleServerSettings settings)
-      : api_(form, router, feed, &metrics), server_(std::move(settings), api_, metrics) {}
+              const app::OnlineAvatars* online, ConsoleServerSettings settings)
+      : api_(form, router, feed, &metrics, online), server_(std::move(settings), api_, metrics) {}
   ConsoleApi api_;
   ConsoleServer server_;
 };

@@ -162,6 +162,7 @@ void ConsoleServer::handle(const Request& r, std::function<void(Reply)> done) {
   }
   if (path == "/api/characters") return done(Reply::of(200, "application/json", api_.characters().body));
   if (path == "/api/charts") return done(Reply::of(200, "application/json", api_.charts().body));
+  if (path == "/api/online") return done(Reply::of(200, "application/json", api_.online().body));
   return done(errorReply(404, "no such view"));
 }
 

@@ -1,5 +1,6 @@
 #include "console/web/metrics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <charconv>
 
@@ -85,6 +86,7 @@ MinuteFigures& GameMetrics::minuteOf(Clock::time_point now) {
   if (minutes_.empty() || minutes_.back().minute != minute) {
     MinuteFigures fresh;
     fresh.minute = minute;
+    fresh.playersOnline = playersOnline_;  // those online stay into the new minute
     minutes_.push_back(fresh);
     minuteReply_ = Histogram(kReplyBounds);
     while (minutes_.size() > 60) minutes_.pop_front();
@@ -114,8 +116,16 @@ void GameMetrics::saved(double seconds, bool ok, Clock::time_point now) {
   minute.saveSeconds += seconds;
 }
 
+void GameMetrics::playersOnline(uint64_t count, Clock::time_point now) {
+  playersOnline_ = count;
+  MinuteFigures& minute = minuteOf(now);
+  minute.playersOnline = std::max(minute.playersOnline, count);
+}
+
 std::string GameMetrics::exposition() const {
   std::string out;
+  family(out, "kelva_players_online", "gauge", "Players in the world, as the bot saw them arrive and leave.");
+  out += "kelva_players_online " + std::to_string(playersOnline_) + "\n";
   family(out, "kelva_commands_total", "counter", "Chat lines the bot received from players.");
   out += "kelva_commands_total " + std::to_string(commands_) + "\n";
   family(out, "kelva_reply_seconds", "histogram", "Time from a player's chat line to the bot's first answer to them.");

@@ -45,6 +45,7 @@ struct MinuteFigures {
   double replyP99 = 0;
   uint64_t saves = 0;
   double saveSeconds = 0;  // their total duration
+  uint64_t playersOnline = 0;  // the most at once in the minute
 };
 
 class GameMetrics {
@@ -56,6 +57,9 @@ class GameMetrics {
   void commandReceived(Clock::time_point now = Clock::now());
   void replied(double seconds);
   void saved(double seconds, bool ok, Clock::time_point now = Clock::now());
+  // The players in the world now, each time an avatar arrives or leaves.
+  void playersOnline(uint64_t count, Clock::time_point now = Clock::now());
+  uint64_t playersOnline() const { return playersOnline_; }
   void loginRefused(const std::string& reason) { ++loginsRefused_[reason]; }
   void connectionOpened(const std::string& kind) { ++connections_[kind]; }
   void connectionClosed(const std::string& kind) { --connections_[kind]; }
@@ -79,6 +83,7 @@ class GameMetrics {
   uint64_t commands_ = 0;
   uint64_t saves_ = 0;
   uint64_t saveFailures_ = 0;
+  uint64_t playersOnline_ = 0;
   Histogram reply_;
   Histogram save_;
   std::map<std::string, uint64_t> loginsRefused_;

@@ -191,6 +191,7 @@ void WorldCore::leave(int32_t session) {
     leaving_.push_back(session);
     const Avatar me = p->avatar;
     toPlayersNear(me.x, me.z, session, [&](AvatarLink& l) { l.avatarLeft(me, Departure::kLeft); });
+    toBots(net::EventKind::kAvatarDeparture, [&](AvatarLink& l) { l.avatarLeft(me, Departure::kLeft); });
   } else if (Entry* b = find(bots_, session)) {
     b->gone = true;
     leaving_.push_back(session);

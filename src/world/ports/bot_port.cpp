@@ -45,10 +45,17 @@ class BotConnection : public SocketConnection, public AvatarLink {
 
   // What the world tells the bot, as protocol events. The core has already
   // left out the events the bot turned off.
+  // A player entering the world or leaving it (not walking in or out of view).
   void avatarArrived(const Avatar& who, Arrival how) override {
-    if (how != Arrival::kEntered || who.isBot()) return;
+    if (how == Arrival::kEntered) tellPresence(net::EventKind::kAvatarArrival, who);
+  }
+  void avatarLeft(const Avatar& who, Departure how) override {
+    if (how == Departure::kLeft) tellPresence(net::EventKind::kAvatarDeparture, who);
+  }
+  void tellPresence(net::EventKind kind, const Avatar& who) {
+    if (who.isBot()) return;
     net::WorldEvent e;
-    e.kind = net::EventKind::kAvatarArrival;
+    e.kind = kind;
     e.set("AvatarName", who.name).set("AvatarSession", who.session);
     send(net::encodeEvent(e));
   }

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "app/online_avatars.h"
 #include "auth/password_hash.h"
 #include "chat/dispatcher.h"
 #include "console/console_actions.h"
@@ -49,7 +50,7 @@ struct Ask {
 // another thread while this one polls the server, as the bot's loop does.
 class ConsoleServerTest : public ::testing::Test {
  protected:
-  ConsoleServerTest() : api(*g.form, *g.router, nullptr, &metrics) {
+  ConsoleServerTest() : api(*g.form, *g.router, nullptr, &metrics, &online) {
     ConsoleServerSettings settings;
     settings.port = 0;
     settings.pageRoot = KELVA_TESTS_DIR "/console/web";
@@ -91,6 +92,7 @@ class ConsoleServerTest : public ::testing::Test {
 
   kelva::testing::GameFixture g;
   GameMetrics metrics;
+  app::OnlineAvatars online;
   ConsoleApi api;
   std::unique_ptr<ConsoleServer> server;
 };
@@ -221,6 +223,53 @@ TEST_F(ConsoleServerTest, MetricsNeedNoLogInFromLoopback) {
   const Answer m = ask({"GET", "/metrics"});
   EXPECT_EQ(m.status, 200u);
   EXPECT_NE(m.body.find("# TYPE kelva_reply_seconds histogram"), std::string::npos);
+}
+
+// What the bot's presence hook does with an arrival or a departure.
+void presence(app::OnlineAvatars& online, GameMetrics& metrics, const std::string& name, int32_t session, bool here) {
+  if (here) online.arrived(name, session);
+  else online.left(session);
+  metrics.playersOnline(online.count());
+}
+
+TEST_F(ConsoleServerTest, AnAvatarThatArrivesAndLeavesShowsThenDoesNotAndIsCounted) {
+  g.givenPlayer("Ann").withLevel(4).withHp(9).withMaxHp(20).withGold(77).withClan("Owls");
+  const auto [cookie, formKey] = logIn();
+  EXPECT_EQ(ask({"GET", "/api/online"}).status, 401u);
+  presence(online, metrics, "Ann", 5, true);
+  presence(online, metrics, "\"tom\"", 6, true);
+  json seen = ask({"GET", "/api/online", "", cookie}).data()["online"];
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0]["name"], "Ann");
+  EXPECT_EQ(seen[0]["character"], (json{{"level", 4}, {"hp", 9}, {"maxHp", 20}, {"gold", 77}, {"clan", "Owls"}}));
+  EXPECT_FALSE(seen[1].contains("character"));  // a newcomer the game has not met yet
+  EXPECT_NE(metrics.exposition().find("\nkelva_players_online 2\n"), std::string::npos);
+  presence(online, metrics, "Ann", 5, false);
+  seen = ask({"GET", "/api/online", "", cookie}).data()["online"];
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0]["name"], "\"tom\"");
+  EXPECT_NE(metrics.exposition().find("\nkelva_players_online 1\n"), std::string::npos);
+  EXPECT_EQ(metrics.lastHour().back().playersOnline, 2u);  // the most at once this minute
+}
+
+TEST_F(ConsoleServerTest, RosterActionsThroughThePageKeepOnlineGuestsAndNeedTheFormKey) {
+  g.givenPlayer("\"mira\"").withLevel(6);
+  g.givenPlayer("\"tom\"");
+  g.givenPlayer("\"zed\"");
+  presence(online, metrics, "\"tom\"", 6, true);
+  const auto [cookie, formKey] = logIn();
+  const std::string rename = R"({"from":"\"mira\"","to":"mira"})";
+  EXPECT_EQ(ask({"POST", "/api/rename", rename, cookie}).status, 403u);
+  EXPECT_EQ(ask({"POST", "/api/rename", R"({"from":"\"tom\"","to":"tom"})", cookie, formKey}).status, 400u);
+  const uint64_t editsBefore = ask({"GET", "/api/state", "", cookie}).data()["rosterEdits"];
+  EXPECT_EQ(ask({"POST", "/api/rename", rename, cookie, formKey}).status, 200u);
+  EXPECT_NE(g.statsFile().find("mira,6,"), std::string::npos);
+  const Answer removed = ask({"POST", "/api/remove-guests", "{}", cookie, formKey});
+  EXPECT_EQ(removed.status, 200u);
+  EXPECT_EQ(removed.data()["removed"], 1);  // "zed"; "tom" is online
+  EXPECT_EQ(g.statsFile(), formatStatsFile(g.form->roster, 2));
+  EXPECT_EQ(g.form->roster[1].name, "\"tom\"");
+  EXPECT_EQ(ask({"GET", "/api/state", "", cookie}).data()["rosterEdits"], editsBefore + 2);
 }
 
 }  // namespace
