@@ -73,11 +73,17 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
       options.answersFile = *value;
     } else if (arg == "--world-file") {
       options.worldFile = *value;
+    } else if (arg == "--player-port" && *value == "off") {
+      options.playerPortOff = true;
+      options.playerPort.reset();
     } else if (arg == "--player-port" || arg == "--web-port" || arg == "--console-port") {
       const auto port = wholeNumber(*value);
       if (!port || *port < 0 || *port > 65535) {
-        return Status::error(arg + " needs a port number from 0 to 65535, not \"" + *value + "\"");
+        return Status::error(arg + " needs a port number from 0 to 65535" +
+                           (arg == "--player-port" ? std::string(", or off,") : std::string()) + " not \"" +
+                           *value + "\"");
       }
+      if (arg == "--player-port") options.playerPortOff = false;
       (arg == "--player-port" ? options.playerPort
        : arg == "--web-port"  ? options.webPort
                               : options.consolePort) = static_cast<uint16_t>(*port);
@@ -99,7 +105,8 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
   }
   const int worlds = (options.worldHost ? 1 : 0) + (options.worldFile ? 1 : 0) + (options.simulated ? 1 : 0);
   if (worlds > 1) return Status::error("--world, --world-file and --simulated each choose the world: give one");
-  if (options.scriptFile && (worlds > 0 || options.playerPort || options.webPort)) {
+  const bool playerPortGiven = options.playerPort || options.playerPortOff;
+  if (options.scriptFile && (worlds > 0 || playerPortGiven || options.webPort)) {
     return Status::error(
         "--script runs against its own simulated world: no --world, --world-file, --simulated, --player-port or "
         "--web-port");
@@ -110,7 +117,7 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
   if (options.answersFile && options.scriptFile) {
     return Status::error("--answers is for the bot in real time; a script answers the prompts itself");
   }
-  if ((options.playerPort || options.webPort) && (options.worldHost || options.simulated)) {
+  if ((playerPortGiven || options.webPort) && (options.worldHost || options.simulated)) {
     return Status::error("--player-port and --web-port are for the world kelvabot hosts itself");
   }
   return options;
@@ -158,7 +165,8 @@ std::string usageText() {
          "  --world HOST:PORT  logs in to the world server at HOST:PORT\n"
          "  --world-file FILE  hosts the world described in FILE (docs/world_file.md)\n"
          "  --player-port N  the hosted world's port for players (default 7777, or\n"
-         "                   any free port when 7777 is taken; 0: any free port)\n"
+         "                   any free port when 7777 is taken; 0: any free port;\n"
+         "                   off: no line port, players use the browser)\n"
          "  --web-port N     the hosted world's port for browsers (default 7780, or\n"
          "                   any free port when 7780 is taken; 0: any free port)\n"
          "  --simulated      runs against the simulated world in real time\n"

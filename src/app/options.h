@@ -25,6 +25,7 @@ struct Options {
   std::optional<std::string> worldPort;
   std::optional<std::string> worldFile;
   std::optional<uint16_t> playerPort;
+  bool playerPortOff = false;  // --player-port off: the hosted world has no line port
   std::optional<uint16_t> webPort;
   bool simulated = false;
   // A file whose lines come before standard input's: the seven start-up

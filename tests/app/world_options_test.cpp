@@ -41,6 +41,20 @@ TEST(WorldOptions, OnlyOneWorldAndNoneWithAScript) {
   EXPECT_EQ(parse({"--web-port", "65535"}).value().webPort, 65535);
   EXPECT_FALSE(parse({"--player-port", "70000"}).isOk());
   EXPECT_FALSE(parse({"--web-port", "65536"}).isOk());
+
+  // "off" means no line port at all, and is a port option like the others;
+  // a number after it turns the port back on.
+  Result<Options> off = parse({"--player-port", "off"});
+  ASSERT_TRUE(off.isOk()) << off.status().message();
+  EXPECT_TRUE(off.value().playerPortOff);
+  EXPECT_FALSE(off.value().playerPort.has_value());
+  EXPECT_FALSE(parse({"--player-port", "0"}).value().playerPortOff);
+  Result<Options> again = parse({"--player-port", "off", "--player-port", "0"});
+  EXPECT_FALSE(again.value().playerPortOff);
+  EXPECT_EQ(again.value().playerPort, 0);
+  EXPECT_FALSE(parse({"--world", "h:1", "--player-port", "off"}).isOk());
+  EXPECT_FALSE(parse({"--script", "s", "--player-port", "off"}).isOk());
+  EXPECT_FALSE(parse({"--web-port", "off"}).isOk());
 }
 
 TEST(WorldOptions, TestTimerIsBoundedAndOffByDefault) {

@@ -12,6 +12,8 @@
 
 #include "support/temp_folder.h"
 #include "world/server_fixture.h"
+#include "world/test_certificate.h"
+#include "world/tls_world.h"
 #include "world/web_client.h"
 
 namespace kelva::world {
@@ -23,68 +25,15 @@ using tcp = asio::ip::tcp;
 namespace ssl = boost::asio::ssl;
 using kelva::testing::ask;
 using kelva::testing::enter;
+using kelva::testing::handshake;
 using kelva::testing::LineClient;
+using kelva::testing::makeCertificate;
 using kelva::testing::ServerRunner;
 using kelva::testing::TempFolder;
 using kelva::testing::TlsWebClient;
+using kelva::testing::TlsWorld;
+using kelva::testing::trusting;
 using TlsSocket = ssl::stream<tcp::socket>;
-
-// A self-signed certificate for 127.0.0.1 and its key, made now as
-// `stem`.pem and `stem`.key in `folder`.
-bool makeCertificate(const fs::path& folder, const std::string& stem) {
-  const std::string command =
-      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=kelva-test "
-      "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
-      (folder / (stem + ".key")).string() + "' -out '" + (folder / (stem + ".pem")).string() + "' 2>/dev/null";
-  return std::system(command.c_str()) == 0;
-}
-
-// A client that trusts only the certificate `pem` and checks it names
-// 127.0.0.1; `maxVersion`, when given, caps the TLS versions it offers.
-std::unique_ptr<ssl::context> trusting(const fs::path& pem, int maxVersion = 0) {
-  auto context = std::make_unique<ssl::context>(ssl::context::tls_client);
-  context->load_verify_file(pem.string());
-  context->set_verify_mode(ssl::verify_peer);
-  if (maxVersion != 0) {
-    // Old versions are allowed on this side, so that a refusal is the world's.
-    SSL_CTX_set_security_level(context->native_handle(), 0);
-    SSL_CTX_set_min_proto_version(context->native_handle(), TLS1_VERSION);
-    SSL_CTX_set_max_proto_version(context->native_handle(), maxVersion);
-  }
-  return context;
-}
-
-// Shakes hands with the web port; the error, or none.
-boost::system::error_code handshake(uint16_t port, ssl::context& context) {
-  asio::io_context io;
-  TlsSocket stream(io, context);
-  stream.set_verify_callback(ssl::host_name_verification("127.0.0.1"));
-  kelva::testing::connectWeb(stream.next_layer(), port);
-  boost::system::error_code ec;
-  stream.handshake(ssl::stream_base::client, ec);
-  return ec;
-}
-
-class TlsWorld {
- public:
-  TlsWorld() : folder_("kelva_web_tls") {}
-  // A world on free ports whose web port speaks TLS with the certificate `stem`.
-  bool start(const std::string& stem, std::chrono::milliseconds handshakeTimeout = std::chrono::seconds(10)) {
-    if (!makeCertificate(folder_.path, stem)) return false;
-    ServerOptions options = ServerRunner::freePorts();
-    options.webTls = {pem(stem).string(), key(stem).string(), handshakeTimeout};
-    server_ = std::make_unique<ServerRunner>(kelva::testing::demoDefinition(), options);
-    return server_->started();
-  }
-  fs::path pem(const std::string& stem) const { return folder_.path / (stem + ".pem"); }
-  fs::path key(const std::string& stem) const { return folder_.path / (stem + ".key"); }
-  ServerRunner& server() { return *server_; }
-  const TempFolder& folder() const { return folder_; }
-
- private:
-  TempFolder folder_;
-  std::unique_ptr<ServerRunner> server_;
-};
 
 TEST(WebTls, ServesThePageAndTheGameToAClientThatTrustsTheCertificate) {
   TlsWorld world;

@@ -17,7 +17,7 @@ struct HostedWorld::Runner {
 Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std::string>& worldFile,
                                                         std::optional<uint16_t> playerPort,
                                                         std::optional<uint16_t> webPort, const std::string& dataDir,
-                                                        std::ostream& log) {
+                                                        std::ostream& log, bool linePort) {
   Result<world::WorldDefinition> def =
       worldFile ? world::loadWorldFile(*worldFile) : world::parseWorldFile(kDemoWorldJson, "(the demo world)");
   if (!def.isOk()) return def.status();
@@ -33,13 +33,14 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   // The world's accounts live beside the bot's own data.
   options.dataDir = dataDir;
   options.playerPort = playerPort.value_or(7777);
+  if (!linePort) options.playerPort.reset();
   options.webPort = webPort.value_or(7780);
   auto server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
   Status opened = server->start();
   if (!opened.isOk()) {
     // 7777 and 7780 are only habits: when one is taken, any free ports do
     // (a port the operator asked for stays as asked).
-    if (!playerPort) options.playerPort = 0;
+    if (!playerPort && linePort) options.playerPort = 0;
     if (!webPort) options.webPort = 0;
     // The first try may have opened some ports and queued their accepts on
     // the io_context; those go with it, never run, and the second try gets
@@ -67,9 +68,9 @@ HostedWorld::~HostedWorld() {
 }
 
 std::string HostedWorld::instructions() const {
-  std::string text = "The world " + definition_.name + " is open on this machine. Players connect with:\n" +
-                     "    nc 127.0.0.1 " + std::to_string(playerPort_) + "\n" +
-                     "or in a browser at\n" +
+  std::string text = "The world " + definition_.name + " is open on this machine. Players connect " +
+                     (playerPort_ != 0 ? "with:\n    nc 127.0.0.1 " + std::to_string(playerPort_) + "\nor " : "") +
+                     "in a browser at\n" +
                      "    http://127.0.0.1:" + std::to_string(webPort_) + "/\n" +
                      "(type a name, then .help for the world's actions and /commands for the game's).\n";
   if (!definition_.bots.empty()) {

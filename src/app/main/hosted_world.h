@@ -20,12 +20,13 @@ class HostedWorld {
   // and opens its ports on 127.0.0.1: players on `playerPort` (by default
   // 7777, or any free port when 7777 is taken), browsers on `webPort` (by
   // default 7780, or any free port when taken), the bot on any free port.
+  // Without `linePort` the world has no line port at all.
   // The world's accounts are kept in `dataDir` (world.db). The server runs
   // on a thread of its own and logs to `log`.
   static Result<std::unique_ptr<HostedWorld>> start(const std::optional<std::string>& worldFile,
                                                     std::optional<uint16_t> playerPort,
                                                     std::optional<uint16_t> webPort, const std::string& dataDir,
-                                                    std::ostream& log);
+                                                    std::ostream& log, bool linePort = true);
   // Says goodbye to the players and stops the server.
   ~HostedWorld();
 

@@ -155,7 +155,8 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
     net.port = *options.worldPort;
   } else {
     Result<std::unique_ptr<HostedWorld>> started =
-        HostedWorld::start(options.worldFile, options.playerPort, options.webPort, dataDir, std::cerr);
+        HostedWorld::start(options.worldFile, options.playerPort, options.webPort, dataDir, std::cerr,
+                           !options.playerPortOff);
     if (!started.isOk()) {
       std::cerr << "kelvabot: cannot host the world: " << started.status().message() << "\n";
       return 1;

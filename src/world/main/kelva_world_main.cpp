@@ -2,8 +2,8 @@
 //
 //   kelva-world hash-password   (the password from standard input)
 //   kelva-world accounts --data-dir DIR ACTION ...   (accounts_cli.h)
-//   kelva-world WORLD_FILE [--data-dir DIR] [--player-port N] [--bot-port N] [--web-port N]
-//               [--web-root DIR] [--tls-cert FILE --tls-key FILE]
+//   kelva-world WORLD_FILE [--data-dir DIR] [--player-port N|off] [--bot-port N] [--web-port N]
+//               [--web-root DIR] [--tls-cert FILE --tls-key FILE] [--player-tls]
 //               [--bind ADDRESS] [--max-players N]
 //               [--max-per-address N] [--max-logging-in T,P] [--idle-timeout S]
 //               [--login-timeout S]
@@ -33,7 +33,10 @@ const char* const kUsage =
     "first line, for a player's passwordHash in the world file.\n"
     "  --data-dir DIR    the folder of the world's account store (world.db); without it\n"
     "                    accounts made in the world last only while it runs\n"
-    "  --player-port N   port for players (nc, telnet); default 7777, 0 = any free port\n"
+    "  --player-port N   port for players (nc, telnet); default 7777, 0 = any free port,\n"
+    "                    off = no line port (players come in through the web port only)\n"
+    "  --player-tls      the player port speaks TLS (openssl s_client, MUD clients that\n"
+    "                    support it) with the web port's --tls-cert and --tls-key\n"
     "  --bot-port N      port for bots; default 7778, 0 = any free port\n"
     "  --web-port N      port for browsers (the page and its WebSocket); default 7780,\n"
     "                    0 = any free port\n"
@@ -117,10 +120,18 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     } else if (arg == "--player-port") {
-      if (!parsePort(value(), options.playerPort)) {
-        std::cerr << "kelva-world: --player-port needs a port number from 0 to 65535\n";
+      std::string_view text = value();
+      uint16_t port = 0;
+      if (text == "off") {
+        options.playerPort.reset();
+      } else if (parsePort(text, port)) {
+        options.playerPort = port;
+      } else {
+        std::cerr << "kelva-world: --player-port needs a port number from 0 to 65535, or off\n";
         return 2;
       }
+    } else if (arg == "--player-tls") {
+      options.playerTls = true;
     } else if (arg == "--bot-port") {
       if (!parsePort(value(), options.botPort)) {
         std::cerr << "kelva-world: --bot-port needs a port number from 0 to 65535\n";
@@ -210,6 +221,15 @@ int main(int argc, char** argv) {
     std::cerr << "kelva-world: --tls-cert and --tls-key go together\n";
     return 2;
   }
+  if (options.playerTls && !options.webTls.enabled()) {
+    std::cerr << "kelva-world: --player-tls needs --tls-cert and --tls-key: the player port speaks TLS with the "
+                 "web port's certificate\n";
+    return 2;
+  }
+  if (options.playerTls && !options.playerPort) {
+    std::cerr << "kelva-world: --player-tls and --player-port off do not go together\n";
+    return 2;
+  }
 
   kelva::Result<kelva::world::WorldDefinition> def = kelva::world::loadWorldFile(worldFile);
   if (!def.isOk()) {
@@ -226,9 +246,15 @@ int main(int argc, char** argv) {
     std::cerr << "kelva-world: " << s.message() << "\n";
     return 1;
   }
-  std::cout << "World " << name << " is open.\n"
-            << "Players connect with: nc " << options.bindAddress << " " << server.playerPort() << "\n"
-            << "Players in a browser open: " << (server.webSecure() ? "https://" : "http://")
+  std::cout << "World " << name << " is open.\n";
+  if (!options.playerPort)
+    std::cout << "There is no line port for players (--player-port off).\n";
+  else if (server.playerSecure())
+    std::cout << "Players connect over TLS with: openssl s_client -quiet -connect " << options.bindAddress << ":"
+              << server.playerPort() << "\n";
+  else
+    std::cout << "Players connect with: nc " << options.bindAddress << " " << server.playerPort() << "\n";
+  std::cout << "Players in a browser open: " << (server.webSecure() ? "https://" : "http://")
             << options.bindAddress << ":" << server.webPort() << "/\n"
             << "Bots log in on: " << options.botBindAddress << ":" << server.botPort() << "\n"
             << server.capacity() << ".\n"

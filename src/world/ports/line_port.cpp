@@ -129,7 +129,9 @@ class PlayerConnection : public SocketConnection, public AvatarLink, public Play
 };
 
 void LinePort::accepted(tcp::socket socket) {
-  admit(std::make_shared<PlayerConnection>(*this, std::move(socket)), hub_.guards.players, "players",
+  auto connection = std::make_shared<PlayerConnection>(*this, std::move(socket));
+  if (tls_) connection->speakTls(tls_, handshakeTimeout_);
+  admit(connection, hub_.guards.players, "players",
         [](const ConnectionCaps::Admission& a) {
           // The line players have always read when the world is full.
           return a.cap == "total" ? std::string("* The world is full; please try again later.")

@@ -9,6 +9,7 @@
 // nothing for the idle time, is told and let go.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,11 +25,22 @@ class LinePort : public Listener {
   // `hub` and `core` must outlive the port.
   LinePort(ConnectionHub& hub, WorldCore& core) : Listener(hub, "player"), core_(core) {}
 
+  // Connections from now on speak TLS under `context` (again after a reload
+  // of the certificate); a handshake not finished within `handshakeTimeout`
+  // is given up.
+  void useTls(std::shared_ptr<boost::asio::ssl::context> context, std::chrono::milliseconds handshakeTimeout) {
+    tls_ = std::move(context);
+    handshakeTimeout_ = handshakeTimeout;
+  }
+  bool secure() const { return tls_ != nullptr; }
+
  protected:
   void accepted(tcp::socket socket) override;
 
  private:
   WorldCore& core_;
+  std::shared_ptr<boost::asio::ssl::context> tls_;  // null: clear text
+  std::chrono::milliseconds handshakeTimeout_{0};
 
   friend class PlayerConnection;
 };

@@ -6,14 +6,14 @@ namespace kelva::world {
 
 SocketConnection::SocketConnection(ConnectionHub& hub, tcp::socket socket, std::size_t maxLine,
                                    std::size_t outputLimit, const char* lineEnd, net::LineEnds lineEnds)
-    : hub_(hub), socket_(std::move(socket)), lines_(maxLine, lineEnds), outputLimit_(outputLimit),
+    : hub_(hub), stream_(std::move(socket)), lines_(maxLine, lineEnds), outputLimit_(outputLimit),
       lineEnd_(lineEnd), closeTimer_(hub.io), deadlineTimer_(hub.io), pauseTimer_(hub.io) {
   ErrorCode ec;
-  socket_.set_option(tcp::no_delay(true), ec);
-  auto endpoint = socket_.remote_endpoint(ec);
+  stream_.tcp().socket().set_option(tcp::no_delay(true), ec);
+  auto endpoint = stream_.tcp().socket().remote_endpoint(ec);
   peer_ = ec ? std::string("?") : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
   source_ = ec ? std::string("?") : sourceKey(endpoint.address().to_string());
-  if (std::string problem = applyKeepAlive(socket_.native_handle(), hub_.limits.keepAlive); !problem.empty())
+  if (std::string problem = applyKeepAlive(stream_.tcp().socket().native_handle(), hub_.limits.keepAlive); !problem.empty())
     hub_.guards.logOnce("keep-alive", "keep-alive for " + peer_ + ": " + problem);
 }
 
@@ -95,14 +95,19 @@ void SocketConnection::takeLine(std::string_view line) {
 
 void SocketConnection::start() {
   hub_.connections.insert(shared_from_this());
-  onStart();
-  readMore();
+  shakeHands([this] {
+    onStart();
+    readMore();
+  });
 }
 
 void SocketConnection::turnAway(std::string_view message, const std::string& reason) {
   hub_.connections.insert(shared_from_this());
-  send(message);
-  closeAfterFlush(reason);
+  // Said after the handshake on a TLS port, so the client can read it.
+  shakeHands([this, said = std::string(message), reason] {
+    send(said);
+    closeAfterFlush(reason);
+  });
 }
 
 void SocketConnection::send(std::string_view line) { send({line}); }
@@ -116,7 +121,7 @@ void SocketConnection::sendSoon(std::initializer_list<std::string_view> parts, s
 }
 
 bool SocketConnection::queue(std::initializer_list<std::string_view> parts) {
-  if (closed_ || closing_) return false;
+  if (closed_ || closing_ || handshaking_) return false;
   std::size_t size = std::char_traits<char>::length(lineEnd_);
   for (std::string_view part : parts) size += part.size();
   if (!outputFits(pending_.size() + inFlight_.size(), size, outputLimit_)) {
@@ -135,7 +140,7 @@ void SocketConnection::waitForRound() {
 }
 
 void SocketConnection::closeIfPeerGone() {
-  if (closed_ || !peerLongSilent(socket_.native_handle(), hub_.limits.keepAlive)) return;
+  if (closed_ || !peerLongSilent(socket().native_handle(), hub_.limits.keepAlive)) return;
   close("no sign of life from the other end");
 }
 
@@ -162,8 +167,8 @@ void SocketConnection::close(const std::string& reason) {
   closeTimer_.cancel();
   deadlineTimer_.cancel();
   pauseTimer_.cancel();
-  socket_.shutdown(tcp::socket::shutdown_both, ignored);
-  socket_.close(ignored);
+  socket().shutdown(tcp::socket::shutdown_both, ignored);
+  socket().close(ignored);
   // A flood of connections from one address is one line a second, with a count.
   hub_.guards.logOnce("closed " + (ticket_.isLoggedIn() ? describe() : source_) + ": " + reason,
                       describe() + " disconnected: " + reason);
@@ -175,7 +180,7 @@ void SocketConnection::close(const std::string& reason) {
 
 void SocketConnection::readMore() {
   if (readBuffer_.size() != readSize_) readBuffer_.assign(readSize_, '\0');
-  socket_.async_read_some(asio::buffer(readBuffer_), [self = shared_from_this()](const ErrorCode& ec,
+  stream_.async_read_some(asio::buffer(readBuffer_), [self = shared_from_this()](const ErrorCode& ec,
                                                                                  std::size_t n) {
     if (self->closed_) return;
     if (ec) {
@@ -205,10 +210,11 @@ void SocketConnection::writeMore() {
   // Most rounds the kernel takes the whole queue at once: one system call
   // and no completion to run. Only what it leaves (a slow reader, a full
   // socket buffer) waits for the socket to be writable again.
+  // Over TLS every write goes through the stream's own asynchronous write.
   ErrorCode ec;
   std::size_t written = 0;
-  if (socket_.non_blocking() || (socket_.non_blocking(true, ec), !ec))
-    written = socket_.write_some(asio::buffer(pending_), ec);
+  if (!stream_.secure() && (socket().non_blocking() || (socket().non_blocking(true, ec), !ec)))
+    written = socket().write_some(asio::buffer(pending_), ec);
   if (ec && ec != asio::error::would_block && ec != asio::error::try_again) {
     close("write failed: " + ec.message());
     return;
@@ -222,7 +228,7 @@ void SocketConnection::writeMore() {
   pending_.clear();
   inFlight_.erase(0, written);
   writing_ = true;
-  asio::async_write(socket_, asio::buffer(inFlight_), [self = shared_from_this()](const ErrorCode& e,
+  asio::async_write(stream_, asio::buffer(inFlight_), [self = shared_from_this()](const ErrorCode& e,
                                                                                   std::size_t) {
     self->writing_ = false;
     self->inFlight_.clear();

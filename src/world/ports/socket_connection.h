@@ -3,6 +3,9 @@
 // the output it is sent within the connection's bound, and closes once,
 // telling its port.
 //
+// On a port that speaks TLS the connection first shakes hands, and only then
+// is welcomed and read (socket_connection_tls.cpp).
+//
 // Every socket has TCP keep-alive. A connection may hold a place in the
 // caps (given back when it closes) and may watch its deadlines (log-in,
 // idle); its port says what to do when one passes.
@@ -26,6 +29,7 @@
 #include "world/guards/connection_caps.h"
 #include "world/guards/connection_timeouts.h"
 #include "world/ports/connection_hub.h"
+#include "world/ports/web_stream.h"
 
 namespace kelva::world {
 
@@ -35,6 +39,10 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
                    const char* lineEnd, net::LineEnds lineEnds = net::LineEnds::kLineFeed);
   virtual ~SocketConnection() = default;
 
+  // From now on the connection speaks TLS under `context`: start and
+  // turnAway shake hands first, and a handshake not finished within
+  // `handshakeTimeout` is given up. Before start or turnAway.
+  void speakTls(std::shared_ptr<boost::asio::ssl::context> context, std::chrono::milliseconds handshakeTimeout);
   // Registers the connection with the hub and starts reading.
   void start();
   // Registers the connection with the hub, sends it `message` without
@@ -102,6 +110,11 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
  private:
   friend struct ConnectionHub;
 
+  tcp::socket& socket() { return stream_.tcp().socket(); }
+  // Shakes hands when the connection speaks TLS, then runs `then`; a client
+  // that speaks clear text to it is told so in clear text and let go.
+  void shakeHands(std::function<void()> then);
+  void onFirstBytes(const ErrorCode& ec, std::size_t n, std::function<void()> then);
   void readMore();
   void waitForRound();
   bool queue(std::initializer_list<std::string_view> parts);
@@ -110,7 +123,10 @@ class SocketConnection : public std::enable_shared_from_this<SocketConnection> {
   void armDeadline();
   void resume();
 
-  tcp::socket socket_;
+  WebStream stream_;
+  std::shared_ptr<boost::asio::ssl::context> tls_;  // null: clear text
+  std::chrono::milliseconds handshakeTimeout_{0};
+  bool handshaking_ = false;  // nothing can be said to the client yet
   net::LineBuffer lines_;
   std::size_t outputLimit_;
   const char* lineEnd_;

@@ -42,6 +42,9 @@ class WebPort : public Listener {
   // key `options` names; before open(). The error says which file is wrong.
   Status enableTls(WebTlsOptions options);
   bool secure() const { return tls_ != nullptr; }
+  // The certificate and key as last read (null without TLS); the line port
+  // speaks TLS with the same ones.
+  std::shared_ptr<boost::asio::ssl::context> tlsContext() const { return tls_; }
   // Reads the certificate and key again: connections from now on get the
   // new ones, those open keep theirs. On an error the port keeps the old.
   Status reloadTls();

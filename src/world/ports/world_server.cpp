@@ -36,19 +36,31 @@ class WorldServer::Impl {
 
   Status start() {
     // A certificate that cannot be used stops the world before any port opens.
-    if (options_.webPort && options_.webTls.enabled()) {
+    if (options_.playerTls && !options_.webTls.enabled())
+      return Status::error("the player port cannot speak TLS without a certificate and its key");
+    if (options_.playerTls && !options_.playerPort)
+      return Status::error("the player port cannot speak TLS: the world has no player port");
+    // The web port holds the certificate, for the line port as well: one
+    // context, read once and again on each reload.
+    if ((options_.webPort || options_.playerTls) && options_.webTls.enabled()) {
       if (Status s = web_.enableTls(options_.webTls); !s.isOk()) return s;
+      if (options_.playerTls) players_.useTls(web_.tlsContext(), options_.webTls.handshakeTimeout);
     }
     if (Status s = openAccounts(); !s.isOk()) return s;
     hub_.hashCost = options_.hashCost;
     planCapacity();
-    if (Status s = players_.open(options_.bindAddress, options_.playerPort); !s.isOk()) return s;
+    if (options_.playerPort) {
+      if (Status s = players_.open(options_.bindAddress, *options_.playerPort); !s.isOk()) return s;
+    }
     if (Status s = bots_.open(options_.botBindAddress, options_.botPort); !s.isOk()) return s;
     if (options_.webPort) {
       if (Status s = web_.open(options_.bindAddress, *options_.webPort); !s.isOk()) return s;
     }
     hub_.log("world " + core_.definition().name + " with " + std::to_string(core_.world().objects().size()) +
-             " objects: players on " + options_.bindAddress + ":" + std::to_string(players_.port()) +
+             " objects: " +
+             (options_.playerPort ? "players on " + options_.bindAddress + ":" + std::to_string(players_.port()) +
+                                        (players_.secure() ? " (TLS)" : "")
+                                  : std::string("no player line port")) +
              ", bots on " + options_.botBindAddress + ":" + std::to_string(bots_.port()) +
              (options_.webPort ? ", browsers on " + std::string(web_.secure() ? "https://" : "http://") +
                                      options_.bindAddress + ":" + std::to_string(web_.port()) + "/"
@@ -139,7 +151,8 @@ WorldServer::WorldServer(asio::io_context& io, WorldDefinition world, ServerOpti
 WorldServer::~WorldServer() = default;
 
 Status WorldServer::start() { return impl_->start(); }
-uint16_t WorldServer::playerPort() const { return impl_->players_.port(); }
+uint16_t WorldServer::playerPort() const { return impl_->options_.playerPort ? impl_->players_.port() : 0; }
+bool WorldServer::playerSecure() const { return impl_->players_.secure(); }
 uint16_t WorldServer::botPort() const { return impl_->bots_.port(); }
 uint16_t WorldServer::webPort() const { return impl_->options_.webPort ? impl_->web_.port() : 0; }
 const std::string& WorldServer::capacity() const { return impl_->capacity_; }
@@ -148,8 +161,11 @@ void WorldServer::stop() { impl_->stop(); }
 
 Status WorldServer::reloadTls() {
   Status s = impl_->web_.reloadTls();
-  impl_->hub_.log(s.isOk() ? "web port: certificate and key read again; new connections get them"
-                           : "web port: the certificate was not changed: " + s.message());
+  const std::string ports = impl_->players_.secure() ? "web and player ports" : "web port";
+  if (s.isOk() && impl_->players_.secure())
+    impl_->players_.useTls(impl_->web_.tlsContext(), impl_->options_.webTls.handshakeTimeout);
+  impl_->hub_.log(s.isOk() ? ports + ": certificate and key read again; new connections get them"
+                           : ports + ": the certificate was not changed: " + s.message());
   return s;
 }
 

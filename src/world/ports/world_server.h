@@ -41,7 +41,9 @@ struct ServerOptions {
   // The bot port's own address: the bot's lane stays on this machine even
   // when the players' ports are opened to the network.
   std::string botBindAddress = "127.0.0.1";
-  uint16_t playerPort = 7777;  // 0: any free port
+  // The line port for players; 0: any free port; nullopt: none, for a host
+  // who wants no password to cross the network in clear text.
+  std::optional<uint16_t> playerPort = 7777;
   uint16_t botPort = 7778;
   // The browser client's port (page and WebSocket); nullopt: none.
   std::optional<uint16_t> webPort = 7780;
@@ -52,6 +54,8 @@ struct ServerOptions {
   std::vector<std::string> webOrigins;
   // A certificate and key: the web port then speaks HTTPS and wss:// only.
   WebTlsOptions webTls;
+  // The line port speaks TLS too, with the same certificate and key.
+  bool playerTls = false;
   // The folder of the world's account store (world.db); empty: the
   // accounts last only as long as the world runs.
   std::string dataDir;
@@ -74,15 +78,18 @@ class WorldServer {
   // Opens the account store, then the ports; the error names the store or
   // the port that could not be opened.
   Status start();
-  // The ports actually listened on (useful when 0 was asked for).
+  // The ports actually listened on (useful when 0 was asked for); 0 for
+  // the player port when the world has no line port.
   uint16_t playerPort() const;
+  // Whether the line port speaks TLS.
+  bool playerSecure() const;
   uint16_t botPort() const;
   // 0 when the world has no web port.
   uint16_t webPort() const;
   // Whether the web port speaks HTTPS.
   bool webSecure() const;
-  // Reads the web port's certificate and key again (SIGHUP), logging the
-  // outcome; players stay connected. Call it on the io_context's thread.
+  // Reads the certificate and key again (SIGHUP), for the web port and the
+  // line port when it speaks TLS, logging the outcome; players stay connected. Call it on the io_context's thread.
   Status reloadTls();
   // After start: how many players the world holds, as a sentence for the operator.
   const std::string& capacity() const;
