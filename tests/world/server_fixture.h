@@ -70,9 +70,9 @@ class ServerRunner {
     return options;
   }
 
-  // Ports of 0 in `options` (the default here) take any free port.
+  // Ports of 0 in `options` (the default here) take any free port; they
+  // listen on loopback unless `options` names another address.
   explicit ServerRunner(world::WorldDefinition def = demoDefinition(), world::ServerOptions options = freePorts()) {
-    options.bindAddress = "127.0.0.1";
     server_ = std::make_unique<world::WorldServer>(io_, std::move(def), options, logStream_);
     Status s = server_->start();
     started_ = s.isOk();
