@@ -33,6 +33,12 @@ class PrometheusText {
     line(name, label, labelValue, std::to_string(value));
   }
 
+  // One sample per entry of `byLabel` (label value to number), in its order.
+  template <typename Map>
+  void samples(std::string_view name, std::string_view label, const Map& byLabel) {
+    for (const auto& [value, n] : byLabel) sample(name, label, value, n);
+  }
+
   const std::string& text() const { return text_; }
 
   // The shortest text that reads back as the same double ("0.005"), and

@@ -20,11 +20,7 @@ using kelva::testing::LineClient;
 using kelva::testing::ServerRunner;
 using kelva::testing::TempFolder;
 
-ServerOptions inFolder(const TempFolder& dir) {
-  ServerOptions options = ServerRunner::freePorts();
-  options.dataDir = (dir.path / "data").string();
-  return options;
-}
+ServerOptions inFolder(const TempFolder& dir) { return ServerRunner::freePortsIn(dir.path); }
 
 std::string changeCall(int number, int oldX, int oldZ, int x, int z, const std::string& description,
                        const std::string& action) {
@@ -159,7 +155,9 @@ TEST(ObjectChanges, AChangeThatCannotBeKeptIsRefusedAndNotShown) {
     const WorldObject before = *core.world().find(change.oldNumber);
     problem = core.objectChange(in.session, change, note);
     // A refused change leaves the object as it was.
-    if (!problem.empty()) EXPECT_EQ(*core.world().find(change.oldNumber), before);
+    if (!problem.empty()) {
+      EXPECT_EQ(*core.world().find(change.oldNumber), before);
+    }
   }
   ASSERT_FALSE(problem.empty()) << "the store never filled up";
   EXPECT_NE(problem.find("disk is full"), std::string::npos) << problem;

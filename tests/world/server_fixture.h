@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/asio.hpp>
+#include <filesystem>
 #include <memory>
 #include <future>
 #include <mutex>
@@ -67,6 +68,12 @@ class ServerRunner {
     options.botPort = 0;
     options.webPort = 0;
     options.hashCost = auth::HashCost::kMinimum;
+    return options;
+  }
+  // Free ports, and the world's store in `folder`/data.
+  static world::ServerOptions freePortsIn(const std::filesystem::path& folder) {
+    world::ServerOptions options = freePorts();
+    options.dataDir = (folder / "data").string();
     return options;
   }
 

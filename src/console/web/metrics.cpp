@@ -98,9 +98,9 @@ std::string GameMetrics::exposition() const {
   out.family("kelva_save_failures_total", "counter", "Data file writes that failed.");
   out.sample("kelva_save_failures_total", saveFailures_);
   out.family("kelva_logins_refused_total", "counter", "Console log-ins refused, by reason.");
-  for (const auto& [reason, n] : loginsRefused_) out.sample("kelva_logins_refused_total", "reason", reason, n);
+  out.samples("kelva_logins_refused_total", "reason", loginsRefused_);
   out.family("kelva_connections", "gauge", "Open connections, by kind.");
-  for (const auto& [kind, n] : connections_) out.sample("kelva_connections", "kind", kind, n);
+  out.samples("kelva_connections", "kind", connections_);
   return out.text();
 }
 

@@ -8,7 +8,7 @@ WorldMetrics::WorldMetrics() {
   // Every kind and the usual reasons are listed from the start, so a
   // scraper sees them at 0 rather than a series that appears later.
   for (const char* reason : {"password", "throttled", "name", "bot"}) loginsRefused_[reason] = 0;
-  for (const char* kind : {"line", "web", "bot"}) connections_[kind] = 0;
+  for (const char* kind : {"line", "web", "bot"}) (*connections_)[kind] = 0;
 }
 
 std::string WorldMetrics::exposition(std::size_t playersOnline) const {
@@ -16,9 +16,9 @@ std::string WorldMetrics::exposition(std::size_t playersOnline) const {
   out.family("kelva_players_online", "gauge", "Players in the world (bots not counted).");
   out.sample("kelva_players_online", playersOnline);
   out.family("kelva_logins_refused_total", "counter", "Log-ins the world refused, by reason.");
-  for (const auto& [reason, n] : loginsRefused_) out.sample("kelva_logins_refused_total", "reason", reason, n);
+  out.samples("kelva_logins_refused_total", "reason", loginsRefused_);
   out.family("kelva_connections", "gauge", "Open connections, by kind.");
-  for (const auto& [kind, n] : connections_) out.sample("kelva_connections", "kind", kind, n);
+  out.samples("kelva_connections", "kind", *connections_);
   return out.text();
 }
 

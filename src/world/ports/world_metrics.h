@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace kelva::world {
@@ -19,18 +20,20 @@ class WorldMetrics {
   WorldMetrics();
 
   void loginRefused(const std::string& reason) { ++loginsRefused_[reason]; }
-  // A connection of `kind` ("line", "web", "bot") counted for its life.
+  // A connection of `kind` ("line", "web", "bot") counted for its life. A
+  // connection may outlive the world's server (its last handlers run when
+  // the event loop goes), so it shares the counts rather than pointing at them.
   class Counted {
    public:
-    Counted(WorldMetrics& metrics, std::string kind) : metrics_(metrics), kind_(std::move(kind)) {
-      ++metrics_.connections_[kind_];
+    Counted(WorldMetrics& metrics, std::string kind) : counts_(metrics.connections_), kind_(std::move(kind)) {
+      ++(*counts_)[kind_];
     }
-    ~Counted() { --metrics_.connections_[kind_]; }
+    ~Counted() { --(*counts_)[kind_]; }
     Counted(const Counted&) = delete;
     Counted& operator=(const Counted&) = delete;
 
    private:
-    WorldMetrics& metrics_;
+    std::shared_ptr<std::map<std::string, int64_t>> counts_;
     std::string kind_;
   };
 
@@ -39,7 +42,8 @@ class WorldMetrics {
 
  private:
   std::map<std::string, uint64_t> loginsRefused_;
-  std::map<std::string, int64_t> connections_;
+  std::shared_ptr<std::map<std::string, int64_t>> connections_ =
+      std::make_shared<std::map<std::string, int64_t>>();
 };
 
 // Whether a request from `peer` may read the figures: this machine only.
