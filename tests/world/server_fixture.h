@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/asio.hpp>
+#include <filesystem>
 #include <memory>
 #include <future>
 #include <mutex>
@@ -70,10 +71,16 @@ class ServerRunner {
     options.hashCost = auth::HashCost::kMinimum;
     return options;
   }
+  // Free ports, and the world's store in `folder`/data.
+  static world::ServerOptions freePortsIn(const std::filesystem::path& folder) {
+    world::ServerOptions options = freePorts();
+    options.dataDir = (folder / "data").string();
+    return options;
+  }
 
-  // Ports of 0 in `options` (the default here) take any free port.
+  // Ports of 0 in `options` (the default here) take any free port; they
+  // listen on loopback unless `options` names another address.
   explicit ServerRunner(world::WorldDefinition def = demoDefinition(), world::ServerOptions options = freePorts()) {
-    options.bindAddress = "127.0.0.1";
     server_ = std::make_unique<world::WorldServer>(io_, std::move(def), options, logStream_);
     Status s = server_->start();
     started_ = s.isOk();

@@ -15,11 +15,7 @@ using kelva::testing::LineClient;
 using kelva::testing::ServerRunner;
 using kelva::testing::TempFolder;
 
-ServerOptions inFolder(const TempFolder& dir) {
-  ServerOptions options = ServerRunner::freePorts();
-  options.dataDir = (dir.path / "data").string();
-  return options;
-}
+ServerOptions inFolder(const TempFolder& dir) { return ServerRunner::freePortsIn(dir.path); }
 
 TEST(WorldAccounts, TheStoreAnswersLogInsAfterARestartAndHoldsNoPasswordInClear) {
   TempFolder dir("world_accounts_restart");

@@ -120,7 +120,7 @@ void ConsoleServer::handle(const Request& r, std::function<void(Reply)> done) {
 
   if (path == "/metrics") {
     if (!r.loopback && !formKey) return done(errorReply(401, "log in first"));
-    return done(Reply::of(200, "text/plain; version=0.0.4; charset=utf-8", metrics_.exposition()));
+    return done(Reply::of(200, std::string(PrometheusText::kContentType), metrics_.exposition()));
   }
   if (path.rfind("/api/", 0) != 0) {
     if (isPost) return done(errorReply(405, "only GET is served here"));

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <charconv>
 
 namespace kelva::console::web {
 
@@ -11,32 +10,6 @@ namespace {
 // A reply is expected in well under a second; a save in milliseconds.
 const std::vector<double> kReplyBounds = {0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10};
 const std::vector<double> kSaveBounds = {0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 1};
-
-std::string number(double v) {
-  if (std::isinf(v)) return v > 0 ? "+Inf" : "-Inf";
-  // The shortest text that reads back as the same double: "0.005", not "0.0050000000000000001".
-  char text[64];
-  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-  return std::string(text, end);
-}
-
-// A label value with its backslashes, quotes and line breaks escaped.
-std::string labelValue(const std::string& v) {
-  std::string out;
-  for (char c : v) {
-    if (c == '\\' || c == '"') out += '\\';
-    if (c == '\n') {
-      out += "\\n";
-      continue;
-    }
-    out += c;
-  }
-  return out;
-}
-
-void family(std::string& out, const char* name, const char* type, const char* help) {
-  out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
-}
 
 }  // namespace
 
@@ -61,17 +34,15 @@ double Histogram::quantile(double q) const {
   return bounds_.back();
 }
 
-std::string Histogram::lines(const std::string& name) const {
-  std::string out;
+void Histogram::write(PrometheusText& out, const std::string& name) const {
   uint64_t cumulative = 0;
   for (std::size_t i = 0; i < counts_.size(); ++i) {
     cumulative += counts_[i];
-    const std::string le = i < bounds_.size() ? number(bounds_[i]) : "+Inf";
-    out += name + "_bucket{le=\"" + le + "\"} " + std::to_string(cumulative) + "\n";
+    const std::string le = i < bounds_.size() ? PrometheusText::number(bounds_[i]) : "+Inf";
+    out.sample(name + "_bucket", "le", le, cumulative);
   }
-  out += name + "_sum " + number(sum_) + "\n";
-  out += name + "_count " + std::to_string(count_) + "\n";
-  return out;
+  out.sample(name + "_sum", sum_);
+  out.sample(name + "_count", count_);
 }
 
 GameMetrics::GameMetrics() : reply_(kReplyBounds), save_(kSaveBounds), minuteReply_(kReplyBounds) {
@@ -123,28 +94,24 @@ void GameMetrics::playersOnline(uint64_t count, Clock::time_point now) {
 }
 
 std::string GameMetrics::exposition() const {
-  std::string out;
-  family(out, "kelva_players_online", "gauge", "Players in the world, as the bot saw them arrive and leave.");
-  out += "kelva_players_online " + std::to_string(playersOnline_) + "\n";
-  family(out, "kelva_commands_total", "counter", "Chat lines the bot received from players.");
-  out += "kelva_commands_total " + std::to_string(commands_) + "\n";
-  family(out, "kelva_reply_seconds", "histogram", "Time from a player's chat line to the bot's first answer to them.");
-  out += reply_.lines("kelva_reply_seconds");
-  family(out, "kelva_saves_total", "counter", "Data files written.");
-  out += "kelva_saves_total " + std::to_string(saves_) + "\n";
-  family(out, "kelva_save_seconds", "histogram", "Time to write a data file durably.");
-  out += save_.lines("kelva_save_seconds");
-  family(out, "kelva_save_failures_total", "counter", "Data file writes that failed.");
-  out += "kelva_save_failures_total " + std::to_string(saveFailures_) + "\n";
-  family(out, "kelva_logins_refused_total", "counter", "Console log-ins refused, by reason.");
-  for (const auto& [reason, n] : loginsRefused_) {
-    out += "kelva_logins_refused_total{reason=\"" + labelValue(reason) + "\"} " + std::to_string(n) + "\n";
-  }
-  family(out, "kelva_connections", "gauge", "Open connections, by kind.");
-  for (const auto& [kind, n] : connections_) {
-    out += "kelva_connections{kind=\"" + labelValue(kind) + "\"} " + std::to_string(n) + "\n";
-  }
-  return out;
+  PrometheusText out;
+  out.family("kelva_players_online", "gauge", "Players in the world, as the bot saw them arrive and leave.");
+  out.sample("kelva_players_online", playersOnline_);
+  out.family("kelva_commands_total", "counter", "Chat lines the bot received from players.");
+  out.sample("kelva_commands_total", commands_);
+  out.family("kelva_reply_seconds", "histogram", "Time from a player's chat line to the bot's first answer to them.");
+  reply_.write(out, "kelva_reply_seconds");
+  out.family("kelva_saves_total", "counter", "Data files written.");
+  out.sample("kelva_saves_total", saves_);
+  out.family("kelva_save_seconds", "histogram", "Time to write a data file durably.");
+  save_.write(out, "kelva_save_seconds");
+  out.family("kelva_save_failures_total", "counter", "Data file writes that failed.");
+  out.sample("kelva_save_failures_total", saveFailures_);
+  out.family("kelva_logins_refused_total", "counter", "Console log-ins refused, by reason.");
+  out.samples("kelva_logins_refused_total", "reason", loginsRefused_);
+  out.family("kelva_connections", "gauge", "Open connections, by kind.");
+  out.samples("kelva_connections", "kind", connections_);
+  return out.text();
 }
 
 std::vector<MinuteFigures> GameMetrics::lastHour(Clock::time_point now) const {

@@ -3,8 +3,8 @@
 //
 // The program counts what happened as it happens, on the game's thread:
 // commands, the time from a command to the bot's first answer, saves and
-// their duration, refused console log-ins, open console connections. The
-// text format is Prometheus' exposition format, version 0.0.4.
+// their duration, refused console log-ins, open console connections, written
+// in the text format of data/prometheus_text.h.
 #pragma once
 
 #include <array>
@@ -14,6 +14,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "data/prometheus_text.h"
 
 namespace kelva::console::web {
 
@@ -25,8 +27,8 @@ class Histogram {
   // The `quantile` (0 to 1) of what was observed, read from the buckets: the
   // upper bound of the bucket that holds it; 0 with nothing observed.
   double quantile(double q) const;
-  // The lines of the histogram `name` in the text format (no HELP or TYPE).
-  std::string lines(const std::string& name) const;
+  // The samples of the histogram `name` (its family already started).
+  void write(PrometheusText& out, const std::string& name) const;
   uint64_t count() const { return count_; }
   double sum() const { return sum_; }
 

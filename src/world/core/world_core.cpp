@@ -404,8 +404,25 @@ std::string WorldCore::objectChange(int32_t botSession, const net::BotCall& call
   net::ObjectFields shown = call.object;
   shown.model = playerVisibleBotText(shown.model);
   shown.description = playerVisibleBotText(shown.description);
+  // On disk first: a change the world could not keep would be undone by
+  // the next restart, so it is refused and nobody sees it.
+  if (accounts_) {
+    WorldObject kept = shown;
+    kept.number = call.oldNumber;
+    if (Status s = ObjectChanges(*accounts_).keep(kept); !s.isOk()) return "ObjectChange: " + s.message();
+  }
   objectEvents(*world_.change(call.oldNumber, shown));
   return "";
+}
+
+std::vector<int32_t> WorldCore::overlayKeptObjects(const std::vector<WorldObject>& kept) {
+  std::vector<int32_t> unknown;
+  for (const WorldObject& o : kept) {
+    net::ObjectFields fields;
+    static_cast<WorldObject&>(fields) = o;
+    if (!world_.change(o.number, fields)) unknown.push_back(o.number);
+  }
+  return unknown;
 }
 
 void WorldCore::objectEvents(const std::vector<ObjectEvent>& events) {

@@ -29,6 +29,7 @@
 #include "world/core/world_file.h"
 #include "world/core/world_state.h"
 #include "world/store/account_store.h"
+#include "world/store/object_changes.h"
 
 namespace kelva::world {
 
@@ -175,7 +176,13 @@ class WorldCore {
   void teleport(int32_t botSession, int32_t session, int32_t x, int32_t y, int32_t z);
   // Changes an object in place; the error names what is wrong (the bot port
   // tells the bot). A stale old position in another cell is only noted.
+  // With a store, the change is kept there first and refused when it
+  // cannot be written.
   std::string objectChange(int32_t botSession, const net::BotCall& call, std::string& note);
+  // At start, before anyone is in: the kept object changes lie over the
+  // world file's objects. Answers the numbers of kept objects the world
+  // file no longer has, which stay as the file says.
+  std::vector<int32_t> overlayKeptObjects(const std::vector<WorldObject>& kept);
   // Turns one bot event on or off; false when there is no such event.
   bool setEvent(int32_t botSession, int32_t event, bool on);
 

@@ -2,6 +2,7 @@
 //
 //   kelva-world hash-password   (the password from standard input)
 //   kelva-world accounts --data-dir DIR ACTION ...   (accounts_cli.h)
+//   kelva-world reset-objects --data-dir DIR
 //   kelva-world WORLD_FILE [--data-dir DIR] [--player-port N|off] [--bot-port N] [--web-port N]
 //               [--web-root DIR] [--tls-cert FILE --tls-key FILE] [--player-tls]
 //               [--bind ADDRESS] [--max-players N]
@@ -19,6 +20,7 @@
 
 #include "world/core/world_file.h"
 #include "world/main/accounts_cli.h"
+#include "world/store/object_changes.h"
 #include "world/ports/world_server.h"
 
 namespace {
@@ -28,9 +30,13 @@ const char* const kUsage =
     "       kelva-world hash-password < PASSWORD_FILE\n"
     "       kelva-world accounts --data-dir DIR list|add|remove|reset-password|ban|unban|admin ...\n"
     "                   (kelva-world accounts --help tells more)\n"
+    "       kelva-world reset-objects --data-dir DIR\n"
     "Hosts the world described by WORLD_FILE (see docs/world_file.md).\n"
     "hash-password prints the Argon2id hash of the password on standard input's\n"
     "first line, for a player's passwordHash in the world file.\n"
+    "reset-objects forgets the object changes the bots made that the world in DIR\n"
+    "keeps (picked shrooms, moved objects): the world file's objects count again.\n"
+    "Refused while a world runs on DIR.\n"
     "  --data-dir DIR    the folder of the world's account store (world.db); without it\n"
     "                    accounts made in the world last only while it runs\n"
     "  --player-port N   port for players (nc, telnet); default 7777, 0 = any free port,\n"
@@ -100,11 +106,27 @@ bool parseKeepAlive(std::string_view text, kelva::world::ConnectionLimits::KeepA
   return true;
 }
 
+// Forgets the kept object changes of a world that is not running.
+int resetObjects(int argc, char** argv) {
+  if (argc != 4 || std::string_view(argv[2]) != "--data-dir") {
+    std::cerr << "usage: kelva-world reset-objects --data-dir DIR\n";
+    return 2;
+  }
+  kelva::Result<std::size_t> forgotten = kelva::world::resetObjects(argv[3]);
+  if (!forgotten.isOk()) {
+    std::cerr << "kelva-world: reset-objects: " << forgotten.status().message() << "\n";
+    return 1;
+  }
+  std::cout << "Forgot " << forgotten.value() << " object changes; the world file's objects count again.\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::string_view(argv[1]) == "hash-password") return kelva::world::hashPasswordCommand();
   if (argc >= 2 && std::string_view(argv[1]) == "accounts") return kelva::world::accountsCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::string_view(argv[1]) == "reset-objects") return resetObjects(argc, argv);
   kelva::world::ServerOptions options;
   std::string worldFile;
   for (int i = 1; i < argc; ++i) {

@@ -34,7 +34,7 @@ class BotConnection : public SocketConnection, public AvatarLink {
   BotConnection(BotPort& port, tcp::socket socket)
       : SocketConnection(port.hub_, std::move(socket), net::kMaxBotLine, port.hub_.limits.botOutputBeforeLogIn,
                          "\n"),
-        core_(port.core_) {}
+        core_(port.core_), counted_(port.hub_.metrics, "bot") {}
 
   std::string describe() const override {
     if (session_ != 0) return "bot " + name_ + " (citizen " + std::to_string(citizen_) + ")";
@@ -156,6 +156,7 @@ class BotConnection : public SocketConnection, public AvatarLink {
                                 "; try again in " + spokenDuration(wait)}));
         hub_.guards.logOnce("throttled bot " + source(),
                             describe() + ": StartBot refused unchecked, too many wrong passwords");
+        hub_.metrics.loginRefused("throttled");
         send(net::encodeReply({net::CallKind::kStartBot, call.id, kThrottled, 0}));
         return;
       }
@@ -177,6 +178,7 @@ class BotConnection : public SocketConnection, public AvatarLink {
       if (login.code == 0) hub_.guards.throttle.succeeded(source(), account, now);
     }
     if (reply.value != 0) {
+      hub_.metrics.loginRefused("bot");
       hub_.guards.logOnce("refused bot " + std::to_string(reply.value) + " " + source(),
                           describe() + ": login refused with code " + std::to_string(reply.value) + " (citizen " +
                               std::to_string(call.citizen) + ")");
@@ -273,6 +275,7 @@ class BotConnection : public SocketConnection, public AvatarLink {
   int32_t session_ = 0;  // 0 until StartBot succeeds, and again after Destroy
   int32_t citizen_ = 0;
   std::string name_;
+  WorldMetrics::Counted counted_;
 };
 
 void BotPort::accepted(tcp::socket socket) {

@@ -22,6 +22,7 @@
 #include "world/guards/safeguards.h"
 #include "world/guards/sign_up_throttle.h"
 #include "world/ports/hash_workers.h"
+#include "world/ports/world_metrics.h"
 
 namespace kelva::world {
 
@@ -67,6 +68,8 @@ struct ConnectionHub {
   // accounts may be made.
   auth::HashCost hashCost = auth::HashCost::kInteractive;
   SignUpThrottle signUps;
+  // The figures /metrics shows.
+  WorldMetrics metrics;
 
  private:
   void writeNoted();

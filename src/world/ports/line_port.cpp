@@ -11,7 +11,7 @@ class PlayerConnection : public SocketConnection, public AvatarLink, public Play
   PlayerConnection(LinePort& port, tcp::socket socket)
       : SocketConnection(port.hub_, std::move(socket), port.hub_.limits.maxPlayerLine,
                          port.hub_.limits.playerOutputLimit, "\r\n", net::LineEnds::kAny),
-        core_(port.core_), gate_(*this, port.hub_, port.core_, source(), peer(), "") {}
+        core_(port.core_), gate_(*this, port.hub_, port.core_, source(), peer(), ""), counted_(port.hub_.metrics, "line") {}
 
   void sayGoodbye(const std::string& why) override { send("* Goodbye: " + why + "."); }
 
@@ -126,6 +126,7 @@ class PlayerConnection : public SocketConnection, public AvatarLink, public Play
   int32_t session_ = 0;  // 0 until the player has entered the world
   std::string name_;
   AvatarKind kind_ = AvatarKind::kGuest;
+  WorldMetrics::Counted counted_;
 };
 
 void LinePort::accepted(tcp::socket socket) {

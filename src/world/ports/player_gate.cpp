@@ -5,6 +5,33 @@
 
 namespace kelva::world {
 
+namespace {
+
+// The reason a refused log-in is counted under in /metrics; null for a
+// step that lets the player in or only asks again.
+const char* refusalReason(PlayerLogin::Step step) {
+  using Step = PlayerLogin::Step;
+  switch (step) {
+    case Step::kWrongPassword:
+    case Step::kTooManyWrong:
+      return "password";
+    case Step::kThrottled:
+      return "throttled";
+    case Step::kNameRefused:
+    case Step::kNameInUse:
+      return "name";
+    case Step::kGuestsClosed:
+    case Step::kGuestsFull:
+      return "guests";
+    case Step::kBusy:
+      return "busy";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
 PlayerGate::PlayerGate(Voice& voice, ConnectionHub& hub, WorldCore& core, const std::string& source,
                        std::string peer, std::string logTag)
     : voice_(voice), hub_(hub), core_(core), source_(source), peer_(std::move(peer)), logTag_(std::move(logTag)),
@@ -15,6 +42,7 @@ void PlayerGate::answer(const PlayerLogin::Outcome& o) {
   if (o.step == Step::kWrongPassword || o.step == Step::kTooManyWrong)
     hub_.guards.logOnce("wrong password " + o.name + " " + source_,
                         "wrong password for " + o.name + " from " + peer_ + logTag_);
+  if (const char* reason = refusalReason(o.step)) hub_.metrics.loginRefused(reason);
   if (std::string text = loginText(o); !text.empty()) voice_.sayLogin(o.step, text);
   switch (o.step) {
     case Step::kTooManyWrong:

@@ -107,6 +107,8 @@ class WebConnection : public AvatarLink,
   // the connection's bytes cannot be trusted.
   void respond(http::status status, std::string_view text, bool closeAfter);
   void respondAndClose(http::status status, std::string_view text);
+  // GET /metrics: the world's figures, from this machine only.
+  void serveMetrics();
   template <typename Response>
   void writeResponse(const std::shared_ptr<Response>& response, bool closeAfter);
 
@@ -193,6 +195,7 @@ class WebConnection : public AvatarLink,
   IdSet seenAvatars_;
   IdSet seenObjects_;
   std::map<int32_t, Gone> pendingGone_;
+  WorldMetrics::Counted counted_;
 };
 
 }  // namespace kelva::world

@@ -5,6 +5,7 @@
 #include "world/ports/web_connection.h"
 #include "world/ports/web_origin.h"
 #include "world/ports/web_port.h"
+#include "data/prometheus_text.h"
 
 namespace kelva::world {
 
@@ -67,6 +68,10 @@ void WebConnection::onRequest(ErrorCode ec) {
     upgrade();
     return;
   }
+  if (path == "/metrics") {
+    serveMetrics();
+    return;
+  }
   if (request_.method() != http::verb::get && request_.method() != http::verb::head) {
     respond(http::status::method_not_allowed, "Only GET and HEAD are served here.\n", true);
     return;
@@ -102,6 +107,29 @@ void WebConnection::onRequest(ErrorCode ec) {
   auto response = std::make_shared<http::response<http::file_body>>(http::status::ok, request_.version());
   headers(*response);
   response->body() = std::move(body);
+  response->prepare_payload();
+  writeResponse(response, !request_.keep_alive());
+}
+
+// The world's figures, for this machine alone; anyone else is told there
+// is nothing here, as for any unknown page.
+void WebConnection::serveMetrics() {
+  ErrorCode ec;
+  const auto remote = http_.tcp().socket().remote_endpoint(ec);
+  if (ec || !metricsAllowedFrom(remote.address())) {
+    respond(http::status::not_found, "Not found.\n", false);
+    return;
+  }
+  if (request_.method() != http::verb::get) {
+    respond(http::status::method_not_allowed, "Only GET is served here.\n", true);
+    return;
+  }
+  auto response = std::make_shared<http::response<http::string_body>>(http::status::ok, request_.version());
+  response->set(http::field::server, kWebServerName);
+  response->set(http::field::content_type, PrometheusText::kContentType);
+  response->set(http::field::cache_control, "no-store");
+  response->body() = hub_.metrics.exposition(core_.playerCount());
+  response->keep_alive(request_.keep_alive());
   response->prepare_payload();
   writeResponse(response, !request_.keep_alive());
 }

@@ -30,7 +30,8 @@ std::string peerOf(const tcp::socket& socket) {
 WebConnection::WebConnection(WebPort& port, tcp::socket socket)
     : port_(port), hub_(port.hub_), core_(port.core_), http_(std::move(socket)), deadlineTimer_(hub_.io),
       closeTimer_(hub_.io), goneFlush_(hub_.io), pauseTimer_(hub_.io),
-      gate_(*this, hub_, core_, sourceOf(http_.tcp().socket()), peerOf(http_.tcp().socket()), " (web)") {
+      gate_(*this, hub_, core_, sourceOf(http_.tcp().socket()), peerOf(http_.tcp().socket()), " (web)"),
+      counted_(hub_.metrics, "web") {
   ErrorCode ec;
   peer_ = peerOf(http_.tcp().socket());
   source_ = sourceOf(http_.tcp().socket());

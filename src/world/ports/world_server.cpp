@@ -14,6 +14,8 @@
 #include "world/core/world_accounts.h"
 #include "world/core/world_core.h"
 #include "world/store/account_store.h"
+#include "world/store/data_dir_lock.h"
+#include "world/store/object_changes.h"
 
 namespace kelva::world {
 
@@ -76,7 +78,12 @@ class WorldServer::Impl {
     const std::string path = options_.dataDir.empty() ? ":memory:" : AccountStore::pathIn(options_.dataDir);
     if (options_.dataDir.empty()) hub_.log("no data folder: accounts made here last only while the world runs");
     std::error_code made;
-    if (!options_.dataDir.empty()) std::filesystem::create_directories(options_.dataDir, made);
+    if (!options_.dataDir.empty()) {
+      std::filesystem::create_directories(options_.dataDir, made);
+      Result<DataDirLock> lock = DataDirLock::take(options_.dataDir, DataDirLock::Mode::kWorldRuns);
+      if (!lock.isOk()) return lock.status();
+      dataDirLock_.emplace(std::move(lock.value()));
+    }
     Result<std::unique_ptr<AccountStore>> opened = AccountStore::open(path);
     if (!opened.isOk()) return opened.status();
     accounts_ = std::move(opened.value());
@@ -84,6 +91,17 @@ class WorldServer::Impl {
                                     [this](const std::string& warning) { hub_.log("warning: " + warning); });
     if (!imported.isOk()) return Status::error(accounts_->path() + ": " + imported.message());
     core_.useAccounts(*accounts_);
+    return overlayKeptObjects();
+  }
+
+  // The objects as the bots last left them, over the world file's.
+  Status overlayKeptObjects() {
+    Result<std::vector<WorldObject>> kept = ObjectChanges(*accounts_).all();
+    if (!kept.isOk()) return kept.status();
+    for (int32_t gone : core_.overlayKeptObjects(kept.value()))
+      hub_.log("warning: object " + std::to_string(gone) + " was changed by a bot but is no longer in the world file");
+    if (!kept.value().empty())
+      hub_.log(std::to_string(kept.value().size()) + " objects as the bots left them (kelva-world reset-objects forgets them)");
     return Status::ok();
   }
 
@@ -133,6 +151,8 @@ class WorldServer::Impl {
   }
 
   ServerOptions options_;
+  // Held while the world runs, so that reset-objects knows it does.
+  std::optional<DataDirLock> dataDirLock_;
   // Declared before the core, which keeps a reference to it.
   std::unique_ptr<AccountStore> accounts_;
   ConnectionHub hub_;

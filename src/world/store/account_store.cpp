@@ -24,8 +24,24 @@ void toVersion1(SQLite::Database& db) {
   db.exec("CREATE INDEX accounts_by_fold ON accounts(fold)");
 }
 
+// What the bots made of the world's objects (object_changes.h): the last
+// state of each changed object, by its number.
+void toVersion2(SQLite::Database& db) {
+  db.exec(
+      "CREATE TABLE object_changes ("
+      "  number INTEGER PRIMARY KEY NOT NULL,"
+      "  model TEXT NOT NULL,"
+      "  description TEXT NOT NULL,"
+      "  action TEXT NOT NULL,"
+      "  x INTEGER NOT NULL,"
+      "  y INTEGER NOT NULL,"
+      "  z INTEGER NOT NULL,"
+      "  yaw INTEGER NOT NULL,"
+      "  owner INTEGER NOT NULL)");
+}
+
 using Migration = void (*)(SQLite::Database&);
-constexpr Migration kMigrations[] = {toVersion1};
+constexpr Migration kMigrations[] = {toVersion1, toVersion2};
 static_assert(std::size(kMigrations) == AccountStore::kSchemaVersion);
 
 AccountRecord readRecord(SQLite::Statement& q) {

@@ -56,7 +56,7 @@ class AccountStore {
   AccountStore& operator=(const AccountStore&) = delete;
 
   // The version this world writes; migrations() brings older files to it.
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
   int schemaVersion() const;
 
   // The account of exactly that name, or nullopt (also when the store
@@ -88,6 +88,8 @@ class AccountStore {
   void capGrowth(int pages);
 
  private:
+  // The objects' table lives in the same file and transactions.
+  friend class ObjectChanges;
   AccountStore(std::unique_ptr<SQLite::Database> db, std::string path);
   Status migrate();
   Status change(const std::string& what, const std::function<void()>& statements);

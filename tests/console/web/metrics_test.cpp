@@ -1,39 +1,14 @@
 #include "console/web/metrics.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
-#include "support/temp_folder.h"
+#include "support/prometheus_parse.h"
 
 namespace kelva::console::web {
 namespace {
 
-using kelva::testing::TempFolder;
-
-// The samples Prometheus' own parser reads from `text`, one a line; "" and a
-// failure when it cannot parse it.
-std::string parsed(const std::string& text) {
-  TempFolder folder("kelva_metrics");
-  const auto input = folder.path / "metrics.txt";
-  std::ofstream(input) << text;
-  const std::string command = std::string(KELVA_PYTHON) + " " + KELVA_TESTS_DIR +
-                              "/console/web/parse_metrics.py < " + input.string();
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return "";
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  EXPECT_EQ(::pclose(pipe), 0) << "the parser refused:\n" << text;
-  return out;
-}
-
-bool holds(const std::string& samples, const std::string& line) {
-  return ("\n" + samples).find("\n" + line + "\n") != std::string::npos;
-}
+std::string parsed(const std::string& text) { return kelva::testing::parsedMetrics(text); }
+bool holds(const std::string& samples, const std::string& line) { return kelva::testing::holdsSample(samples, line); }
 
 TEST(Metrics, ARealParserReadsWhatHappened) {
   GameMetrics m;
