@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/temp_folder.h"
+#include "support/test_certificate.h"
 #include "world/server_fixture.h"
 #include "world/web_client.h"
 
@@ -24,35 +25,12 @@ namespace ssl = boost::asio::ssl;
 using kelva::testing::ask;
 using kelva::testing::enter;
 using kelva::testing::LineClient;
+using kelva::testing::makeCertificate;
+using kelva::testing::trusting;
 using kelva::testing::ServerRunner;
 using kelva::testing::TempFolder;
 using kelva::testing::TlsWebClient;
 using TlsSocket = ssl::stream<tcp::socket>;
-
-// A self-signed certificate for 127.0.0.1 and its key, made now as
-// `stem`.pem and `stem`.key in `folder`.
-bool makeCertificate(const fs::path& folder, const std::string& stem) {
-  const std::string command =
-      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=kelva-test "
-      "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
-      (folder / (stem + ".key")).string() + "' -out '" + (folder / (stem + ".pem")).string() + "' 2>/dev/null";
-  return std::system(command.c_str()) == 0;
-}
-
-// A client that trusts only the certificate `pem` and checks it names
-// 127.0.0.1; `maxVersion`, when given, caps the TLS versions it offers.
-std::unique_ptr<ssl::context> trusting(const fs::path& pem, int maxVersion = 0) {
-  auto context = std::make_unique<ssl::context>(ssl::context::tls_client);
-  context->load_verify_file(pem.string());
-  context->set_verify_mode(ssl::verify_peer);
-  if (maxVersion != 0) {
-    // Old versions are allowed on this side, so that a refusal is the world's.
-    SSL_CTX_set_security_level(context->native_handle(), 0);
-    SSL_CTX_set_min_proto_version(context->native_handle(), TLS1_VERSION);
-    SSL_CTX_set_max_proto_version(context->native_handle(), maxVersion);
-  }
-  return context;
-}
 
 // Shakes hands with the web port; the error, or none.
 boost::system::error_code handshake(uint16_t port, ssl::context& context) {

@@ -16,7 +16,8 @@ struct HostedWorld::Runner {
 
 Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std::string>& worldFile,
                                                         std::optional<uint16_t> playerPort,
-                                                        std::optional<uint16_t> webPort, const std::string& dataDir,
+                                                        std::optional<uint16_t> webPort,
+                                                        const world::WebTlsOptions& tls, const std::string& dataDir,
                                                         std::ostream& log) {
   Result<world::WorldDefinition> def =
       worldFile ? world::loadWorldFile(*worldFile) : world::parseWorldFile(kDemoWorldJson, "(the demo world)");
@@ -34,6 +35,7 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   options.dataDir = dataDir;
   options.playerPort = playerPort.value_or(7777);
   options.webPort = webPort.value_or(7780);
+  options.webTls = tls;
   auto server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
   Status opened = server->start();
   if (!opened.isOk()) {
@@ -53,6 +55,7 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   hosted->playerPort_ = server->playerPort();
   hosted->botPort_ = server->botPort();
   hosted->webPort_ = server->webPort();
+  hosted->webSecure_ = server->webSecure();
   hosted->runner_->server = std::move(server);
   Runner* runner = hosted->runner_.get();
   runner->thread = std::thread([runner] { world::runInTurns(runner->io); });
@@ -70,7 +73,7 @@ std::string HostedWorld::instructions() const {
   std::string text = "The world " + definition_.name + " is open on this machine. Players connect with:\n" +
                      "    nc 127.0.0.1 " + std::to_string(playerPort_) + "\n" +
                      "or in a browser at\n" +
-                     "    http://127.0.0.1:" + std::to_string(webPort_) + "/\n" +
+                     "    " + (webSecure_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(webPort_) + "/\n" +
                      "(type a name, then .help for the world's actions and /commands for the game's).\n";
   if (!definition_.bots.empty()) {
     text += "The bot logs in as citizen " + std::to_string(definition_.bots.front().citizen) + " with password " +

@@ -11,6 +11,7 @@
 
 #include "data/result.h"
 #include "world/core/world_file.h"
+#include "world/ports/web_tls.h"
 
 namespace kelva::app {
 
@@ -20,11 +21,14 @@ class HostedWorld {
   // and opens its ports on 127.0.0.1: players on `playerPort` (by default
   // 7777, or any free port when 7777 is taken), browsers on `webPort` (by
   // default 7780, or any free port when taken), the bot on any free port.
+  // With `tls` the web port speaks HTTPS: the bot's machine has one name, so
+  // the console's certificate serves the players' page too.
   // The world's accounts are kept in `dataDir` (world.db). The server runs
   // on a thread of its own and logs to `log`.
   static Result<std::unique_ptr<HostedWorld>> start(const std::optional<std::string>& worldFile,
                                                     std::optional<uint16_t> playerPort,
-                                                    std::optional<uint16_t> webPort, const std::string& dataDir,
+                                                    std::optional<uint16_t> webPort,
+                                                    const world::WebTlsOptions& tls, const std::string& dataDir,
                                                     std::ostream& log);
   // Says goodbye to the players and stops the server.
   ~HostedWorld();
@@ -44,6 +48,7 @@ class HostedWorld {
   uint16_t playerPort_ = 0;
   uint16_t botPort_ = 0;
   uint16_t webPort_ = 0;
+  bool webSecure_ = false;
   std::unique_ptr<Runner> runner_;
 };
 
