@@ -178,7 +178,7 @@ std::string usageText() {
          "                   0.0.0.0 opens it to the network)\n"
          "  --tls-cert FILE  the console page (and the hosted world's web port) speak\n"
          "                   HTTPS only, with this PEM certificate and its chain;\n"
-         "                   needs --tls-key; read at the start only\n"
+         "                   needs --tls-key; both are read again on SIGHUP\n"
          "  --tls-key FILE   the certificate's PEM private key\n"
          "  --answers FILE   reads the start-up answers (and any console lines after\n"
          "                   them) from FILE first, then the terminal's lines\n"

@@ -69,6 +69,11 @@ HostedWorld::~HostedWorld() {
   runner_->server.reset();
 }
 
+void HostedWorld::reloadTls() {
+  if (!webSecure_ || !runner_) return;
+  boost::asio::post(runner_->io, [runner = runner_.get()] { runner->server->reloadTls(); });
+}
+
 std::string HostedWorld::instructions() const {
   std::string text = "The world " + definition_.name + " is open on this machine. Players connect with:\n" +
                      "    nc 127.0.0.1 " + std::to_string(playerPort_) + "\n" +

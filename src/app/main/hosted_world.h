@@ -38,6 +38,10 @@ class HostedWorld {
   uint16_t botPort() const { return botPort_; }
   uint16_t webPort() const { return webPort_; }
 
+  // Has the web port read its certificate again, on the world's thread; the
+  // world logs the outcome. Nothing when it speaks no TLS.
+  void reloadTls();
+
   // How players connect and how the bot logs in, for the operator.
   std::string instructions() const;
 

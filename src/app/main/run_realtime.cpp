@@ -58,7 +58,12 @@ struct ConsoleFeeds {
   console::web::GameMetrics& metrics;
   console::web::ActivityFeed& activity;
   OnlineAvatars& online;
+  // Has a world the bot hosts read its certificate again (SIGHUP).
+  std::function<void()> reloadHostedTls;
 };
+
+// How often a SIGHUP is looked for.
+constexpr std::chrono::milliseconds kHangupCheck{500};
 
 // Where the console page listens, from the command line.
 console::web::ConsolePlace consolePlace(const Options& options) {
@@ -82,6 +87,16 @@ int runOn(int argc, char** argv, const Options& options, const std::string& data
   auto openPage = [&](Form1& form, EventRouter& router, const console::web::PollEvery& every) {
     page = console::web::ConsolePage::open(form, router, every, &feeds.activity, feeds.metrics, &feeds.online,
                                            consolePlace(options), std::cout, std::cerr);
+    if (!options.tlsCertificate) return;
+    // SIGHUP (blocked since the start) reads the certificate again, as the
+    // world does after a renewal; it is looked for between the game's events.
+    auto hangup = std::make_shared<ShutdownSignals>(std::initializer_list<int>{SIGHUP});
+    if (hangup->fd() < 0) return;
+    every(kHangupCheck, [hangup, &page, &feeds] {
+      if (!hangup->drain()) return;
+      if (page) page->reloadTls(std::cerr);
+      if (feeds.reloadHostedTls) feeds.reloadHostedTls();
+    });
   };
   const bool headless = runsHeadless(options);
 #ifdef KELVA_WITH_QT
@@ -118,6 +133,7 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   // Before any thread starts: Ctrl-C and SIGTERM must reach the bot's own
   // loop, which says the countdown, and never kill a worker thread's process.
   blockShutdownSignals();
+  if (options.tlsCertificate) blockHangup();
 
   // One bot per data folder: a second one would overwrite the first one's saves.
   Result<DataFolderLock> lock = DataFolderLock::acquire(dataDir);
@@ -156,7 +172,10 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   console::web::ActivityFeed feed(activity ? static_cast<ActivityLog&>(*activity) : noActivityLog());
   console::web::GameMetrics metrics;
   OnlineAvatars online;
-  const ConsoleFeeds feeds{metrics, feed, online};
+  std::unique_ptr<HostedWorld> hosted;
+  const ConsoleFeeds feeds{metrics, feed, online, [&hosted] {
+                             if (hosted) hosted->reloadTls();
+                           }};
   ActivityLog& activityLog = feed;
   auto attachLog = [&activityLog](Form1& form) { form.activityLog = &activityLog; };
 
@@ -170,7 +189,6 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   }
 
   // A world over the network: a running world server, or one hosted here.
-  std::unique_ptr<HostedWorld> hosted;
   net::NetOptions net;
   if (options.worldHost) {
     net.host = *options.worldHost;

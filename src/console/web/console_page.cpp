@@ -52,4 +52,11 @@ std::unique_ptr<ConsolePage> ConsolePage::open(Form1& form, app::EventRouter& ro
   return page;
 }
 
+void ConsolePage::reloadTls(std::ostream& err) {
+  const Status s = server_.reloadTls();
+  err << (s.isOk() ? "kelvabot: console: certificate and key read again; new connections get them"
+                   : "kelvabot: console: the certificate was not changed: " + s.message())
+      << std::endl;
+}
+
 }  // namespace kelva::console::web

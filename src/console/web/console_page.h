@@ -45,6 +45,10 @@ class ConsolePage {
                                            const app::OnlineAvatars* online, const ConsolePlace& place,
                                            std::ostream& out, std::ostream& err);
 
+  bool secure() const { return server_.secure(); }
+  // Reads the certificate again; the outcome is told on `err`.
+  void reloadTls(std::ostream& err);
+
  private:
   ConsolePage(Form1& form, app::EventRouter& router, const ActivityFeed* feed, GameMetrics& metrics,
               const app::OnlineAvatars* online, ConsoleServerSettings settings)

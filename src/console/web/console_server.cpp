@@ -97,6 +97,14 @@ Status ConsoleServer::start() {
   return Status::ok();
 }
 
+Status ConsoleServer::reloadTls() {
+  if (!tls_) return Status::error("the console speaks no TLS: there is no certificate to read again");
+  auto context = world::loadTlsContext(settings_.tls);
+  if (!context.isOk()) return context.status();
+  tls_ = std::move(context.value());
+  return Status::ok();
+}
+
 std::string ConsoleServer::address() const {
   const bool v6 = settings_.bind.find(':') != std::string::npos;
   return (secure() ? "https://" : "http://") + (v6 ? "[" + settings_.bind + "]" : settings_.bind) + ":" + std::to_string(port_) + "/";

@@ -64,6 +64,9 @@ class ConsoleServer {
   Status start();
   uint16_t port() const { return port_; }
   bool secure() const { return tls_ != nullptr; }
+  // Reads the certificate and key again (after a renewal): new connections
+  // get them, open ones keep theirs. On failure the port keeps the ones it has.
+  Status reloadTls();
   // "http://ADDRESS:PORT/", or https when it speaks TLS.
   std::string address() const;
   // Runs what is ready without waiting; called by the bot's loop.

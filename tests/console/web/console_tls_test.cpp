@@ -50,10 +50,10 @@ class ConsoleTlsTest : public ::testing::Test {
   }
 
   Answer ask(const std::string& target, const std::string& body, const std::string& cookie = "",
-             const std::string& formKey = "", const std::string& origin = "") {
+             const std::string& formKey = "", const std::string& origin = "", const std::string& trusted = "console") {
     return whilePolling([&] {
       boost::asio::io_context io;
-      auto trust = kelva::testing::trusting(folder.path / "console.pem");
+      auto trust = kelva::testing::trusting(folder.path / (trusted + ".pem"));
       beast::ssl_stream<beast::tcp_stream> stream(io, *trust);
       stream.set_verify_callback(ssl::host_name_verification("127.0.0.1"));
       beast::get_lowest_layer(stream).expires_after(std::chrono::seconds(10));
@@ -149,6 +149,25 @@ TEST_F(ConsoleTlsTest, ACertificateThatCannotBeUsedStopsTheConsoleWithItsName) {
   mismatched.tls = {(folder.path / "console.pem").string(), (folder.path / "other.key").string()};
   ConsoleServer wrongKey(std::move(mismatched), api, metrics);
   EXPECT_FALSE(wrongKey.start().isOk());
+}
+
+TEST_F(ConsoleTlsTest, AReloadGivesNewConnectionsTheRenewedCertificateAndAFailureKeepsIt) {
+  ASSERT_TRUE(made) << "the test certificate could not be made with the openssl command";
+  ASSERT_TRUE(server->start().isOk());
+  ASSERT_TRUE(kelva::testing::makeCertificate(folder.path, "renewed"));
+  namespace fs = std::filesystem;
+  // The old certificate is kept aside, as the client that trusts it needs it.
+  fs::copy_file(folder.path / "console.pem", folder.path / "old.pem");
+  fs::copy_file(folder.path / "renewed.pem", folder.path / "console.pem", fs::copy_options::overwrite_existing);
+  fs::copy_file(folder.path / "renewed.key", folder.path / "console.key", fs::copy_options::overwrite_existing);
+  EXPECT_EQ(ask("/api/login", "{}", "", "", "", "old").status, 400u) << "read again only when asked";
+  ASSERT_TRUE(server->reloadTls().isOk());
+  EXPECT_EQ(ask("/api/login", "{}", "", "", "", "renewed").status, 400u);
+  EXPECT_THROW(ask("/api/login", "{}", "", "", "", "old"), boost::system::system_error);
+
+  folder.write("console.pem", "not a certificate");
+  EXPECT_FALSE(server->reloadTls().isOk());
+  EXPECT_EQ(ask("/api/login", "{}", "", "", "", "renewed").status, 400u);
 }
 
 }  // namespace
