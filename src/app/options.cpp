@@ -47,7 +47,7 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
     }
     if (arg != "--script" && arg != "--data-dir" && arg != "--seed" && arg != "--world" && arg != "--world-file" &&
         arg != "--player-port" && arg != "--web-port" && arg != "--test-timer2-ms" && arg != "--answers" &&
-        arg != "--console-port" && arg != "--console-bind") {
+        arg != "--console-port" && arg != "--console-bind" && arg != "--tls-cert" && arg != "--tls-key") {
       return Status::error("unknown option \"" + args[i] + "\"");
     }
     if (!value) {
@@ -90,6 +90,9 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--console-bind") {
       if (value->empty()) return Status::error("--console-bind needs an address, such as 0.0.0.0");
       options.consoleBind = *value;
+    } else if (arg == "--tls-cert" || arg == "--tls-key") {
+      if (value->empty()) return Status::error(arg + " needs a file");
+      (arg == "--tls-cert" ? options.tlsCertificate : options.tlsKey) = *value;
     } else if (arg == "--test-timer2-ms") {
       const auto ms = wholeNumber(*value);
       if (!ms || *ms < 1 || *ms > 1000) return Status::error("--test-timer2-ms needs a number from 1 to 1000");
@@ -114,6 +117,12 @@ Result<Options> parseOptions(const std::vector<std::string>& args) {
   if (options.scriptFile && (options.consolePort || options.consoleBind)) {
     return Status::error("--script runs without the console page: no --console-port or --console-bind");
   }
+  if (options.tlsCertificate.has_value() != options.tlsKey.has_value()) {
+    return Status::error("--tls-cert and --tls-key go together");
+  }
+  if (options.scriptFile && options.tlsCertificate) {
+    return Status::error("--script runs without the console page: no --tls-cert or --tls-key");
+  }
   if (options.answersFile && options.scriptFile) {
     return Status::error("--answers is for the bot in real time; a script answers the prompts itself");
   }
@@ -135,6 +144,7 @@ std::string usageText() {
   return "Usage: kelvabot [--headless] [--world HOST:PORT | --world-file FILE | --simulated]\n"
          "                [--player-port N] [--web-port N] [--data-dir DIR] [--seed N]\n"
          "                [--answers FILE] [--console-port N] [--console-bind ADDRESS]\n"
+         "                [--tls-cert FILE --tls-key FILE]\n"
          "       kelvabot --script FILE [--data-dir DIR] [--seed N]\n"
          "       kelvabot roster --data-dir DIR [--remove NAME...] [--remove-guests]\n"
          "\n"
@@ -174,6 +184,10 @@ std::string usageText() {
          "                   port when 7781 is taken; 0: any free port); docs/console.md\n"
          "  --console-bind ADDRESS  where the console page listens (default 127.0.0.1;\n"
          "                   0.0.0.0 opens it to the network)\n"
+         "  --tls-cert FILE  the console page (and the hosted world's web port) speak\n"
+         "                   HTTPS only, with this PEM certificate and its chain;\n"
+         "                   needs --tls-key; both are read again on SIGHUP\n"
+         "  --tls-key FILE   the certificate's PEM private key\n"
          "  --answers FILE   reads the start-up answers (and any console lines after\n"
          "                   them) from FILE first, then the terminal's lines\n"
          "  --test-timer2-ms N  for tests: Timer2 every N ms instead of every second\n"

@@ -36,6 +36,11 @@ struct Options {
   // free port when that is taken) and the address it listens on (none: loopback).
   std::optional<uint16_t> consolePort;
   std::optional<std::string> consoleBind;
+  // A PEM certificate (with its chain) and its private key: the console page
+  // then speaks HTTPS only, and so does the web port of a world the bot
+  // hosts itself. Both or neither.
+  std::optional<std::string> tlsCertificate;
+  std::optional<std::string> tlsKey;
   // For tests only: Timer2 ticks every this many milliseconds instead of
   // every second, so a shroom regrows in seconds. The game's rules are untouched.
   std::optional<int> testTimer2Ms;

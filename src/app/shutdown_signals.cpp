@@ -11,22 +11,26 @@ namespace kelva::app {
 
 namespace {
 
-sigset_t shutdownSet() {
+sigset_t setOf(std::initializer_list<int> which) {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  for (int s : which) sigaddset(&set, s);
   return set;
 }
 
 }  // namespace
 
 void blockShutdownSignals() {
-  const sigset_t set = shutdownSet();
+  const sigset_t set = setOf({SIGINT, SIGTERM});
   ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-ShutdownSignals::ShutdownSignals() : set_(shutdownSet()) {
+void blockHangup() {
+  const sigset_t set = setOf({SIGHUP});
+  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+ShutdownSignals::ShutdownSignals(std::initializer_list<int> which) : set_(setOf(which)) {
   if (::pthread_sigmask(SIG_BLOCK, &set_, &previous_) != 0) return;
   fd_ = ::signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
   if (fd_ < 0) {

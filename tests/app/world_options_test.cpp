@@ -64,5 +64,16 @@ TEST(WorldOptions, TestTimerIsBoundedAndOffByDefault) {
   EXPECT_FALSE(parse({"--test-timer2-ms", "5000"}).isOk());
 }
 
+TEST(WorldOptions, CertificateAndKeyGoTogetherAndNotWithAScript) {
+  const Result<Options> both = parse({"--tls-cert", "c.pem", "--tls-key=c.key"});
+  ASSERT_TRUE(both.isOk()) << both.status().message();
+  EXPECT_EQ(both.value().tlsCertificate, "c.pem");
+  EXPECT_EQ(both.value().tlsKey, "c.key");
+  EXPECT_FALSE(parse({"--tls-cert", "c.pem"}).isOk());
+  EXPECT_FALSE(parse({"--tls-key", "c.key"}).isOk());
+  EXPECT_FALSE(parse({"--tls-cert", "", "--tls-key", "c.key"}).isOk());
+  EXPECT_FALSE(parse({"--script", "s", "--tls-cert", "c.pem", "--tls-key", "c.key"}).isOk());
+}
+
 }  // namespace
 }  // namespace kelva::app

@@ -10,7 +10,7 @@
 
 #include "support/temp_folder.h"
 #include "world/server_fixture.h"
-#include "world/test_certificate.h"
+#include "world/tls_handshake.h"
 #include "world/tls_world.h"
 #include "world/web_client.h"
 

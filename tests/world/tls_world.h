@@ -8,7 +8,7 @@
 
 #include "support/temp_folder.h"
 #include "world/server_fixture.h"
-#include "world/test_certificate.h"
+#include "world/tls_handshake.h"
 
 namespace kelva::testing {
 

@@ -11,8 +11,9 @@
 #include <string>
 
 #include "support/temp_folder.h"
+#include "support/test_certificate.h"
 #include "world/server_fixture.h"
-#include "world/test_certificate.h"
+#include "world/tls_handshake.h"
 #include "world/tls_world.h"
 #include "world/web_client.h"
 

@@ -16,7 +16,8 @@ struct HostedWorld::Runner {
 
 Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std::string>& worldFile,
                                                         std::optional<uint16_t> playerPort,
-                                                        std::optional<uint16_t> webPort, const std::string& dataDir,
+                                                        std::optional<uint16_t> webPort,
+                                                        const world::WebTlsOptions& tls, const std::string& dataDir,
                                                         std::ostream& log, bool linePort) {
   Result<world::WorldDefinition> def =
       worldFile ? world::loadWorldFile(*worldFile) : world::parseWorldFile(kDemoWorldJson, "(the demo world)");
@@ -35,6 +36,7 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   options.playerPort = playerPort.value_or(7777);
   if (!linePort) options.playerPort.reset();
   options.webPort = webPort.value_or(7780);
+  options.webTls = tls;
   auto server = std::make_unique<world::WorldServer>(hosted->runner_->io, def.value(), options, log);
   Status opened = server->start();
   if (!opened.isOk()) {
@@ -54,6 +56,7 @@ Result<std::unique_ptr<HostedWorld>> HostedWorld::start(const std::optional<std:
   hosted->playerPort_ = server->playerPort();
   hosted->botPort_ = server->botPort();
   hosted->webPort_ = server->webPort();
+  hosted->webSecure_ = server->webSecure();
   hosted->runner_->server = std::move(server);
   Runner* runner = hosted->runner_.get();
   runner->thread = std::thread([runner] { world::runInTurns(runner->io); });
@@ -67,11 +70,16 @@ HostedWorld::~HostedWorld() {
   runner_->server.reset();
 }
 
+void HostedWorld::reloadTls() {
+  if (!webSecure_ || !runner_) return;
+  boost::asio::post(runner_->io, [runner = runner_.get()] { runner->server->reloadTls(); });
+}
+
 std::string HostedWorld::instructions() const {
   std::string text = "The world " + definition_.name + " is open on this machine. Players connect " +
                      (playerPort_ != 0 ? "with:\n    nc 127.0.0.1 " + std::to_string(playerPort_) + "\nor " : "") +
                      "in a browser at\n" +
-                     "    http://127.0.0.1:" + std::to_string(webPort_) + "/\n" +
+                     "    " + std::string(webSecure_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(webPort_) + "/\n" +
                      "(type a name, then .help for the world's actions and /commands for the game's).\n";
   if (!definition_.bots.empty()) {
     text += "The bot logs in as citizen " + std::to_string(definition_.bots.front().citizen) + " with password " +

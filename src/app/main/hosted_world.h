@@ -11,6 +11,7 @@
 
 #include "data/result.h"
 #include "world/core/world_file.h"
+#include "world/ports/web_tls.h"
 
 namespace kelva::app {
 
@@ -21,11 +22,14 @@ class HostedWorld {
   // 7777, or any free port when 7777 is taken), browsers on `webPort` (by
   // default 7780, or any free port when taken), the bot on any free port.
   // Without `linePort` the world has no line port at all.
+  // With `tls` the web port speaks HTTPS: the bot's machine has one name, so
+  // the console's certificate serves the players' page too.
   // The world's accounts are kept in `dataDir` (world.db). The server runs
   // on a thread of its own and logs to `log`.
   static Result<std::unique_ptr<HostedWorld>> start(const std::optional<std::string>& worldFile,
                                                     std::optional<uint16_t> playerPort,
-                                                    std::optional<uint16_t> webPort, const std::string& dataDir,
+                                                    std::optional<uint16_t> webPort,
+                                                    const world::WebTlsOptions& tls, const std::string& dataDir,
                                                     std::ostream& log, bool linePort = true);
   // Says goodbye to the players and stops the server.
   ~HostedWorld();
@@ -34,6 +38,10 @@ class HostedWorld {
   uint16_t playerPort() const { return playerPort_; }
   uint16_t botPort() const { return botPort_; }
   uint16_t webPort() const { return webPort_; }
+
+  // Has the web port read its certificate again, on the world's thread; the
+  // world logs the outcome. Nothing when it speaks no TLS.
+  void reloadTls();
 
   // How players connect and how the bot logs in, for the operator.
   std::string instructions() const;
@@ -45,6 +53,7 @@ class HostedWorld {
   uint16_t playerPort_ = 0;
   uint16_t botPort_ = 0;
   uint16_t webPort_ = 0;
+  bool webSecure_ = false;
   std::unique_ptr<Runner> runner_;
 };
 

@@ -12,6 +12,7 @@
 #include "app/main/activity_file_log.h"
 #include "app/main/hosted_world.h"
 #include "app/online_avatars.h"
+#include "app/realtime_loop.h"
 #include "app/shutdown_signals.h"
 #include "console/web/activity_feed.h"
 #include "console/web/console_page.h"
@@ -22,6 +23,7 @@
 #include "net/net_world_sdk.h"
 #include "session/sim_world.h"
 #include "state/form1.h"
+#include "world/ports/web_tls.h"
 
 #ifdef KELVA_WITH_QT
 #include "console/qt/window_mode.h"
@@ -56,7 +58,21 @@ struct ConsoleFeeds {
   console::web::GameMetrics& metrics;
   console::web::ActivityFeed& activity;
   OnlineAvatars& online;
+  // Has a world the bot hosts read its certificate again (SIGHUP).
+  std::function<void()> reloadHostedTls;
 };
+
+// How often a SIGHUP is looked for.
+constexpr std::chrono::milliseconds kHangupCheck{500};
+
+// Where the console page listens, from the command line.
+console::web::ConsolePlace consolePlace(const Options& options) {
+  console::web::ConsolePlace place;
+  place.bind = options.consoleBind.value_or("127.0.0.1");
+  place.port = options.consolePort.value_or(console::web::kDefaultConsolePort);
+  if (options.tlsCertificate) place.tls = world::WebTlsOptions{*options.tlsCertificate, *options.tlsKey};
+  return place;
+}
 
 // Runs the bot on `world`, in the window or on the terminal.
 int runOn(int argc, char** argv, const Options& options, const std::string& dataDir, const std::string& answers,
@@ -64,12 +80,30 @@ int runOn(int argc, char** argv, const Options& options, const std::string& data
           const std::function<std::string(int32_t)>& loginCodeMeaning, const ConsoleFeeds& feeds) {
   DiskFileSystem disk;
   console::web::MeteredFiles files(disk, feeds.metrics);
+  console::web::MeteredWorld metered(world, feeds.metrics);
+  // The console page, from the login on, in the window as on the terminal;
+  // the bot plays on without it when its port cannot be opened.
+  std::unique_ptr<console::web::ConsolePage> page;
+  auto openPage = [&](Form1& form, EventRouter& router, const console::web::PollEvery& every) {
+    page = console::web::ConsolePage::open(form, router, every, &feeds.activity, feeds.metrics, &feeds.online,
+                                           consolePlace(options), std::cout, std::cerr);
+    if (!options.tlsCertificate) return;
+    // SIGHUP (blocked since the start) reads the certificate again, as the
+    // world does after a renewal; it is looked for between the game's events.
+    auto hangup = std::make_shared<ShutdownSignals>(std::initializer_list<int>{SIGHUP});
+    if (hangup->fd() < 0) return;
+    every(kHangupCheck, [hangup, &page, &feeds] {
+      if (!hangup->drain()) return;
+      if (page) page->reloadTls(std::cerr);
+      if (feeds.reloadHostedTls) feeds.reloadHostedTls();
+    });
+  };
   const bool headless = runsHeadless(options);
 #ifdef KELVA_WITH_QT
   if (!headless) {
     int qtArgc = argc;
-    return console::runWindow(qtArgc, argv, world, files,
-                              console::WindowSettings{dataDir, options.seed, onFormReady, loginCodeMeaning});
+    return console::runWindow(qtArgc, argv, metered, files,
+                              console::WindowSettings{dataDir, options.seed, onFormReady, loginCodeMeaning, openPage});
   }
 #else
   // Built without the window: the bot runs on the terminal whatever the
@@ -85,16 +119,11 @@ int runOn(int argc, char** argv, const Options& options, const std::string& data
   if (options.testTimer2Ms) settings.timer2Interval = std::chrono::milliseconds(*options.testTimer2Ms);
   settings.onFormReady = onFormReady;
   settings.loginCodeMeaning = loginCodeMeaning;
-  // The console page, from the login on; the bot plays on without it when
-  // its port cannot be opened.
-  std::unique_ptr<console::web::ConsolePage> page;
   settings.onRunning = [&](Form1& form, EventRouter& router, RealtimeLoop& loop) {
-    page = console::web::ConsolePage::open(form, router, loop, &feeds.activity, feeds.metrics, &feeds.online,
-                                           options.consoleBind.value_or("127.0.0.1"),
-                                           options.consolePort.value_or(console::web::kDefaultConsolePort),
-                                           std::cout, std::cerr);
+    openPage(form, router, [&loop](std::chrono::milliseconds interval, std::function<void()> work) {
+      loop.startTimer(loop.timers().add(interval, std::move(work)));
+    });
   };
-  console::web::MeteredWorld metered(world, feeds.metrics);
   return runHeadless(metered, simulated, files, settings, printLine);
 }
 
@@ -104,12 +133,21 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   // Before any thread starts: Ctrl-C and SIGTERM must reach the bot's own
   // loop, which says the countdown, and never kill a worker thread's process.
   blockShutdownSignals();
+  if (options.tlsCertificate) blockHangup();
 
   // One bot per data folder: a second one would overwrite the first one's saves.
   Result<DataFolderLock> lock = DataFolderLock::acquire(dataDir);
   if (!lock.isOk()) {
     std::cerr << "kelvabot: " << lock.status().message() << "\n";
     return 4;
+  }
+  // A certificate that cannot be used stops the bot before it logs in: the
+  // operator asked for HTTPS, and must not get a bot without its page.
+  if (options.tlsCertificate) {
+    if (auto tls = world::loadTlsContext(consolePlace(options).tls); !tls.isOk()) {
+      std::cerr << "kelvabot: " << tls.status().message() << "\n";
+      return 2;
+    }
   }
   std::string answers;
   if (options.answersFile) {
@@ -134,7 +172,10 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   console::web::ActivityFeed feed(activity ? static_cast<ActivityLog&>(*activity) : noActivityLog());
   console::web::GameMetrics metrics;
   OnlineAvatars online;
-  const ConsoleFeeds feeds{metrics, feed, online};
+  std::unique_ptr<HostedWorld> hosted;
+  const ConsoleFeeds feeds{metrics, feed, online, [&hosted] {
+                             if (hosted) hosted->reloadTls();
+                           }};
   ActivityLog& activityLog = feed;
   auto attachLog = [&activityLog](Form1& form) { form.activityLog = &activityLog; };
 
@@ -148,14 +189,14 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   }
 
   // A world over the network: a running world server, or one hosted here.
-  std::unique_ptr<HostedWorld> hosted;
   net::NetOptions net;
   if (options.worldHost) {
     net.host = *options.worldHost;
     net.port = *options.worldPort;
   } else {
     Result<std::unique_ptr<HostedWorld>> started =
-        HostedWorld::start(options.worldFile, options.playerPort, options.webPort, dataDir, std::cerr,
+        HostedWorld::start(options.worldFile, options.playerPort, options.webPort, consolePlace(options).tls, dataDir,
+                           std::cerr,
                            !options.playerPortOff);
     if (!started.isOk()) {
       std::cerr << "kelvabot: cannot host the world: " << started.status().message() << "\n";

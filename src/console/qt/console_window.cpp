@@ -168,6 +168,14 @@ void ConsoleWindow::text3Written(const std::string& text) { text3_->setText(toQ(
 
 void ConsoleWindow::list1Added(const std::string& entry) { list1_->addItem(toQ(entry)); }
 
+void ConsoleWindow::combo1Replaced(const std::vector<std::string>& names) {
+  // The program's changes to the list never fire `activated`: nothing is picked here.
+  combo1_->clear();
+  for (const std::string& name : names) combo1_->addItem(toQ(name));
+  const std::optional<std::size_t> picked = form_ ? form_->console.Combo1Selected : std::nullopt;
+  combo1_->setCurrentIndex(picked ? static_cast<int>(*picked) : -1);
+}
+
 void ConsoleWindow::restart() {
   switch (mm1_->status()) {
     case QSoundEffect::Ready:

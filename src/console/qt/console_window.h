@@ -14,6 +14,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "state/console_model.h"
 
@@ -59,6 +60,9 @@ class ConsoleWindow : public QWidget, public ConsoleView, public Sound, public D
   void text2Written(const std::string& text) override;
   void text3Written(const std::string& text) override;
   void list1Added(const std::string& entry) override;
+  // The roster was edited (from the console page): the picker takes the new
+  // names and keeps the picked one when it is still there.
+  void combo1Replaced(const std::vector<std::string>& names) override;
 
   // Sound: rewinds recv.wav and plays it; a missing or unplayable file is
   // silent and changes nothing else.

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -62,6 +64,21 @@ bool displayOpens() {
   return wayland && *wayland && waylandSocketOpens(wayland);
 }
 
+void everyOnWindow(QWidget& window, std::chrono::milliseconds interval, std::function<void()> work) {
+  // A child of the window: it stops with the window, before the form it serves goes.
+  auto* timer = new QTimer(&window);
+  timer->setInterval(static_cast<int>(interval.count()));
+  QObject::connect(timer, &QTimer::timeout, &window, [work = std::move(work)] {
+    // Nothing may escape into Qt's event loop.
+    try {
+      work();
+    } catch (const std::exception& e) {
+      std::cerr << "kelvabot: " << e.what() << "\n";
+    }
+  });
+  timer->start();
+}
+
 int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const WindowSettings& settings) {
   QApplication app(argc, argv);
   ConsoleWindow window(settings.dataDir);
@@ -96,6 +113,12 @@ int runWindow(int& argc, char** argv, WorldSdk& world, FileSystem& files, const 
     return *status;
   }
   window.startTimawwait();
+  if (settings.onRunning) {
+    // The timers are the window's children: none outlives the form they serve.
+    settings.onRunning(*form, router, [&window](std::chrono::milliseconds interval, std::function<void()> work) {
+      everyOnWindow(window, interval, std::move(work));
+    });
+  }
   window.show();
   return app.exec();
 }

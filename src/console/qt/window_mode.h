@@ -6,6 +6,7 @@
 // shutdown countdown and ends the program.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,8 +15,13 @@
 #include "data/file_system.h"
 #include "state/world_sdk.h"
 
+class QWidget;
+
 namespace kelva {
 class Form1;
+}
+namespace kelva::app {
+class EventRouter;
 }
 
 namespace kelva::console {
@@ -28,11 +34,21 @@ struct WindowSettings {
   std::function<void(Form1&)> onFormReady;
   // Words for a refused login's code, shown beside it (none: the bare code).
   std::function<std::string(int32_t)> loginCodeMeaning;
+  // Called once the bot plays (after its start-up) with a way to run work
+  // every so often on the window's thread: the console page is served from
+  // there, between the window's own events.
+  std::function<void(Form1&, app::EventRouter&,
+                     const std::function<void(std::chrono::milliseconds, std::function<void()>)>& every)>
+      onRunning;
 };
 
 // Whether a window can be opened on the display the environment names: the
 // X server (or Wayland compositor) is there and takes the connection.
 bool displayOpens();
+
+// Runs `work` every `interval` on the window's thread, for as long as
+// `window` lives: how the window mode serves the console page.
+void everyOnWindow(QWidget& window, std::chrono::milliseconds interval, std::function<void()> work);
 
 // Runs the program until the window is closed; returns the exit status: 0
 // closed (or a prompt cancelled), 1 the login was refused, 3 a data file

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "console/web/console_server.h"
+#include "world/ports/web_stream.h"
 
 namespace kelva::console::web {
 
@@ -19,6 +20,9 @@ using ErrorCode = boost::system::error_code;
 constexpr std::size_t kMaxRequest = 64 * 1024;
 constexpr auto kRequestTimeout = std::chrono::seconds(30);
 constexpr const char* kServerName = "kelvabot-console";
+// A handshake not finished in this time is given up: a client that speaks
+// plain HTTP to the HTTPS port, or nothing at all, is closed, never waited on.
+constexpr auto kHandshakeTimeout = std::chrono::seconds(10);
 
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
@@ -28,11 +32,21 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
   ~Connection() { metrics_.connectionClosed("console"); }
 
+  // Over TLS when the server has a certificate: the handshake first.
+  void start(std::shared_ptr<boost::asio::ssl::context> tls) {
+    if (!tls) return read();
+    stream_.startTls(std::move(tls));
+    stream_.tcp().expires_after(kHandshakeTimeout);
+    stream_.tls().async_handshake(boost::asio::ssl::stream_base::server, [self = shared_from_this()](ErrorCode ec) {
+      if (!ec) self->read();
+    });
+  }
+
   void read() {
     parser_.emplace();
     parser_->header_limit(kMaxRequest);
     parser_->body_limit(kMaxRequest);
-    stream_.expires_after(kRequestTimeout);
+    stream_.tcp().expires_after(kRequestTimeout);
     http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](ErrorCode ec, std::size_t) { self->onRequest(ec); });
   }
@@ -57,7 +71,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     r.formKey = std::string(request_["X-Kelva-Form-Key"]);
     r.fetchSite = std::string(request_["Sec-Fetch-Site"]);
     ErrorCode endpointError;
-    const auto endpoint = stream_.socket().remote_endpoint(endpointError);
+    const auto endpoint = stream_.tcp().socket().remote_endpoint(endpointError);
     if (!endpointError) {
       r.address = endpoint.address().to_string();
       r.loopback = endpoint.address().is_loopback() ||
@@ -86,7 +100,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     http::async_write(stream_, *response, [self = shared_from_this(), response, keepAlive](ErrorCode ec, std::size_t) {
       if (ec || !keepAlive) {
         ErrorCode ignored;
-        self->stream_.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
+        self->stream_.tcp().socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
         return;
       }
       self->read();
@@ -112,7 +126,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     finish(response, reply, keepAlive);
   }
 
-  beast::tcp_stream stream_;
+  world::WebStream stream_;
   ConsoleServer& server_;
   GameMetrics& metrics_;
   beast::flat_buffer buffer_;
@@ -122,8 +136,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
 }  // namespace
 
-void serveConsoleConnection(boost::asio::ip::tcp::socket socket, ConsoleServer& server) {
-  std::make_shared<Connection>(std::move(socket), server)->read();
+void serveConsoleConnection(boost::asio::ip::tcp::socket socket, ConsoleServer& server,
+                            std::shared_ptr<boost::asio::ssl::context> tls) {
+  std::make_shared<Connection>(std::move(socket), server)->start(std::move(tls));
 }
 
 }  // namespace kelva::console::web

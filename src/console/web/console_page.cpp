@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "app/realtime_loop.h"
 #include "console/web/console_password.h"
 #include "data/install_paths.h"
 #include "state/form1.h"
@@ -24,13 +23,14 @@ std::string pageRoot() {
 
 }  // namespace
 
-std::unique_ptr<ConsolePage> ConsolePage::open(Form1& form, app::EventRouter& router, app::RealtimeLoop& loop,
+std::unique_ptr<ConsolePage> ConsolePage::open(Form1& form, app::EventRouter& router, const PollEvery& every,
                                                const ActivityFeed* feed, GameMetrics& metrics,
-                                               const app::OnlineAvatars* online, const std::string& bind, uint16_t port, std::ostream& out,
-                                               std::ostream& err) {
+                                               const app::OnlineAvatars* online, const ConsolePlace& place,
+                                               std::ostream& out, std::ostream& err) {
   ConsoleServerSettings settings;
-  settings.bind = bind;
-  settings.port = port;
+  settings.bind = place.bind;
+  settings.port = place.port;
+  settings.tls = place.tls;
   settings.pageRoot = pageRoot();
   settings.chartFile = kChartFile;
   settings.soundFile = dataPath(form.dataDir, "recv.wav");
@@ -48,9 +48,15 @@ std::unique_ptr<ConsolePage> ConsolePage::open(Form1& form, app::EventRouter& ro
     err << "kelvabot: no console password is set yet: kelvabot console-password --data-dir " << form.dataDir << "\n";
   }
   ConsoleServer* server = &page->server_;
-  const auto timer = loop.timers().add(kPollInterval, [server] { server->poll(); });
-  loop.startTimer(timer);
+  every(kPollInterval, [server] { server->poll(); });
   return page;
+}
+
+void ConsolePage::reloadTls(std::ostream& err) {
+  const Status s = server_.reloadTls();
+  err << (s.isOk() ? "kelvabot: console: certificate and key read again; new connections get them"
+                   : "kelvabot: console: the certificate was not changed: " + s.message())
+      << std::endl;
 }
 
 }  // namespace kelva::console::web

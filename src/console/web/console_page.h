@@ -5,7 +5,9 @@
 // names another folder; Chart.js from the system's package.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -15,25 +17,37 @@
 #include "console/web/console_server.h"
 #include "console/web/metrics.h"
 
-namespace kelva::app {
-class RealtimeLoop;
-}
-
 namespace kelva::console::web {
 
 inline constexpr const char* kChartFile = "/usr/share/javascript/chart.js/chart.min.js";
 
+// Has `work` run every `interval` on the game's thread, from now on, between
+// the world's events and the timers: the terminal's loop or the window's
+// event loop.
+using PollEvery = std::function<void(std::chrono::milliseconds interval, std::function<void()> work)>;
+
+// Where the page listens, and whether over TLS.
+struct ConsolePlace {
+  std::string bind = "127.0.0.1";
+  uint16_t port = kDefaultConsolePort;
+  world::WebTlsOptions tls;
+};
+
 class ConsolePage {
  public:
-  // Opens the page on `bind` and `port` for the bot of `form` (`online`, the
+  // Opens the page at `place` for the bot of `form` (`online`, the
   // avatars in the world, may be null), and has
-  // `loop` serve it every few milliseconds. Prints "Operator console: URL"
+  // `every` serve it every few milliseconds. Prints "Operator console: URL"
   // to `out`; a failure to `err`, and then the bot plays without its page
   // (nullptr).
-  static std::unique_ptr<ConsolePage> open(Form1& form, app::EventRouter& router, app::RealtimeLoop& loop,
+  static std::unique_ptr<ConsolePage> open(Form1& form, app::EventRouter& router, const PollEvery& every,
                                            const ActivityFeed* feed, GameMetrics& metrics,
-                                           const app::OnlineAvatars* online, const std::string& bind, uint16_t port,
+                                           const app::OnlineAvatars* online, const ConsolePlace& place,
                                            std::ostream& out, std::ostream& err);
+
+  bool secure() const { return server_.secure(); }
+  // Reads the certificate again; the outcome is told on `err`.
+  void reloadTls(std::ostream& err);
 
  private:
   ConsolePage(Form1& form, app::EventRouter& router, const ActivityFeed* feed, GameMetrics& metrics,

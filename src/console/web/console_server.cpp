@@ -54,10 +54,10 @@ uint64_t queryNumber(const std::string& target, const std::string& name) {
 
 // Whether a change comes from this server's own page: a browser names the
 // page's origin on every POST; a page of another site cannot make it name ours.
-bool sameSite(const ConsoleServer::Request& r) {
+bool sameSite(const ConsoleServer::Request& r, bool secure) {
   if (r.fetchSite == "cross-site" || r.fetchSite == "same-site") return false;
   if (r.origin.empty()) return true;
-  return r.origin == "http://" + r.host;
+  return r.origin == (secure ? "https://" : "http://") + r.host;
 }
 
 }  // namespace
@@ -71,6 +71,11 @@ ConsoleServer::~ConsoleServer() {
 }
 
 Status ConsoleServer::start() {
+  if (settings_.tls.enabled()) {
+    auto context = world::loadTlsContext(settings_.tls);
+    if (!context.isOk()) return context.status();
+    tls_ = std::move(context.value());
+  }
   boost::system::error_code ec;
   const auto address = boost::asio::ip::make_address(settings_.bind, ec);
   if (ec) return Status::error("the console address " + settings_.bind + " is not an address");
@@ -92,9 +97,17 @@ Status ConsoleServer::start() {
   return Status::ok();
 }
 
+Status ConsoleServer::reloadTls() {
+  if (!tls_) return Status::error("the console speaks no TLS: there is no certificate to read again");
+  auto context = world::loadTlsContext(settings_.tls);
+  if (!context.isOk()) return context.status();
+  tls_ = std::move(context.value());
+  return Status::ok();
+}
+
 std::string ConsoleServer::address() const {
   const bool v6 = settings_.bind.find(':') != std::string::npos;
-  return "http://" + (v6 ? "[" + settings_.bind + "]" : settings_.bind) + ":" + std::to_string(port_) + "/";
+  return (secure() ? "https://" : "http://") + (v6 ? "[" + settings_.bind + "]" : settings_.bind) + ":" + std::to_string(port_) + "/";
 }
 
 void ConsoleServer::poll() {
@@ -106,7 +119,7 @@ void ConsoleServer::poll() {
 void ConsoleServer::accept() {
   acceptor_.async_accept([this](boost::system::error_code ec, tcp::socket socket) {
     if (ec == boost::asio::error::operation_aborted) return;
-    if (!ec && metrics_.connections("console") < kMostConnections) serveConsoleConnection(std::move(socket), *this);
+    if (!ec && metrics_.connections("console") < kMostConnections) serveConsoleConnection(std::move(socket), *this, tls_);
     accept();
   });
 }
@@ -133,18 +146,19 @@ void ConsoleServer::handle(const Request& r, std::function<void(Reply)> done) {
 
   if (path == "/api/login") {
     if (!isPost) return done(errorReply(405, "log in with POST"));
-    if (!sameSite(r)) return done(errorReply(403, "a log-in from another site is refused"));
+    if (!sameSite(r, secure())) return done(errorReply(403, "a log-in from another site is refused"));
     return logIn(r, std::move(done));
   }
   if (!formKey) return done(errorReply(401, "log in first"));
   if (isPost) {
-    if (!sameSite(r) || !auth::sameToken(r.formKey, *formKey)) {
+    if (!sameSite(r, secure()) || !auth::sameToken(r.formKey, *formKey)) {
       return done(errorReply(403, "the request did not come from the console page"));
     }
     if (path == "/api/logout") {
       sessions_.close(cookieValue(r.cookie, kSessionCookie));
       Reply reply = jsonReply(200, json::object());
-      reply.setCookie = std::string(kSessionCookie) + "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0";
+      reply.setCookie = std::string(kSessionCookie) + "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0" +
+                        (secure() ? "; Secure" : "");
       return done(std::move(reply));
     }
     const ApiAnswer answer = api_.act(path.substr(5), r.body);
@@ -217,7 +231,8 @@ void ConsoleServer::checkPassword(const std::string& address, std::string passwo
       throttle_.succeeded(address, kOperator, now);
       const ConsoleSessions::Opened opened = sessions_.open(now);
       Reply reply = jsonReply(200, json{{"formKey", opened.formKey}});
-      reply.setCookie = std::string(kSessionCookie) + "=" + opened.token + "; Path=/; HttpOnly; SameSite=Strict";
+      reply.setCookie = std::string(kSessionCookie) + "=" + opened.token + "; Path=/; HttpOnly; SameSite=Strict" +
+                        (secure() ? "; Secure" : "");
       done(std::move(reply));
     });
   });

@@ -1,6 +1,6 @@
 // The console page's web server, inside kelvabot: the page's files, the
 // operator's log-in, the JSON of console_api.h and /metrics, over HTTP
-// (Boost.Beast).
+// (Boost.Beast), or over HTTPS only when it is given a certificate.
 //
 // It runs on its own io_context, which the bot's loop polls between ticks on
 // the game's one thread, so every request that touches Form1 runs between the
@@ -29,6 +29,7 @@
 #include "console/web/metrics.h"
 #include "data/result.h"
 #include "world/guards/login_throttle.h"
+#include "world/ports/web_tls.h"
 
 namespace kelva::console::web {
 
@@ -45,6 +46,9 @@ struct ConsoleServerSettings {
   // while the bot runs counts at once; none: nobody can log in yet.
   std::function<Result<std::optional<std::string>>()> passwordHash;
   world::ThrottleOptions throttle;
+  // With a certificate the port speaks HTTPS only (TLS 1.2 and 1.3) and the
+  // session cookie is Secure.
+  world::WebTlsOptions tls;
 };
 
 class ConsoleServer {
@@ -55,10 +59,15 @@ class ConsoleServer {
   ConsoleServer(const ConsoleServer&) = delete;
   ConsoleServer& operator=(const ConsoleServer&) = delete;
 
-  // Opens the port; an error when neither it nor a free one can be opened.
+  // Opens the port; an error when neither it nor a free one can be opened,
+  // or when the certificate or its key cannot be used.
   Status start();
   uint16_t port() const { return port_; }
-  // "http://ADDRESS:PORT/".
+  bool secure() const { return tls_ != nullptr; }
+  // Reads the certificate and key again (after a renewal): new connections
+  // get them, open ones keep theirs. On failure the port keeps the ones it has.
+  Status reloadTls();
+  // "http://ADDRESS:PORT/", or https when it speaks TLS.
   std::string address() const;
   // Runs what is ready without waiting; called by the bot's loop.
   void poll();
@@ -113,6 +122,7 @@ class ConsoleServer {
   GameMetrics& metrics_;
   ConsoleSessions sessions_;
   world::LoginThrottle throttle_;
+  std::shared_ptr<boost::asio::ssl::context> tls_;
   boost::asio::ip::tcp::acceptor acceptor_;
   uint16_t port_ = 0;
   int checksUnderWay_ = 0;

@@ -1,5 +1,5 @@
-// A certificate made at test time, and a client context that trusts it: no
-// private key is ever kept in the repository.
+// A self-signed certificate made at test time, and a client that trusts it,
+// for the ports that speak HTTPS.
 #pragma once
 
 #include <openssl/ssl.h>
@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-
-#include "world/web_client.h"
 
 namespace kelva::testing {
 
@@ -32,25 +30,12 @@ inline std::unique_ptr<boost::asio::ssl::context> trusting(const std::filesystem
   context->load_verify_file(pem.string());
   context->set_verify_mode(ssl::verify_peer);
   if (maxVersion != 0) {
-    // Old versions are allowed on this side, so that a refusal is the world's.
+    // Old versions are allowed on this side, so that a refusal is the server's.
     SSL_CTX_set_security_level(context->native_handle(), 0);
     SSL_CTX_set_min_proto_version(context->native_handle(), TLS1_VERSION);
     SSL_CTX_set_max_proto_version(context->native_handle(), maxVersion);
   }
   return context;
-}
-
-// Shakes hands with the port `port` on 127.0.0.1, checking the certificate
-// names that address; the error, or none.
-inline boost::system::error_code handshake(uint16_t port, boost::asio::ssl::context& context) {
-  namespace asio = boost::asio;
-  asio::io_context io;
-  asio::ssl::stream<asio::ip::tcp::socket> stream(io, context);
-  stream.set_verify_callback(asio::ssl::host_name_verification("127.0.0.1"));
-  connectWeb(stream.next_layer(), port);
-  boost::system::error_code ec;
-  stream.handshake(asio::ssl::stream_base::client, ec);
-  return ec;
 }
 
 }  // namespace kelva::testing
