@@ -56,6 +56,8 @@ const Clock::time_point kOrigin = Clock::now();
 constexpr const char* kPassword = "storm-password";
 constexpr int kAccounts = 2000;  // each account logs in again every kAccounts / R seconds
 constexpr std::chrono::seconds kAnswerGoal{2};
+// The chatting crowd's p99 in the storm: the world's goal for public chat.
+constexpr double kChatGoalMs = 100.0;
 
 int64_t micros(Clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::microseconds>(t - kOrigin).count();
@@ -108,10 +110,10 @@ struct Login {
   bool asked = false;  // the world asked for the password, and had it
 };
 
-enum class Outcome { kEntered, kBusy, kRefused, kClosed };
+enum class Outcome { kEntered, kBusy, kTurnedAway, kRefused, kClosed };
 
 struct Tally {
-  uint64_t started = 0, notConnected = 0, entered = 0, busy = 0, refused = 0, closed = 0, late = 0;
+  uint64_t started = 0, notConnected = 0, entered = 0, busy = 0, turnedAway = 0, refused = 0, closed = 0, late = 0;
   Histogram time;  // connection to answer
   std::string firstRefusal;
 };
@@ -213,6 +215,7 @@ int main(int argc, char** argv) {
     switch (outcome) {
       case Outcome::kEntered: ++tally.entered; break;
       case Outcome::kBusy: ++tally.busy; break;
+      case Outcome::kTurnedAway: ++tally.turnedAway; break;
       case Outcome::kRefused: ++tally.refused; break;
       case Outcome::kClosed: ++tally.closed; break;
     }
@@ -331,6 +334,10 @@ int main(int argc, char** argv) {
           if (line.find("Type .help") != std::string_view::npos) {
             finish(it, Outcome::kEntered, got);
             done = true;
+          } else if (line.rfind("* Goodbye: too many connections were logging in at once", 0) == 0) {
+            // Let go, with the reason, to make room for newer log-ins.
+            finish(it, Outcome::kTurnedAway, got);
+            done = true;
           } else if (line.find("is a registered name. Password?") != std::string_view::npos && !l.asked) {
             l.asked = true;
             sendLine(l.fd, kPassword);
@@ -395,17 +402,24 @@ int main(int argc, char** argv) {
                 part->latency.percentile(0.99), part->latency.percentile(1.0), 100.0 * part->worldCpu / seconds);
     ok = ok && part->delivered == expected;
   }
-  std::printf("log-ins: %llu started, %llu could not connect, %llu entered, %llu told the world is busy, "
-              "%llu refused otherwise, %llu closed by the world, %llu unanswered\n",
+  std::printf("log-ins: %llu started, %llu could not connect, %llu entered (%.1f a second), %llu told the world is "
+              "busy, %llu let go to make room, %llu refused otherwise, %llu closed by the world without a word, "
+              "%llu unanswered\n",
               static_cast<unsigned long long>(tally.started), static_cast<unsigned long long>(tally.notConnected),
-              static_cast<unsigned long long>(tally.entered), static_cast<unsigned long long>(tally.busy),
+              static_cast<unsigned long long>(tally.entered), static_cast<double>(tally.entered) / seconds,
+              static_cast<unsigned long long>(tally.busy), static_cast<unsigned long long>(tally.turnedAway),
               static_cast<unsigned long long>(tally.refused), static_cast<unsigned long long>(tally.closed),
               static_cast<unsigned long long>(unanswered));
   std::printf("connection to answer: median %.1f ms, p99 %.1f ms, max %.1f ms; %llu answered after more than 2 s\n",
               tally.time.percentile(0.5), tally.time.percentile(0.99), tally.time.percentile(1.0),
               static_cast<unsigned long long>(tally.late));
   if (!tally.firstRefusal.empty()) std::printf("the first other refusal: %s\n", tally.firstRefusal.c_str());
-  ok = ok && unanswered == 0 && tally.late == 0 && tally.notConnected == 0 && tally.entered == tally.started;
+  // Every log-in hears back within the goal: let in, or told why not (the
+  // password checks a machine can make in a second are what they are; past
+  // them a player is told to try again rather than left waiting), and the
+  // crowd's chat stays within its own goal.
+  ok = ok && unanswered == 0 && tally.late == 0 && tally.notConnected == 0 && tally.closed == 0 &&
+       tally.refused == 0 && storm.latency.percentile(0.99) <= kChatGoalMs;
   if (!failure.empty()) std::printf("%s\n", failure.c_str());
   if (!ok) {
     std::printf("not every goal was met; the world's logs are kept in %s\n", dir.string().c_str());

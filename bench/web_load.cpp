@@ -3,7 +3,10 @@
 // speaking the page's messages. Not a test: run by hand (docs/performance.md
 // has the command and the figures).
 //
-//   kelva_web_load [--players N] [--seconds S] [--world PATH_TO_KELVA_WORLD]
+//   kelva_web_load [--players N] [--seconds S] [--world PATH_TO_KELVA_WORLD] [--tls]
+//
+// With --tls the world serves wss:// with a certificate made for the run
+// (openssl, in the run's temporary folder) and the players speak TLS.
 //
 // Every player logs in as a guest, stands at the entry point and sends
 // /stats once a second (spread evenly over the second); the run counts the
@@ -11,8 +14,11 @@
 // first whisper. At most 1,000 players and 120 seconds; the run stops by
 // itself a minute after its last message at the latest.
 #include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
 #include <boost/beast/core.hpp>
+#include <boost/beast/ssl.hpp>
 #include <boost/beast/websocket.hpp>
+#include <boost/beast/websocket/ssl.hpp>
 #include <algorithm>
 #include <chrono>
 #include <deque>
@@ -26,6 +32,7 @@
 #include <vector>
 
 #include "bench/load_support.h"
+#include "support/test_certificate.h"
 #include "world/child_process.h"
 
 namespace {
@@ -50,21 +57,30 @@ struct Totals {
   Histogram latency;
 };
 
-// One player in a browser, as far as the world can tell.
-class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
+using ClearSocket = websocket::stream<beast::tcp_stream>;
+using TlsSocket = websocket::stream<beast::ssl_stream<beast::tcp_stream>>;
+
+// One player in a browser, as far as the world can tell: over ws:// or,
+// with a client TLS context, over wss://.
+template <typename Socket>
+class WebPlayer : public std::enable_shared_from_this<WebPlayer<Socket>> {
  public:
-  WebPlayer(asio::io_context& io, uint16_t port, std::string name, Totals& totals)
-      : ws_(io), timer_(io), port_(port), name_(std::move(name)), totals_(totals) {}
+  template <typename... Context>
+  WebPlayer(asio::io_context& io, uint16_t port, std::string name, Totals& totals, Context&... tls)
+      : ws_(io, tls...), timer_(io), port_(port), name_(std::move(name)), totals_(totals) {}
 
   void start() {
     tcp::endpoint at(asio::ip::make_address("127.0.0.1"), port_);
-    beast::get_lowest_layer(ws_).async_connect(at, [self = shared_from_this()](beast::error_code ec) {
+    beast::get_lowest_layer(ws_).async_connect(at, [self = this->shared_from_this()](beast::error_code ec) {
       if (ec) return self->fail("connect: " + ec.message());
-      self->ws_.async_handshake("127.0.0.1", "/ws", [self](beast::error_code ec2) {
-        if (ec2) return self->fail("handshake: " + ec2.message());
-        self->send(nlohmann::json{{"type", "login"}, {"name", self->name_}}.dump());
-        self->read();
-      });
+      if constexpr (std::is_same_v<Socket, TlsSocket>) {
+        self->ws_.next_layer().async_handshake(asio::ssl::stream_base::client, [self](beast::error_code ec1) {
+          if (ec1) return self->fail("TLS handshake: " + ec1.message());
+          self->upgrade();
+        });
+      } else {
+        self->upgrade();
+      }
     });
   }
 
@@ -72,8 +88,16 @@ class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
   void play(Clock::time_point first, Clock::time_point until) {
     until_ = until;
     timer_.expires_at(first);
-    timer_.async_wait([self = shared_from_this()](beast::error_code ec) {
+    timer_.async_wait([self = this->shared_from_this()](beast::error_code ec) {
       if (!ec) self->tick();
+    });
+  }
+
+  void upgrade() {
+    ws_.async_handshake("127.0.0.1", "/ws", [self = this->shared_from_this()](beast::error_code ec) {
+      if (ec) return self->fail("handshake: " + ec.message());
+      self->send(nlohmann::json{{"type", "login"}, {"name", self->name_}}.dump());
+      self->read();
     });
   }
 
@@ -94,13 +118,13 @@ class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
     ++totals_.sent;
     send(R"({"type":"chat","text":"/stats"})");
     timer_.expires_at(timer_.expiry() + std::chrono::seconds(1));
-    timer_.async_wait([self = shared_from_this()](beast::error_code ec) {
+    timer_.async_wait([self = this->shared_from_this()](beast::error_code ec) {
       if (!ec) self->tick();
     });
   }
 
   void read() {
-    ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code ec, std::size_t) {
+    ws_.async_read(buffer_, [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
       if (ec) return self->fail("read: " + ec.message());
       // A frame carries one turn's messages, one per line.
       const std::string frame = beast::buffers_to_string(self->buffer_.data());
@@ -138,7 +162,7 @@ class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
   }
 
   void writeNext() {
-    ws_.async_write(asio::buffer(outbox_.front()), [self = shared_from_this()](beast::error_code ec, std::size_t) {
+    ws_.async_write(asio::buffer(outbox_.front()), [self = this->shared_from_this()](beast::error_code ec, std::size_t) {
       if (ec) return self->fail("write: " + ec.message());
       self->outbox_.pop_front();
       if (!self->outbox_.empty()) self->writeNext();
@@ -152,7 +176,7 @@ class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
     if (totals_.disconnected <= 5) std::cerr << name_ << ": " << what << "\n";
   }
 
-  websocket::stream<beast::tcp_stream> ws_;
+  Socket ws_;
   asio::steady_timer timer_;
   beast::flat_buffer buffer_;
   uint16_t port_;
@@ -167,47 +191,16 @@ class WebPlayer : public std::enable_shared_from_this<WebPlayer> {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  int players = 200;
-  int seconds = 30;
-  std::string worldPath = KELVA_WORLD_PATH;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string a = argv[i];
-    if (a == "--players") players = std::atoi(argv[i + 1]);
-    else if (a == "--seconds") seconds = std::atoi(argv[i + 1]);
-    else if (a == "--world") worldPath = argv[i + 1];
-    else {
-      std::cerr << "unknown option " << a << "\n";
-      return 2;
-    }
-  }
-  players = std::clamp(players, 1, 1000);
-  seconds = std::clamp(seconds, 1, 120);
-
+// The measured run: the crowd on `webPort`, against the world and the bot
+// already started; the exit status of the run.
+template <typename Socket, typename... Context>
+int measure(asio::io_context& io, uint16_t webPort, int players, int seconds, ChildProcess& server, ChildProcess& bot,
+            const std::filesystem::path& dir, Context&... tls) {
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / ("kelva_web_load_" + std::to_string(::getpid()));
-  fs::create_directories(dir / "data");
-  std::ofstream(dir / "world.json") << R"({"name": "LoadWorld", "bots": [{"citizen": 1, "password": "pw"}]})";
-
-  ChildProcess server({worldPath, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0",
-                       "--web-port", "0", "--max-players", std::to_string(players + 10), "--max-per-address", "0", "--max-logging-in", "0,0"},
-                      (dir / "world.out").string(), (dir / "world.err").string());
-  if (!server.waitForOutput("Bots log in on:", std::chrono::seconds(10))) {
-    std::cerr << "the world server did not start:\n" << server.errorText();
-    return 1;
-  }
-  const uint16_t webPort = kelva::testing::portAfter(server.outputText(), "Players in a browser open:");
-  const uint16_t botPort = kelva::testing::portAfter(server.outputText(), "Bots log in on:");
-  ChildProcess bot({KELVABOT_PATH, "--headless", "--console-port", "0", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
-                    (dir / "data").string()},
-                   (dir / "bot.out").string(), (dir / "bot.err").string());
-  if (!kelva::bench::logInLoadBot(bot, server)) return 1;
-
-  asio::io_context io;
   // The bot makes characters only once it has started up: a first player
   // asks /stats until it is answered, and only then the crowd comes.
   Totals probeTotals;
-  auto probe = std::make_shared<WebPlayer>(io, webPort, "probe", probeTotals);
+  auto probe = std::make_shared<WebPlayer<Socket>>(io, webPort, "probe", probeTotals, tls...);
   probe->start();
   const Clock::time_point probeDeadline = Clock::now() + std::chrono::seconds(30);
   probe->play(Clock::now() + std::chrono::milliseconds(500), probeDeadline);
@@ -219,11 +212,11 @@ int main(int argc, char** argv) {
   }
 
   Totals totals;
-  std::vector<std::shared_ptr<WebPlayer>> crowd;
+  std::vector<std::shared_ptr<WebPlayer<Socket>>> crowd;
   for (int i = 0; i < players; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "w%04d", i);
-    crowd.push_back(std::make_shared<WebPlayer>(io, webPort, name, totals));
+    crowd.push_back(std::make_shared<WebPlayer<Socket>>(io, webPort, name, totals, tls...));
     crowd.back()->start();
   }
 
@@ -257,7 +250,8 @@ int main(int argc, char** argv) {
   const uint64_t lost = totals.sent - totals.replies;
   const auto shortchanged =
       std::count_if(crowd.begin(), crowd.end(), [](const auto& p) { return p->unanswered() > 0; });
-  std::printf("web players: %d, %d s, /stats once a second each\n", players, seconds);
+  std::printf("web players over %s: %d, %d s, /stats once a second each\n",
+              std::is_same_v<Socket, TlsSocket> ? "wss://" : "ws://", players, seconds);
   std::printf("sent %llu, answered %llu, lost %llu, disconnected %llu\n",
               static_cast<unsigned long long>(totals.sent), static_cast<unsigned long long>(totals.replies),
               static_cast<unsigned long long>(lost), static_cast<unsigned long long>(totals.disconnected));
@@ -269,4 +263,63 @@ int main(int argc, char** argv) {
   if (lost == 0 && totals.disconnected == 0) fs::remove_all(dir);
   else std::printf("the processes' output is kept in %s\n", dir.c_str());
   return lost == 0 && totals.disconnected == 0 ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+  int players = 200;
+  int seconds = 30;
+  std::string worldPath = KELVA_WORLD_PATH;
+  bool tls = false;
+  for (int i = 1; i < argc; i += 2) {
+    std::string a = argv[i];
+    if (a == "--tls") {
+      tls = true;
+      --i;
+    } else if (i + 1 >= argc) {
+      std::cerr << a << " needs a value\n";
+      return 2;
+    } else if (a == "--players") players = std::atoi(argv[i + 1]);
+    else if (a == "--seconds") seconds = std::atoi(argv[i + 1]);
+    else if (a == "--world") worldPath = argv[i + 1];
+    else {
+      std::cerr << "unknown option " << a << "\n";
+      return 2;
+    }
+  }
+  players = std::clamp(players, 1, 1000);
+  seconds = std::clamp(seconds, 1, 120);
+
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("kelva_web_load_" + std::to_string(::getpid()));
+  fs::create_directories(dir / "data");
+  std::ofstream(dir / "world.json") << R"({"name": "LoadWorld", "bots": [{"citizen": 1, "password": "pw"}]})";
+
+  std::vector<std::string> worldArgs = {worldPath, (dir / "world.json").string(), "--player-port", "0", "--bot-port", "0",
+                       "--web-port", "0", "--max-players", std::to_string(players + 10), "--max-per-address", "0", "--max-logging-in", "0,0"};
+  if (tls) {
+    if (!kelva::testing::makeCertificate(dir, "world")) {
+      std::cerr << "the openssl command could not make the run's certificate\n";
+      return 1;
+    }
+    for (const char* file : {"--tls-cert", "world.pem", "--tls-key", "world.key"})
+      worldArgs.push_back(file[0] == '-' ? std::string(file) : (dir / file).string());
+  }
+  ChildProcess server(worldArgs, (dir / "world.out").string(), (dir / "world.err").string());
+  if (!server.waitForOutput("Bots log in on:", std::chrono::seconds(10))) {
+    std::cerr << "the world server did not start:\n" << server.errorText();
+    return 1;
+  }
+  const uint16_t webPort = kelva::testing::portAfter(server.outputText(), "Players in a browser open:");
+  const uint16_t botPort = kelva::testing::portAfter(server.outputText(), "Bots log in on:");
+  ChildProcess bot({KELVABOT_PATH, "--headless", "--console-port", "0", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
+                    (dir / "data").string()},
+                   (dir / "bot.out").string(), (dir / "bot.err").string());
+  if (!kelva::bench::logInLoadBot(bot, server)) return 1;
+
+  asio::io_context io;
+  if (!tls) return measure<ClearSocket>(io, webPort, players, seconds, server, bot, dir);
+  asio::ssl::context trust(asio::ssl::context::tls_client);
+  trust.load_verify_file((dir / "world.pem").string());
+  trust.set_verify_mode(asio::ssl::verify_peer);
+  return measure<TlsSocket>(io, webPort, players, seconds, server, bot, dir, trust);
 }
