@@ -43,7 +43,7 @@ Status setAdminName(Form1& form, std::size_t index, const std::string& name) {
   if (name.find_first_of("\r\n") != std::string::npos) {
     return Status::error("an administrator name cannot hold a line break");
   }
-  form.console.Text1[index] = name;
+  form.console.writeText1(index, name);
   if (!form.console.Text1Savable) {
     return Status::error(std::string(kAdminNamesFileName) +
                          " could not be read at start, so the boxes are not saved over it");

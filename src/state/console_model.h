@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ class ConsoleView {
   // The operator renamed or removed characters of a running bot: the picker
   // now holds `names`, and its selection is Combo1Text.
   virtual void combo1Replaced(const std::vector<std::string>& /*names*/) {}
+  // An administrator box was written from elsewhere than the box itself
+  // (the console page); a view that shows the boxes shows the new name.
+  virtual void text1Written(std::size_t /*index*/, const std::string& /*name*/) {}
 };
 
 // The notification sound played for an owner message.
@@ -83,6 +87,11 @@ class ConsoleModel {
     for (std::size_t i = 0; i < Combo1.size() && !Combo1Selected; ++i)
       if (Combo1[i] == Combo1Text) Combo1Selected = i;
     view_->combo1Replaced(Combo1);
+  }
+  // An administrator box takes `name`.
+  void writeText1(std::size_t index, const std::string& name) {
+    Text1[index] = name;
+    view_->text1Written(index, name);
   }
   // The program writes the editor boxes.
   void writeText2(const std::string& text) {

@@ -168,6 +168,12 @@ void ConsoleWindow::text3Written(const std::string& text) { text3_->setText(toQ(
 
 void ConsoleWindow::list1Added(const std::string& entry) { list1_->addItem(toQ(entry)); }
 
+void ConsoleWindow::text1Written(std::size_t index, const std::string& name) {
+  // The box's own typing comes back here with the text it already shows:
+  // leave it be, so the cursor stays where the operator is typing.
+  if (index < text1_.size() && fromQ(text1_[index]->text()) != name) text1_[index]->setText(toQ(name));
+}
+
 void ConsoleWindow::combo1Replaced(const std::vector<std::string>& names) {
   // The program's changes to the list never fire `activated`: nothing is picked here.
   combo1_->clear();

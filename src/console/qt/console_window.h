@@ -63,6 +63,7 @@ class ConsoleWindow : public QWidget, public ConsoleView, public Sound, public D
   // The roster was edited (from the console page): the picker takes the new
   // names and keeps the picked one when it is still there.
   void combo1Replaced(const std::vector<std::string>& names) override;
+  void text1Written(std::size_t index, const std::string& name) override;
 
   // Sound: rewinds recv.wav and plays it; a missing or unplayable file is
   // silent and changes nothing else.

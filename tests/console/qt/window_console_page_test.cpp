@@ -143,6 +143,20 @@ TEST_F(WindowConsolePage, AGiftThroughThePageIsTheWindowsChange) {
   EXPECT_EQ(files.files["/data/stats.txt"], formatStatsFile(form.roster, 2));
 }
 
+TEST_F(WindowConsolePage, AnAdministratorBoxSetOnThePageShowsInTheWindowAndIsKept) {
+  open();
+  logIn();
+  auto* box = window.findChild<QLineEdit*>("Text1(6)");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(ask("/api/admin", R"({"index":6,"name":"Kaya"})").status, 200u);
+  EXPECT_EQ(box->text(), "Kaya");
+  // Typing in the window afterwards starts from the page's name, not a stale one.
+  box->end(false);
+  QTest::keyClicks(box, "2");
+  EXPECT_EQ(form.console.Text1[6], "Kaya2");
+  EXPECT_EQ(files.files["/data/administrators.txt"], "\n\n\n\n\n\nKaya2\n");
+}
+
 TEST_F(WindowConsolePage, ThePickerFollowsARenameMadeOnThePage) {
   givenPlayer("Bob", 250, 40);
   givenPlayer("\"mira\"", 7, 3);
