@@ -57,17 +57,17 @@ class PlayerLogin {
   };
   struct Outcome {
     Step step = Step::kNameRefused;
-    std::string name;
-    std::string typed;
-    std::string problem;
+    std::string name{};
+    std::string typed{};
+    std::string problem{};
     std::chrono::milliseconds wait{0};
     LoginThrottle::Because because = LoginThrottle::Because::kNothing;
     // kRegistered: the name's owner is in the world on another connection,
     // which the port dismisses (`WorldCore::takeOver`) before entering.
     bool takesOver = false;
     // kVerify: the account's hash and the password typed for it.
-    std::string storedHash;
-    std::string password;
+    std::string storedHash{};
+    std::string password{};
   };
 
   // `throttle` must outlive the login; `source` is the connection's address

@@ -64,7 +64,7 @@ void PlayerGate::signUp(const std::string& name, const std::string& password) {
       voice_.sayLogin(PlayerLogin::Step::kNameRefused, "Your account was not made: " + made.message() + ".");
       return;
     }
-    answer({PlayerLogin::Step::kRegistered, name, "", ""});
+    answer({.step = PlayerLogin::Step::kRegistered, .name = name});
   }, [refuse] { refuse(kBusy); });
   if (!queued) refuse(kBusy);
 }

@@ -60,7 +60,7 @@ void PlayerGate::answer(const PlayerLogin::Outcome& o) {
       return;
     case Step::kVerify: {
       auto verify = [hash = o.storedHash, password = o.password] { return auth::verifyPassword(hash, password); };
-      const PlayerLogin::Outcome busy{Step::kBusy, o.name, "", ""};
+      const PlayerLogin::Outcome busy{.step = Step::kBusy, .name = o.name};
       // Not checked in time (a storm of log-ins): the player hears "busy" and
       // may try again; the name's throttle does not count it as wrong.
       auto then = [this, busy](HashAnswer right) { answer(right ? login_.verified(core_, *right) : busy); };
