@@ -78,9 +78,9 @@ std::string rosterUsageText() {
 int runRosterTool(const RosterRequest& request, FileSystem& files, std::ostream& out, std::ostream& err) {
   const bool changing = request.removeGuests || !request.remove.empty() || request.rename.has_value();
   // Held until the new file is in place, so no bot starts in between.
-  std::optional<DataFolderLock> lock;
+  std::optional<FileLock> lock;
   if (changing) {
-    Result<DataFolderLock> taken = DataFolderLock::acquire(request.dataDir);
+    Result<FileLock> taken = DataFolderLock::acquire(request.dataDir);
     if (!taken.isOk()) {
       err << "kelvabot roster: " << taken.status().message() << "; nothing was changed\n";
       return 4;

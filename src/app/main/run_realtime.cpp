@@ -136,7 +136,7 @@ int runRealtime(int argc, char** argv, const Options& options, const std::string
   if (options.tlsCertificate) blockHangup();
 
   // One bot per data folder: a second one would overwrite the first one's saves.
-  Result<DataFolderLock> lock = DataFolderLock::acquire(dataDir);
+  Result<FileLock> lock = DataFolderLock::acquire(dataDir);
   if (!lock.isOk()) {
     std::cerr << "kelvabot: " << lock.status().message() << "\n";
     return 4;

@@ -80,7 +80,7 @@ class WorldServer::Impl {
     std::error_code made;
     if (!options_.dataDir.empty()) {
       std::filesystem::create_directories(options_.dataDir, made);
-      Result<DataDirLock> lock = DataDirLock::take(options_.dataDir, DataDirLock::Mode::kWorldRuns);
+      Result<FileLock> lock = DataDirLock::take(options_.dataDir, DataDirLock::Mode::kWorldRuns);
       if (!lock.isOk()) return lock.status();
       dataDirLock_.emplace(std::move(lock.value()));
     }
@@ -152,7 +152,7 @@ class WorldServer::Impl {
 
   ServerOptions options_;
   // Held while the world runs, so that reset-objects knows it does.
-  std::optional<DataDirLock> dataDirLock_;
+  std::optional<FileLock> dataDirLock_;
   // Declared before the core, which keeps a reference to it.
   std::unique_ptr<AccountStore> accounts_;
   ConnectionHub hub_;

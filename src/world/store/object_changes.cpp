@@ -61,7 +61,7 @@ Result<std::size_t> ObjectChanges::forgetAll() {
 }
 
 Result<std::size_t> resetObjects(const std::string& dataDir) {
-  Result<DataDirLock> alone = DataDirLock::take(dataDir, DataDirLock::Mode::kAlone);
+  Result<FileLock> alone = DataDirLock::take(dataDir, DataDirLock::Mode::kAlone);
   if (!alone.isOk()) return alone.status();
   // A folder without a store has nothing to forget; opening would make one.
   if (!std::filesystem::exists(AccountStore::pathIn(dataDir)))
