@@ -52,20 +52,6 @@ TEST(UseScan, TheNameIsAskedForBeforeTheCharacter) {
   EXPECT_EQ(g.takeCalls(), Lines{"whisper 9 You must say a name."});
 }
 
-TEST(UseScan, UsesUpTheFirstScanWrittenExactlySoAndSaves) {
-  GameFixture g;
-  g.givenPlayer("Bob").withItems("SCAN,hppotion,scan,scan");
-  g.givenPlayer("Ann");
-  g.chat("Bob", 7, "/use scan Ann");
-  EXPECT_EQ(g.takeCalls().size(), 2u);
-  // Counting ignored the case; removing does not.
-  EXPECT_EQ(g.player("Bob").items, "SCAN,hppotion,scan");
-  EXPECT_NE(g.statsFile().find("SCAN,hppotion,scan"), std::string::npos);
-  g.chat("Bob", 7, "/use scan Bob");
-  EXPECT_EQ(g.takeCalls().size(), 2u);
-  EXPECT_EQ(g.player("Bob").items, "SCAN,hppotion");
-}
-
 TEST(ObjectNumberMode, TakesTheFirstFreeSlotAndLeavesAFullListAlone) {
   GameFixture g;
   g.givenAdmin("Boss");

@@ -11,17 +11,6 @@ namespace {
 
 const char* const kAnn = "Ann,1,Human,none,10,10,10,10,15,15,0,0,5,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10";
 
-TEST(StatsFile, ANewLineIsItsStartingValuesListsEndWithBangAndNegativesKeepTheirSign) {
-  PlayerRecord r;
-  setStartingValues(r, "Ann");
-  EXPECT_EQ(statsLine(r), kAnn);
-  r.items = "hppotion,scan";
-  r.gold = -3;
-  const std::string line = statsLine(r);
-  EXPECT_NE(line.find(",-3,"), std::string::npos);
-  EXPECT_NE(line.find(",0,0,hppotion,scan!!0,"), std::string::npos);
-}
-
 TEST(StatsFile, TheLevelIsReadLenientlyRoundingHalvesToEven) {
   for (const auto& [text, level] : {std::pair{",7.5,", 8}, {",6.5x,", 6}}) {
     std::string line = kAnn;

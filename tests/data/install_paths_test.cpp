@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <vector>
 
 #include "support/temp_folder.h"
@@ -43,10 +42,6 @@ TEST(InstallPaths, TheInstalledFolderThenTheBuildFoldersThenTheInstalledPlaceNam
     for (const char* folder : c.made) fs::create_directories(tmp.path / folder);
     EXPECT_EQ(sharedFolder(tmp.path / c.from, c.name), (tmp.path / c.found).string());
   }
-}
-
-TEST(InstallPaths, TheRunningProgramsFolderHoldsIt) {
-  EXPECT_TRUE(fs::exists(programFolder() / fs::path(::program_invocation_short_name)));
 }
 
 }  // namespace

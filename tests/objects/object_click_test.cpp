@@ -21,17 +21,6 @@ ObjectDefinition shop(const std::string& role, int32_t param, int32_t number, co
   return d;
 }
 
-ObjectDefinition withTag(ObjectDefinition d, const std::string& tag) {
-  d.tag = tag;
-  return d;
-}
-
-ObjectDefinition monster(const std::string& name, int32_t hp, int32_t number) {
-  ObjectDefinition d = shop("battle", 0, number, name);
-  d.stat1 = hp;
-  return d;
-}
-
 ShroomEntry shroom(int32_t number) {
   ShroomEntry e;
   e.model = "shroom.rwx";
@@ -92,34 +81,16 @@ TEST(ObjectClick, UnknownObjectsAndRolesAreIgnored) {
   EXPECT_EQ(g.player("Ann").gold, 1000);
 }
 
-// Each role word reaches its own role; a clicker without a character hears
-// the same refusal from every one of them.
-TEST(ObjectClick, EachRoleHasItsOwnAnswer) {
-  struct Case {
-    ObjectDefinition def;
-    std::string answer;
-  };
-  const Case cases[] = {
-      {monster("Rat", 7, 1), "You are battling Rat, 7 HP."},
-      {shop("heal", 1, 1), "You already have enough hp."},
-      {shop("hppotion", 1, 1), "You bought one HP Potion."},
-      {shop("item", 1, 1, "rope"), "You bought one rope."},
-      {shop("armor", 3, 1), "You bought a Mail."},
-      {shop("sellarmor", 0, 1), "You do not have any armor to sell."},
-      {shop("sellweapon", 0, 1), "You do not have any weapon to sell."},
-      {shop("weapon", 3, 1), "You bought a Sword."},
-      {withTag(shop("clan", 0, 1, "Owls"), "good"), "You joined the Owls's clan."},
-      {withTag(shop("skill", 0, 1, "fire"), "none"), "You learned fire."},
-  };
-  for (const Case& c : cases) {
+// Which handler each role word reaches is played by the object transcripts;
+// here every role word is recognised, and a clicker without a character
+// hears the same refusal from each.
+TEST(ObjectClick, EveryRoleRefusesAClickerWithoutACharacter) {
+  for (const char* role : {"battle", "heal", "hppotion", "item", "armor", "sellarmor", "sellweapon", "weapon", "clan",
+                           "skill"}) {
     GameFixture g;
-    g.givenPlayer("Ann").withGold(100);
-    g.givenCatalogEntry(CatalogEntry{.name = "Mail", .cost = 1, .kind = kArmorKind, .id = 3});
-    g.givenCatalogEntry(CatalogEntry{.name = "Sword", .cost = 1, .kind = kWeaponKind, .id = 3});
-    g.givenObject(c.def);
-    g.clickObject("Ann", 5, 1);
+    g.givenObject(shop(role, 1, 1));
     g.clickObject("Zed", 6, 1);
-    EXPECT_EQ(g.takeCalls(), (Calls{"whisper 5 " + c.answer, "whisper 6 You do not have a charecter."})) << c.def.role;
+    EXPECT_EQ(g.takeCalls(), Calls{"whisper 6 You do not have a charecter."}) << role;
   }
 }
 
