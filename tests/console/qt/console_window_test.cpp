@@ -116,8 +116,10 @@ TEST_F(ConsoleWindowTest, TimersTickFromCreationAndThePumpFromLogin) {
   EXPECT_TRUE(world.pending.empty());
 }
 
+// What Change does with the boxes is the console's (ConsoleActions and the
+// console_* transcripts); here the window's controls reach it.
 TEST_F(ConsoleWindowTest, OperatorPicksAPlayerAndChangesExpAndGold) {
-  PlayerRecord& bob = givenPlayer("Bob", 250, 40);
+  givenPlayer("Bob", 250, 40);
   givenPlayer("Ann", 7, 3);
   auto* combo = control<QComboBox>("Combo1");
   ASSERT_EQ(combo->count(), 2);
@@ -126,7 +128,7 @@ TEST_F(ConsoleWindowTest, OperatorPicksAPlayerAndChangesExpAndGold) {
 
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  // Pressing Change before anyone is picked does nothing.
+  // Listing names picks none: Change before a pick does nothing.
   QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
   EXPECT_TRUE(world.calls.empty());
 
@@ -143,9 +145,6 @@ TEST_F(ConsoleWindowTest, OperatorPicksAPlayerAndChangesExpAndGold) {
   EXPECT_EQ(form->console.Text2, "12.5");
   QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
   EXPECT_EQ(world.calls, (Lines{"say A special gift of -237.5exp and 0gp was given to Bob."}));
-  EXPECT_EQ(bob.exp, 12);
-  EXPECT_EQ(bob.gold, 40);
-  EXPECT_NE(files.files.find("/data/stats.txt"), files.files.end());
 }
 
 TEST_F(ConsoleWindowTest, AdministratorBoxesAndOwnerMessagesGoThroughTheModel) {

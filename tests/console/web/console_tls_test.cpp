@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
-#include <future>
 #include <nlohmann/json.hpp>
 
 #include "app/online_avatars.h"
 #include "auth/password_hash.h"
 #include "console/console_actions.h"
+#include "console/web/console_client.h"
 #include "console/web/console_server.h"
 #include "support/game_fixture.h"
 #include "support/temp_folder.h"
@@ -22,11 +20,8 @@ namespace http = beast::http;
 namespace ssl = boost::asio::ssl;
 using tcp = boost::asio::ip::tcp;
 
-struct Answer {
-  unsigned status = 0;
-  std::string body;
-  std::string setCookie;
-};
+using Answer = kelva::testing::ConsoleAnswer;
+using Ask = kelva::testing::ConsoleAsk;
 
 // A console on port 0 that speaks HTTPS with a certificate made for the test.
 class ConsoleTlsTest : public ::testing::Test {
@@ -44,13 +39,11 @@ class ConsoleTlsTest : public ::testing::Test {
   // Runs `client` on another thread while this one polls the server, as the bot's loop does.
   template <typename Client>
   auto whilePolling(Client client) {
-    auto future = std::async(std::launch::async, client);
-    while (future.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) server->poll();
-    return future.get();
+    return kelva::testing::whileServing(std::move(client), [this] { server->poll(); });
   }
 
-  Answer ask(const std::string& target, const std::string& body, const std::string& cookie = "",
-             const std::string& formKey = "", const std::string& origin = "", const std::string& trusted = "console") {
+  // A POST over TLS by a client that trusts the certificate `trusted`.pem.
+  Answer ask(const Ask& a, const std::string& trusted = "console") {
     return whilePolling([&] {
       boost::asio::io_context io;
       auto trust = kelva::testing::trusting(folder.path / (trusted + ".pem"));
@@ -59,18 +52,7 @@ class ConsoleTlsTest : public ::testing::Test {
       beast::get_lowest_layer(stream).expires_after(std::chrono::seconds(10));
       beast::get_lowest_layer(stream).connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), server->port()));
       stream.handshake(ssl::stream_base::client);
-      http::request<http::string_body> request(http::verb::post, target, 11);
-      request.set(http::field::host, "127.0.0.1:" + std::to_string(server->port()));
-      if (!cookie.empty()) request.set(http::field::cookie, cookie);
-      if (!formKey.empty()) request.set("X-Kelva-Form-Key", formKey);
-      if (!origin.empty()) request.set(http::field::origin, origin);
-      request.body() = body;
-      request.prepare_payload();
-      http::write(stream, request);
-      beast::flat_buffer buffer;
-      http::response<http::string_body> response;
-      http::read(stream, buffer, response);
-      return Answer{response.result_int(), response.body(), std::string(response[http::field::set_cookie])};
+      return kelva::testing::exchange(stream, server->port(), a);
     });
   }
 
@@ -89,23 +71,22 @@ TEST_F(ConsoleTlsTest, LogInAndAGiftOverHttpsWithASecureCookie) {
   EXPECT_EQ(server->address(), "https://127.0.0.1:" + std::to_string(server->port()) + "/");
   g.givenPlayer("Bob").withExp(250).withGold(40);
 
-  const Answer in = ask("/api/login", R"({"password":"right password"})");
+  const Answer in = ask({"POST", "/api/login", R"({"password":"right password"})"});
   ASSERT_EQ(in.status, 200u) << in.body;
   EXPECT_NE(in.setCookie.find("; Secure"), std::string::npos) << in.setCookie;
-  EXPECT_NE(in.setCookie.find("HttpOnly"), std::string::npos);
-  const std::string cookie = in.setCookie.substr(0, in.setCookie.find(';'));
-  const std::string formKey = nlohmann::json::parse(in.body).value("formKey", "");
+  const std::string cookie = in.cookie();
+  const std::string formKey = in.data().value("formKey", "");
 
   // The page's own origin is https now; the same host over http is another site.
   const std::string self = "https://127.0.0.1:" + std::to_string(server->port());
   const std::string clear = "http://127.0.0.1:" + std::to_string(server->port());
   console::selectCombo1(*g.form, "Bob");
-  EXPECT_EQ(ask("/api/change", R"({"text2":"300","text3":"40"})", cookie, formKey, clear).status, 403u);
+  EXPECT_EQ(ask({"POST", "/api/change", R"({"text2":"300","text3":"40"})", cookie, formKey, clear}).status, 403u);
   EXPECT_EQ(g.player("Bob").exp, 250);
-  EXPECT_EQ(ask("/api/change", R"({"text2":"300","text3":"40"})", cookie, formKey, self).status, 200u);
+  EXPECT_EQ(ask({"POST", "/api/change", R"({"text2":"300","text3":"40"})", cookie, formKey, self}).status, 200u);
   EXPECT_EQ(g.player("Bob").exp, 300);
 
-  const Answer out = ask("/api/logout", "{}", cookie, formKey, self);
+  const Answer out = ask({"POST", "/api/logout", "{}", cookie, formKey, self});
   EXPECT_EQ(out.status, 200u);
   EXPECT_NE(out.setCookie.find("; Secure"), std::string::npos) << out.setCookie;
 }
@@ -154,14 +135,14 @@ TEST_F(ConsoleTlsTest, AReloadGivesNewConnectionsTheRenewedCertificateAndAFailur
   fs::copy_file(folder.path / "console.pem", folder.path / "old.pem");
   fs::copy_file(folder.path / "renewed.pem", folder.path / "console.pem", fs::copy_options::overwrite_existing);
   fs::copy_file(folder.path / "renewed.key", folder.path / "console.key", fs::copy_options::overwrite_existing);
-  EXPECT_EQ(ask("/api/login", "{}", "", "", "", "old").status, 400u) << "read again only when asked";
+  EXPECT_EQ(ask({"POST", "/api/login", "{}"}, "old").status, 400u) << "read again only when asked";
   ASSERT_TRUE(server->reloadTls().isOk());
-  EXPECT_EQ(ask("/api/login", "{}", "", "", "", "renewed").status, 400u);
-  EXPECT_THROW(ask("/api/login", "{}", "", "", "", "old"), boost::system::system_error);
+  EXPECT_EQ(ask({"POST", "/api/login", "{}"}, "renewed").status, 400u);
+  EXPECT_THROW(ask({"POST", "/api/login", "{}"}, "old"), boost::system::system_error);
 
   folder.write("console.pem", "not a certificate");
   EXPECT_FALSE(server->reloadTls().isOk());
-  EXPECT_EQ(ask("/api/login", "{}", "", "", "", "renewed").status, 400u);
+  EXPECT_EQ(ask({"POST", "/api/login", "{}"}, "renewed").status, 400u);
 }
 
 }  // namespace
