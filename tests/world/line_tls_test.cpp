@@ -29,8 +29,7 @@ using kelva::testing::TempFolder;
 using kelva::testing::TlsWorld;
 using kelva::testing::trusting;
 
-// A player on the line port over TLS, as openssl s_client would be; a read
-// gives up after the few seconds `limitWaits` allows.
+// A player on the line port over TLS, as openssl s_client would be.
 class TlsLineClient {
  public:
   TlsLineClient(uint16_t port, ssl::context& trust) : stream_(io_, trust) {
@@ -38,14 +37,26 @@ class TlsLineClient {
     kelva::testing::connectWeb(stream_, port);
   }
   void send(const std::string& line) { asio::write(stream_, asio::buffer(line + "\r\n")); }
-  // Reads lines until one holds `part`; false when the connection ends or goes quiet first.
+  // Reads lines until one holds `part`; false when the connection ends or
+  // goes quiet for three seconds first.
   bool waitForContaining(const std::string& part, std::chrono::milliseconds = {}) {
-    for (boost::system::error_code ec;;) {
-      const std::size_t n = asio::read_until(stream_, asio::dynamic_buffer(buffer_), "\r\n", ec);
+    for (;;) {
+      boost::system::error_code ec;
+      std::size_t n = 0;
+      asio::async_read_until(stream_, asio::dynamic_buffer(buffer_), "\r\n",
+                             [&](boost::system::error_code e, std::size_t k) { ec = e, n = k; });
+      io_.restart();
+      if (io_.run_for(std::chrono::seconds(3)) == 0 || !io_.stopped()) {
+        // Quiet too long: the read is let go before the client is.
+        stream_.next_layer().close();
+        io_.restart();
+        io_.run();
+        return false;
+      }
       if (ec) return false;
-      const bool found = buffer_.substr(0, n - 2).find(part) != std::string::npos;
+      const std::string line = buffer_.substr(0, n - 2);
       buffer_.erase(0, n);
-      if (found) return true;
+      if (line.find(part) != std::string::npos) return true;
     }
   }
   bool waitForLine(const std::string& line, std::chrono::milliseconds = {}) { return waitForContaining(line); }
