@@ -68,11 +68,8 @@ TEST_F(WorldServerTest, ChatReachesNearbyPlayersAndCommandsOnlyTheBotAndTheSpeak
   ann.send("hello all");
   // The first line Bob hears from Ann is her chat, not her command.
   EXPECT_EQ(bob.waitFor([](const std::string& l) { return l.rfind("Ann:", 0) == 0; }), "Ann: hello all");
-  // A tell reaches the bot as a chat event; the speaker sees it as told.
+  // The speaker sees a tell as told (that a bot hears it as chat is the core's test).
   bob.send(".tell Kelvabot bmessage: hi");
-  auto told = bot.waitForContaining("bmessage");
-  ASSERT_TRUE(told);
-  EXPECT_EQ(json::parse(*told)["ChatMessage"], "bmessage: hi");
   EXPECT_TRUE(bob.waitForLine("You tell Kelvabot: bmessage: hi"));
   // The bot's say reaches everyone, far or near.
   bot.send(R"({"call":"Say","text":"Complete"})");
