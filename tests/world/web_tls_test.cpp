@@ -53,9 +53,9 @@ TEST(WebTls, ServesThePageAndTheGameToAClientThatTrustsTheCertificate) {
     // The same connection goes on to the next file.
     EXPECT_EQ(ask(stream, "/kelva.js").status, 200u);
   }
-  // TLS 1.2 is the oldest the world speaks.
+  // TLS 1.2 is spoken. (That 1.1 is not cannot be told here: the system's
+  // OpenSSL refuses it on both sides whatever the world's floor.)
   EXPECT_FALSE(handshake(port, *trusting(world.pem("world"), TLS1_2_VERSION)));
-  EXPECT_TRUE(handshake(port, *trusting(world.pem("world"), TLS1_1_VERSION)));
   // A client that trusts another certificate refuses this one.
   ASSERT_TRUE(makeCertificate(world.folder().path, "stranger"));
   EXPECT_TRUE(handshake(port, *trusting(world.pem("stranger"))));
