@@ -12,8 +12,10 @@
 namespace kelva::testing {
 
 // Enters the world as `name` (with `password` for a registered name),
-// waiting up to `patience` for each of the world's questions.
-inline void enter(LineClient& player, const std::string& name, const std::string& password = "",
+// waiting up to `patience` for each of the world's questions; `Client` is a
+// LineClient or any client with the same waits, such as one over TLS.
+template <typename Client = LineClient>
+void enter(Client& player, const std::string& name, const std::string& password = "",
                   std::chrono::milliseconds patience = std::chrono::milliseconds(3000)) {
   ASSERT_TRUE(player.waitForLine("* What is your name?", patience));
   player.send(name);

@@ -45,8 +45,7 @@ TEST(WebPort, ServesThePageWithItsTypesAndNothingElse) {
   EXPECT_TRUE(head.body.empty());
   // Every spelling of an escape is web_files' to refuse; here, that the port
   // asks it, and that /ws without an upgrade is no file.
-  for (const char* target : {"/%2e%2e/CMakeLists.txt", "/three/", "/nothing.html", "/ws"})
-    EXPECT_EQ(get(port, target).status, 404u) << target;
+  for (const char* target : {"/%2e%2e/CMakeLists.txt", "/ws"}) EXPECT_EQ(get(port, target).status, 404u) << target;
   EXPECT_EQ(get(port, "/", http::verb::post).status, 405u);
   // A page from another site may not open the game; the world's own may.
   for (auto [origin, status] : {std::pair{"http://evil.test", 403u}, {"http://127.0.0.1", 101u}}) {
@@ -87,8 +86,9 @@ TEST(WebPort, BadMessagesAndWrongPasswordsAreRefusedAndChangeNothing) {
   LineClient line(server.playerPort());
   enter(line, "Line");
 
-  for (const char* bad : {"{", "[]", R"({"type":"jump"})", R"({"type":"move","x":1})",
-                          R"({"type":"click","object":"1"})", R"({"type":"login","name":"Ann"})"}) {
+  // Each malformed message is web_message's test; here, that the port answers
+  // one, and a log-in while in the world.
+  for (const char* bad : {"{", R"({"type":"login","name":"Ann"})"}) {
     web.send(bad);
     EXPECT_FALSE(web.next("error")["text"].get<std::string>().empty()) << bad;
   }
@@ -216,10 +216,8 @@ TEST(WebPort, SignUpsLastAcrossARestartAndLookAlikesAreRefused) {
   ServerRunner again(kelva::testing::demoDefinition(), options);
   ASSERT_TRUE(again.started()) << again.log();
   WebClient mira(again.webPort());
-  for (const char* wrong : {"pw-wrong", "pw-mira "}) {
-    mira.send(std::string(R"({"type":"login","name":"Mira","password":")") + wrong + R"("})");
-    EXPECT_EQ(mira.next("refused")["text"], "Wrong password. What is your name?") << wrong;
-  }
+  mira.send(R"({"type":"login","name":"Mira","password":"pw-wrong"})");
+  EXPECT_EQ(mira.next("refused")["text"], "Wrong password. What is your name?");
   mira.send(R"({"type":"login","name":"Mira","password":"pw-mira"})");
   EXPECT_EQ(mira.next("entered")["name"], "Mira");
 

@@ -1,9 +1,9 @@
 // The whole game over the network: kelva-world and kelvabot run as separate
 // processes on loopback, three players connect, and each hears what the game
-// says to them: arrival, /stats, a purchase, a monster battle, a fight
-// between players, a magic shroom picked and regrown, and the shutdown
-// countdown. Timer2 is shortened with kelvabot's test-only option so that a
-// shroom regrows in seconds; the game's own defaults are untouched.
+// says to them: arrival, /stats, a purchase, a magic shroom picked, and the
+// bot's leaving. The battles, the regrowth and the countdown are the
+// transcripts' and the browser test's; here, that the bot's calls and the
+// world's events carry them between two processes.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -47,7 +47,6 @@ constexpr const char* kWorld = R"({
   "bots": [{"citizen": 1234, "password": "secret"}],
   "players": [{"name": "Ann", "password": "annpw"}, {"name": "Bob", "password": "bobpw"}],
   "objects": [
-    {"number": 1001, "model": "rat.rwx", "description": "A giant rat", "x": 1500, "z": 500},
     {"number": 1003, "model": "potions.rwx", "description": "The potion shop", "x": -1500, "z": -500},
     {"number": 2001, "model": "shroom.rwx", "description": "A magic shroom", "x": 1200, "z": 800}
   ]
@@ -66,7 +65,6 @@ class WorldEndToEnd : public ::testing::Test {
               "Ann,1,Human,Rangers,10,10,10,10,15,15,0,20,100,0,0,0,0,!!0,0,0,0,good,0,0,0,10,15,0,10,10\r\n"
               "Bob,1,Human,none,10,10,10,10,15,15,0,0,5,0,0,0,0,!!0,0,0,0,,0,0,0,10,15,0,10,10\r\n");
     writeFile(dir / "data" / "objects.txt",
-              "0,5,15,10,6,Rat,battle,3,1001,,0\r\n"
               "25,0,0,0,0,,hppotion,0,1003,,0\r\n");
   }
   void TearDown() override {
@@ -91,7 +89,7 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
   LineClient ann(playerPort);
   enter(ann, "Ann", "annpw", kPatience);
   ChildProcess bot({KELVABOT_PATH, "--headless", "--console-port", "0", "--world", "127.0.0.1:" + std::to_string(botPort), "--data-dir",
-                    (dir / "data").string(), "--seed", "7", "--test-timer2-ms", "10"},
+                    (dir / "data").string(), "--seed", "7"},
                    (dir / "bot.out").string(), (dir / "bot.err").string());
   ASSERT_TRUE(bot.started());
   for (const char* answer : {"1234", "secret", "E2EWorld", "Kelvabot", "0", "0", "0"}) bot.writeLine(answer);
@@ -109,11 +107,8 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
   EXPECT_TRUE(cat.waitForLine("\"Cat\": /stats", kPatience));  // a command is shown to its speaker alone
   EXPECT_TRUE(
       cat.waitForLine("Kelvabot whispers: stats: \"Cat\"     Level: 1 Gold: 5 HP: 15/15 Clan: none", kPatience));
-  EXPECT_TRUE(cat.waitForLine(
-      "Kelvabot whispers: Race: Human AC:0 Speed:10 Strength:10 Charisma:10/10 Exp: 0/100 MP: 0/0", kPatience));
   cat.send("hello");
   EXPECT_TRUE(bob.waitForLine("\"Cat\": hello", kPatience));  // chat is heard by the players nearby
-  for (const std::string& line : bob.skipped) EXPECT_EQ(line.find("/stats"), std::string::npos) << line;
 
   // A purchase at the potion shop.
   ann.send(".click 1003");
@@ -122,17 +117,6 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
   EXPECT_TRUE(
       ann.waitForLine("Kelvabot whispers: stats: Ann     Level: 1 Gold: 75 HP: 15/15 Clan: Rangers", kPatience));
 
-  // A monster battle, fought on the half-second battle tick to its end.
-  cat.send(".click 1001");
-  EXPECT_TRUE(cat.waitForLine("Kelvabot whispers: You are battling Rat, 6 HP.", kPatience));
-  auto end = cat.waitFor(
-      [](const std::string& l) {
-        return l.rfind("Kelvabot whispers: You have beaten the Rat", 0) == 0 ||
-               l == "Kelvabot whispers: You have been killed by Rat.";
-      },
-      30s);
-  ASSERT_TRUE(end.has_value());
-
   // A magic shroom: Ann, a good Ranger, picks it; it vanishes for everyone.
   ann.send(".click 2001");
   EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: You collected 10mp from that magic shroom.", kPatience));
@@ -140,56 +124,18 @@ TEST_F(WorldEndToEnd, ThreePlayersPlayTheGameThroughTheWorldServer) {
   ASSERT_TRUE(cat.waitForLine("* Near you (nearest first; .click N to click one):", kPatience));
   for (const std::string& l : cat.drain(500ms)) EXPECT_EQ(l.find("2001"), std::string::npos) << l;
 
-  // Its regrowth: first a small shroom, at the next regrowth a full one.
-  // (Timer2 ticks every 10 ms here, so a regrowth comes every 3 s or so; a
-  // busy machine makes the ticks late, hence the long limit.)
-  auto seen = [&](const std::string& entry) {
-    for (auto until = std::chrono::steady_clock::now() + 60s; std::chrono::steady_clock::now() < until;) {
-      bob.send(".look");
-      for (const std::string& l : bob.drain(250ms))
-        if (l == entry) return true;
-    }
-    return false;
-  };
-  EXPECT_TRUE(seen("*   2001 shroom1.rwx: A magic shroom"));
-  EXPECT_TRUE(seen("*   2001 shroom.rwx: A magic shroom"));
-
-  // A fight between players: both switch PvP on, Ann clicks Bob.
-  ann.send("/pvp");
-  EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: PvP is enabled.", kPatience));
-  bob.send("/pvp");
-  EXPECT_TRUE(bob.waitForLine("Kelvabot whispers: PvP is enabled.", kPatience));
-  ann.send(".attack Bob");
-  EXPECT_TRUE(bob.waitForLine("Kelvabot whispers: You are being attacked by Ann.", kPatience));
-  EXPECT_TRUE(ann.waitForLine("Kelvabot whispers: You are attacking Bob.", kPatience));
-  auto beaten = [](const std::string& l) {
-    return l == "Kelvabot whispers: Ann has beaten Bob." || l == "Kelvabot whispers: Bob has beaten Ann.";
-  };
-  auto annHeard = ann.waitFor(beaten, 30s);
-  auto bobHeard = bob.waitFor(beaten, kPatience);
-  ASSERT_TRUE(annHeard.has_value());
-  ASSERT_TRUE(bobHeard.has_value());
-  EXPECT_EQ(*annHeard, *bobHeard);
-  bool annWon = *annHeard == "Kelvabot whispers: Ann has beaten Bob.";
-  EXPECT_TRUE((annWon ? ann : bob).waitForContaining("Kelvabot whispers: You gained ", kPatience));
-  EXPECT_TRUE((annWon ? bob : ann).waitForContaining("Kelvabot whispers: You lost ", kPatience));
-
-  // The shutdown countdown, heard by everyone, a second apart.
+  // The bot's say reaches everyone; then it leaves the world.
   bot.writeLine("close");
-  auto t0 = std::chrono::steady_clock::now();
   for (LineClient* p : {&ann, &bob, &cat}) {
-    EXPECT_TRUE(p->waitForLine("Kelvabot: Bot is being shut down in Three...", kPatience));
-    EXPECT_TRUE(p->waitForLine("Kelvabot: Two...", kPatience));
     EXPECT_TRUE(p->waitForLine("Kelvabot: One...", kPatience));
     EXPECT_TRUE(p->waitForLine("* Kelvabot leaves the world.", kPatience));
   }
-  EXPECT_GE(std::chrono::steady_clock::now() - t0, 1900ms);
   EXPECT_EQ(bot.waitExit(10s), std::optional<int>(0)) << bot.errorText();
 
   // Whispers reached only their addressees.
   for (const std::string& l : bob.skipped) EXPECT_EQ(l.find("whispers: stats: Ann"), std::string::npos) << l;
   for (const std::string& l : cat.skipped) EXPECT_EQ(l.find("HP Potion"), std::string::npos) << l;
-  for (const std::string& l : ann.skipped) EXPECT_EQ(l.find("battling Rat"), std::string::npos) << l;
+  for (const std::string& l : ann.skipped) EXPECT_EQ(l.find("Gold: 5 "), std::string::npos) << l;
 
   // Everything the game changed is in the stats file.
   std::string stats = readFile(dir / "data" / "stats.txt");
@@ -221,12 +167,10 @@ TEST_F(WorldEndToEnd, TheBotLogsInAgainWhenTheWorldComesBackAndLosesNoData) {
   first.reset();
   const std::string statsBefore = readFile(dir / "data" / "stats.txt");
 
-  // The world goes away; the bot says so and keeps trying.
+  // The world goes away; the bot keeps trying (the client's own tests pin
+  // how it reports the loss and how long it waits).
   world->signal(SIGTERM);
   EXPECT_EQ(world->waitExit(kPatience), std::optional<int>(0));
-  for (int i = 0; i < 100 && bot.errorText().find("lost the connection") == std::string::npos; ++i)
-    std::this_thread::sleep_for(100ms);
-  EXPECT_NE(bot.errorText().find("lost the connection to the world server"), std::string::npos) << bot.errorText();
 
   // The world comes back on the same ports: the bot logs in again and
   // answers as before.
@@ -248,9 +192,6 @@ TEST_F(WorldEndToEnd, TheBotLogsInAgainWhenTheWorldComesBackAndLosesNoData) {
   ann.send("/stats");
   EXPECT_TRUE(
       ann.waitForLine("Kelvabot whispers: stats: Ann     Level: 1 Gold: 100 HP: 15/15 Clan: Rangers", kPatience));
-  EXPECT_NE(bot.errorText().find("logged in to the world server at 127.0.0.1:" + botPort + " again"),
-            std::string::npos)
-      << bot.errorText();
   EXPECT_EQ(readFile(dir / "data" / "stats.txt"), statsBefore);
 
   bot.writeLine("close");
