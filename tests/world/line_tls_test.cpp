@@ -38,22 +38,13 @@ class TlsLineClient {
   }
   void send(const std::string& line) { asio::write(stream_, asio::buffer(line + "\r\n")); }
   // Reads lines until one holds `part`; false when the connection ends or
-  // goes quiet for three seconds first.
+  // goes quiet for the whole wait first.
   bool waitForContaining(const std::string& part, std::chrono::milliseconds = {}) {
     for (;;) {
-      boost::system::error_code ec;
-      std::size_t n = 0;
-      asio::async_read_until(stream_, asio::dynamic_buffer(buffer_), "\r\n",
-                             [&](boost::system::error_code e, std::size_t k) { ec = e, n = k; });
-      io_.restart();
-      if (io_.run_for(std::chrono::seconds(3)) == 0 || !io_.stopped()) {
-        // Quiet too long: the read is let go before the client is.
-        stream_.next_layer().close();
-        io_.restart();
-        io_.run();
-        return false;
-      }
+      auto ec = kelva::testing::finishWithin(
+          stream_, [&](auto done) { asio::async_read_until(stream_, asio::dynamic_buffer(buffer_), "\r\n", done); });
       if (ec) return false;
+      const std::size_t n = buffer_.find("\r\n") + 2;
       const std::string line = buffer_.substr(0, n - 2);
       buffer_.erase(0, n);
       if (line.find(part) != std::string::npos) return true;

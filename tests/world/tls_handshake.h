@@ -23,9 +23,7 @@ inline boost::system::error_code handshake(uint16_t port, boost::asio::ssl::cont
   asio::ssl::stream<asio::ip::tcp::socket> stream(io, context);
   stream.set_verify_callback(asio::ssl::host_name_verification("127.0.0.1"));
   connectWeb(stream.next_layer(), port);
-  boost::system::error_code ec;
-  stream.handshake(asio::ssl::stream_base::client, ec);
-  return ec;
+  return finishWithin(stream, [&](auto done) { stream.async_handshake(asio::ssl::stream_base::client, done); });
 }
 
 }  // namespace kelva::testing

@@ -1,11 +1,8 @@
-// Blocking clients of the web port for the world's tests, over clear TCP or
-// over TLS: a page request, and a player in a browser. Every read gives up
-// after a few seconds, so a missing answer fails the test instead of
+// Clients of the web port for the world's tests, over clear TCP or over
+// TLS: a page request, and a player in a browser. Every wait for an answer
+// gives up after kAnswerWait, so a missing answer fails the test instead of
 // hanging it.
 #pragma once
-
-#include <sys/socket.h>
-#include <sys/time.h>
 
 #include <boost/asio.hpp>
 #include <boost/asio/ssl.hpp>
@@ -13,6 +10,7 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 #include <boost/beast/websocket/ssl.hpp>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <sstream>
@@ -32,20 +30,41 @@ namespace websocket = beast::websocket;
 using tcp = asio::ip::tcp;
 }  // namespace web_client
 
-// A blocking read that gives up after a while instead of hanging the test.
-inline void limitWaits(boost::asio::ip::tcp::socket& socket) {
-  timeval tv{3, 0};
-  ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+// How long a test waits for one answer before it fails.
+inline constexpr std::chrono::seconds kAnswerWait{10};
+
+// Runs one asynchronous step of `stream` to its end, or for kAnswerWait at
+// most: a step still waiting then is cancelled and fails with a timeout, so a
+// missing answer fails the test instead of hanging it. (A blocking read
+// cannot give up: Asio waits again whenever the socket's own time limit ends.)
+template <typename Stream, typename Start>
+boost::system::error_code finishWithin(Stream& stream, Start start) {
+  namespace asio = boost::asio;
+  auto& io = static_cast<asio::io_context&>(asio::query(stream.get_executor(), asio::execution::context));
+  boost::system::error_code result;
+  bool done = false;
+  start([&](boost::system::error_code ec, auto&&...) {
+    result = ec;
+    done = true;
+  });
+  io.restart();
+  io.run_for(kAnswerWait);
+  if (done) return result;
+  boost::beast::get_lowest_layer(stream).cancel();
+  io.restart();
+  io.run();
+  return boost::beast::error::timeout;
 }
 
 // Connects `stream`'s socket to the web port and, over TLS, shakes hands.
 template <typename Stream>
 void connectWeb(Stream& stream, uint16_t port) {
   using namespace web_client;
-  tcp::socket& socket = beast::get_lowest_layer(stream);
-  socket.connect({asio::ip::make_address("127.0.0.1"), port});
-  limitWaits(socket);
-  if constexpr (!std::is_same_v<Stream, tcp::socket>) stream.handshake(asio::ssl::stream_base::client);
+  beast::get_lowest_layer(stream).connect({asio::ip::make_address("127.0.0.1"), port});
+  if constexpr (!std::is_same_v<Stream, tcp::socket>) {
+    auto ec = finishWithin(stream, [&](auto done) { stream.async_handshake(asio::ssl::stream_base::client, done); });
+    if (ec) throw boost::system::system_error(ec, "TLS handshake");
+  }
 }
 
 struct Answer {
@@ -63,15 +82,12 @@ Answer ask(Stream& stream, const std::string& target, boost::beast::http::verb v
   http::request<http::string_body> req(verb, target, 11);
   req.set(http::field::host, "127.0.0.1");
   if (!extra.empty()) req.set("X-Padding", extra);
-  beast::error_code ec;
-  http::write(stream, req, ec);
-  if (ec) return {};
+  if (finishWithin(stream, [&](auto done) { http::async_write(stream, req, done); })) return {};
   beast::flat_buffer buffer;
   http::response_parser<http::string_body> res;
   res.body_limit(4 * 1024 * 1024);
   res.skip(verb == http::verb::head);
-  http::read(stream, buffer, res, ec);
-  if (ec) return {};
+  if (finishWithin(stream, [&](auto done) { http::async_read(stream, buffer, res, done); })) return {};
   return {res.get().result_int(), std::string(res.get()[http::field::content_type]),
           std::string(res.get()[http::field::content_length]), res.get().body()};
 }
@@ -92,7 +108,8 @@ class BasicWebClient {
   template <typename... Context>
   explicit BasicWebClient(uint16_t port, Context&... context) : ws_(io_, context...) {
     connectWeb(ws_.next_layer(), port);
-    ws_.handshake("127.0.0.1", "/ws");
+    auto ec = finishWithin(ws_, [&](auto done) { ws_.async_handshake("127.0.0.1", "/ws", done); });
+    if (ec) throw boost::system::system_error(ec, "WebSocket handshake");
   }
   void send(const std::string& text, bool binary = false) {
     ws_.binary(binary);
@@ -108,26 +125,24 @@ class BasicWebClient {
         if (m.value("type", "") == type) return m;
       }
       boost::beast::flat_buffer buffer;
-      boost::beast::error_code ec;
-      ws_.read(buffer, ec);
-      if (ec) return nlohmann::json();
+      if (read(buffer)) return nlohmann::json();
       std::istringstream frame(boost::beast::buffers_to_string(buffer.data()));
       for (std::string line; std::getline(frame, line);) unread_.push_back(line);
     }
   }
-  // Whether the world closed the connection (reading fails).
+  // Whether the world closed the connection (reading fails before the wait ends).
   bool closed() {
     for (;;) {
       boost::beast::flat_buffer buffer;
-      boost::beast::error_code ec;
-      ws_.read(buffer, ec);
-      if (ec)
-        return ec != boost::beast::error::timeout && ec != boost::asio::error::would_block &&
-               ec != boost::asio::error::try_again;
+      if (auto ec = read(buffer)) return ec != boost::beast::error::timeout;
     }
   }
 
  private:
+  boost::system::error_code read(boost::beast::flat_buffer& buffer) {
+    return finishWithin(ws_, [&](auto done) { ws_.async_read(buffer, done); });
+  }
+
   boost::asio::io_context io_;
   boost::beast::websocket::stream<Stream> ws_;
   std::deque<std::string> unread_;

@@ -21,7 +21,6 @@ namespace websocket = beast::websocket;
 using kelva::testing::Answer;
 using kelva::testing::enter;
 using kelva::testing::get;
-using kelva::testing::limitWaits;
 using kelva::testing::WebClient;
 using kelva::testing::LineClient;
 using kelva::testing::ServerRunner;
@@ -52,12 +51,10 @@ TEST(WebPort, ServesThePageWithItsTypesAndNothingElse) {
     asio::io_context io;
     websocket::stream<tcp::socket> ws(io);
     ws.next_layer().connect({asio::ip::make_address("127.0.0.1"), port});
-    limitWaits(ws.next_layer());
     ws.set_option(websocket::stream_base::decorator(
         [origin = std::string(origin)](websocket::request_type& r) { r.set(http::field::origin, origin); }));
     websocket::response_type answer;
-    beast::error_code ec;
-    ws.handshake(answer, "127.0.0.1", "/ws", ec);
+    kelva::testing::finishWithin(ws, [&](auto done) { ws.async_handshake(answer, "127.0.0.1", "/ws", done); });
     EXPECT_EQ(answer.result_int(), status) << origin;
   }
   EXPECT_EQ(get(port, "/", http::verb::get, std::string(9000, 'a')).status, 413u);
