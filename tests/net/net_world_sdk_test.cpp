@@ -69,41 +69,10 @@ class NetWorldSdkTest : public ::testing::Test {
   std::ostream log{&logBuffer};
 };
 
-TEST_F(NetWorldSdkTest, EventsArriveOnlyInsideWaitInOrderWithTheirAttributes) {
-  NetWorldSdk sdk(optionsFor(server.botPort(), &log));
-  EventLog events(sdk);
-  sdk.setEventHandler(&events);
-  ASSERT_EQ(login(sdk), 0);
-  EXPECT_TRUE(sdk.online());
-
-  LineClient bob(server.playerPort());
-  enter(bob, "Bob");
-  bob.send("/stats");
-  bob.send("/equipment");
-  bob.send(".click 1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_TRUE(events.seen.empty());  // nothing is delivered outside Wait
-
-  sdk.Wait(0);
-  ASSERT_EQ(events.seen.size(), 4u);
-  int session = sdk.ChatSession;
-  EXPECT_EQ(events.seen[0], "arrive \"Bob\"");
-  EXPECT_EQ(events.seen[1], "chat \"Bob\" " + std::to_string(session) + " /stats");
-  EXPECT_EQ(events.seen[2], "chat \"Bob\" " + std::to_string(session) + " /equipment");
-  EXPECT_EQ(events.seen[3], "object-click \"Bob\" 1");
-
-  // The bot's calls reach the world.
-  sdk.TeleportX = 0;
-  sdk.TeleportY = 100;
-  sdk.TeleportZ = 0;
-  sdk.Teleport(session);
-  EXPECT_TRUE(bob.waitForLine("* You are moved to 0 100 0."));
-  EXPECT_EQ(sdk.SectorFromCell(-9), -2);
-}
-
+// Events reach the game only inside Wait, in order, with their attributes.
 // The operator's list of who is online hears departures; the game does not,
 // and a departure leaves the attributes the game reads as they were.
-TEST_F(NetWorldSdkTest, DeparturesReachOnlyThePresenceHook) {
+TEST_F(NetWorldSdkTest, EventsArriveOnlyInsideWaitAndDeparturesReachOnlyThePresenceHook) {
   NetWorldSdk sdk(optionsFor(server.botPort(), &log));
   EventLog events(sdk);
   sdk.setEventHandler(&events);
@@ -113,26 +82,40 @@ TEST_F(NetWorldSdkTest, DeparturesReachOnlyThePresenceHook) {
     presence.push_back(word + name + " " + std::to_string(session));
   });
   ASSERT_EQ(login(sdk), 0);
-  int32_t bobSession = 0;
+  EXPECT_TRUE(sdk.online());
+
+  LineClient bob(server.playerPort());
+  enter(bob, "Bob");
   {
-    LineClient bob(server.playerPort());
-    enter(bob, "Bob");
     LineClient cat(server.playerPort());
     enter(cat, "Cat");
-    cat.send("/stats");  // marks the point where both have arrived
-    for (int i = 0; i < 100 && events.seen.size() < 3; ++i) sdk.Wait(20);
+    bob.send("/stats");
+    bob.send("/equipment");
+    bob.send(".click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(events.seen.empty());  // nothing is delivered outside Wait
+    sdk.Wait(0);
+    const std::string bobChat = "chat \"Bob\" " + std::to_string(sdk.ChatSession);
+    EXPECT_EQ(events.seen, (std::vector<std::string>{"arrive \"Bob\"", "arrive \"Cat\"", bobChat + " /stats",
+                                                     bobChat + " /equipment", "object-click \"Bob\" 1"}));
     ASSERT_EQ(presence.size(), 2u);
-    bobSession = std::stoi(presence[0].substr(presence[0].rfind(' ') + 1));
-    EXPECT_EQ(presence[0], "arrived \"Bob\" " + std::to_string(bobSession));
+    EXPECT_EQ(presence[0], "arrived \"Bob\" " + std::to_string(sdk.ChatSession));
     EXPECT_EQ(presence[1].rfind("arrived \"Cat\" ", 0), 0u);
-    bob.send(".quit");
+    cat.send(".quit");
     for (int i = 0; i < 100 && presence.size() < 3; ++i) sdk.Wait(20);
   }
   ASSERT_EQ(presence.size(), 3u);
-  EXPECT_EQ(presence[2], "left \"Bob\" " + std::to_string(bobSession));
-  EXPECT_EQ(events.seen, (std::vector<std::string>{"arrive \"Bob\"", "arrive \"Cat\"",
-                                                   "chat \"Cat\" " + std::to_string(sdk.ChatSession) + " /stats"}));
-  EXPECT_EQ(sdk.AvatarName, "\"Cat\"");
+  EXPECT_EQ(presence[2], "left" + presence[1].substr(7));
+  EXPECT_EQ(events.seen.size(), 5u);
+  EXPECT_EQ(sdk.AvatarName, "\"Bob\"");
+
+  // The bot's calls reach the world.
+  sdk.TeleportX = 0;
+  sdk.TeleportY = 100;
+  sdk.TeleportZ = 0;
+  sdk.Teleport(sdk.ChatSession);
+  EXPECT_TRUE(bob.waitForLine("* You are moved to 0 100 0."));
+  EXPECT_EQ(sdk.SectorFromCell(-9), -2);
 }
 
 TEST_F(NetWorldSdkTest, RefusedAndUnreachableLoginsGiveNonZeroCodes) {

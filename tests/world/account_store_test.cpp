@@ -39,14 +39,10 @@ TEST(AccountStore, AccountsLastAcrossReopeningAndTheSchemaIsCurrent) {
   EXPECT_EQ(again->lookAlike("MIRA"), "Mira");
 }
 
-TEST(AccountStore, ADamagedOrForeignFileIsRefusedByName) {
+// A real store with its pages overwritten past the header. (A file that is
+// no store at all is refused by name in the accounts tool's test.)
+TEST(AccountStore, ADamagedStoreIsRefused) {
   TempFolder dir("account_store_damaged");
-  dir.write("world.db", std::string(8192, 'x'));
-  auto garbage = AccountStore::open(AccountStore::pathIn(dir.path.string()));
-  ASSERT_FALSE(garbage.isOk());
-  EXPECT_NE(garbage.status().message().find("world.db"), std::string::npos) << garbage.status().message();
-
-  // A real store with its pages overwritten past the header.
   const std::string path = (dir.path / "cut.db").string();
   {
     auto store = openOrFail(path);

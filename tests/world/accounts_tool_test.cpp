@@ -45,9 +45,11 @@ TEST(AccountsTool, ManagesTheStoreWhileTheWorldRuns) {
   ToolRun added = accounts(dir, data, {"add", "Ann"}, "annpw");
   ASSERT_EQ(added.exit, 0) << added.err;
   EXPECT_NE(added.err.find("added Ann"), std::string::npos);
-  EXPECT_EQ(accounts(dir, data, {"add", "Ann"}, "other").exit, 1);
-  EXPECT_EQ(accounts(dir, data, {"add", "ANN"}, "other").exit, 1);  // looks like Ann
-  EXPECT_EQ(accounts(dir, data, {"add", "Bo,b"}, "bobpw").exit, 1);
+  // A refused name is refused before a password is read; none is given, since
+  // a write to a tool that has already left would end the test with SIGPIPE.
+  EXPECT_EQ(accounts(dir, data, {"add", "Ann"}).exit, 1);
+  EXPECT_EQ(accounts(dir, data, {"add", "ANN"}).exit, 1);  // looks like Ann
+  EXPECT_EQ(accounts(dir, data, {"add", "Bo,b"}).exit, 1);
   EXPECT_EQ(accounts(dir, data, {"add", "Bob"}).exit, 2);  // no password given
   ASSERT_EQ(accounts(dir, data, {"admin", "Ann", "on"}).exit, 0);
   ToolRun listed = accounts(dir, data, {"list"});
@@ -90,14 +92,13 @@ TEST(AccountsTool, RefusesWhatItCannotDoWithItsExitCode) {
     EXPECT_EQ(r.exit, 1) << words[0];
     EXPECT_NE(r.err.find("there is no account Nobody"), std::string::npos) << r.err;
   }
-  EXPECT_EQ(accounts(dir, data, {"reset-password", "Nobody"}, "pw").exit, 1);
+  // As for add, the name is checked before a password is read.
+  EXPECT_EQ(accounts(dir, data, {"reset-password", "Nobody"}).exit, 1);
 
-  // Minutes at and past their limits, and other wrong command lines.
-  EXPECT_EQ(accounts(dir, data, {"ban", "Ann", "0"}).exit, 2);
-  EXPECT_EQ(accounts(dir, data, {"ban", "Ann", "-10"}).exit, 2);
+  // Wrong minutes (their limits are pinned where they are read) and other
+  // wrong command lines.
   EXPECT_EQ(accounts(dir, data, {"ban", "Ann", "5256001"}).exit, 2);
-  EXPECT_EQ(accounts(dir, data, {"list"}).out, "Ann\n");  // none of them banned Ann
-  EXPECT_EQ(accounts(dir, data, {"ban", "Ann", "5256000"}).exit, 0);
+  EXPECT_EQ(accounts(dir, data, {"list"}).out, "Ann\n");  // it did not ban Ann
   EXPECT_EQ(accounts(dir, data, {"admin", "Ann", "yes"}).exit, 2);
   EXPECT_EQ(accounts(dir, data, {"promote", "Ann"}).exit, 2);
   EXPECT_EQ(accounts(dir, data, {"remove"}).exit, 2);

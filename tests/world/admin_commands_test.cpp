@@ -26,12 +26,6 @@ WorldDefinition staffedWorld() {
   return def;
 }
 
-ServerOptions inFolder(const TempFolder& dir) {
-  ServerOptions options = ServerRunner::freePorts();
-  options.dataDir = (dir.path / "data").string();
-  return options;
-}
-
 TEST(AdminCommands, OnlyAnAdministratorKicksAndAnnouncesAndEveryoneHearsTheAnnouncement) {
   ServerRunner runner(staffedWorld());
   ASSERT_TRUE(runner.started()) << runner.log();
@@ -100,7 +94,7 @@ TEST(AdminCommands, AnAdministratorOnThePageKicksAndAGuestThereIsRefused) {
 TEST(AdminCommands, ABanLetsThePlayerGoAndHoldsAcrossARestart) {
   TempFolder dir("admin_ban_restart");
   {
-    ServerRunner first(staffedWorld(), inFolder(dir));
+    ServerRunner first(staffedWorld(), ServerRunner::freePortsIn(dir.path));
     ASSERT_TRUE(first.started()) << first.log();
     LineClient boss(first.playerPort()), ann(first.playerPort());
     enter(boss, "Boss", "bosspw");
@@ -129,7 +123,7 @@ TEST(AdminCommands, ABanLetsThePlayerGoAndHoldsAcrossARestart) {
     EXPECT_TRUE(boss.waitForContaining("* Old Tom is banned until "));
   }
 
-  ServerRunner second(staffedWorld(), inFolder(dir));
+  ServerRunner second(staffedWorld(), ServerRunner::freePortsIn(dir.path));
   ASSERT_TRUE(second.started()) << second.log();
   EXPECT_EQ(logInAnswer(second.playerPort(), "Ann", "annpw"),
             "* Ann is banned from this world until an administrator lifts the ban. What is your name?");
@@ -143,35 +137,6 @@ TEST(AdminCommands, ABanLetsThePlayerGoAndHoldsAcrossARestart) {
   const std::string aMinuteEarlier =
       "* Old Tom is banned from this world " + banEndText(std::time(nullptr) + 89 * 60) + ". What is your name?";
   EXPECT_TRUE(tom == expected || tom == aMinuteEarlier) << tom;
-}
-
-// "admin": true in the world file makes an administrator at every start,
-// also of a player the store knew; leaving it out takes nothing away.
-TEST(AdminCommands, TheWorldFileGivesTheRightAndNeverTakesItAway) {
-  const char* text = R"({"name": "W", "bots": [], "players": [
-      {"name": "Boss", "password": "pw", "admin": true}, {"name": "Ann", "password": "pw"}]})";
-  Result<WorldDefinition> def = parseWorldFile(text, "w.json");
-  ASSERT_TRUE(def.isOk()) << def.status().message();
-  EXPECT_TRUE(def.value().players[0].admin);
-  EXPECT_FALSE(def.value().players[1].admin);
-  EXPECT_FALSE(parseWorldFile(R"({"name": "W", "bots": [], "players": [{"name": "B", "password": "p", "admin": 1}]})",
-                              "w.json")
-                   .isOk());
-
-  auto store = AccountStore::open(":memory:");
-  ASSERT_TRUE(store.isOk());
-  AccountStore& accounts = *store.value();
-  auto quiet = [](const std::string&) {};
-  ASSERT_TRUE(accounts.add({"Ann", "$argon2id$ann", false, 0}).isOk());
-  ASSERT_TRUE(accounts.add({"Tom", "$argon2id$tom", true, 0}).isOk());
-  std::vector<PlayerAccount> players = def.value().players;
-  players.push_back({"Tom", "", "$argon2id$tom"});
-  players[1].admin = true;  // Ann, whom the store knew as a player
-  ASSERT_TRUE(importPlayers(accounts, players, auth::HashCost::kMinimum, quiet).isOk());
-  EXPECT_TRUE(accounts.find("Boss")->admin);
-  EXPECT_TRUE(accounts.find("Ann")->admin);
-  EXPECT_TRUE(accounts.find("Tom")->admin);
-  EXPECT_EQ(accounts.find("Ann")->passwordHash, "$argon2id$ann");
 }
 
 TEST(AdminCommands, BanMinutesAreCheckedAtTheirLimitsAndABanEndsOnTime) {

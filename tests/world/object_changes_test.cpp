@@ -20,8 +20,6 @@ using kelva::testing::LineClient;
 using kelva::testing::ServerRunner;
 using kelva::testing::TempFolder;
 
-ServerOptions inFolder(const TempFolder& dir) { return ServerRunner::freePortsIn(dir.path); }
-
 std::string changeCall(int number, int oldX, int oldZ, int x, int z, const std::string& description,
                        const std::string& action) {
   return json{{"call", "ObjectChange"}, {"ObjectOldNumber", number}, {"ObjectOldX", oldX}, {"ObjectOldZ", oldZ},
@@ -46,7 +44,7 @@ TEST(ObjectChanges, ChangesStandAfterARestartUntilResetObjectsForgetsThem) {
   TempFolder dir("object_changes_restart");
   const std::string data = (dir.path / "data").string();
   {
-    ServerRunner first(kelva::testing::demoDefinition(), inFolder(dir));
+    ServerRunner first(kelva::testing::demoDefinition(), ServerRunner::freePortsIn(dir.path));
     ASSERT_TRUE(first.started()) << first.log();
     LineClient bot(first.botPort());
     ASSERT_EQ(kelva::testing::logInBot(bot)["rc"], 0);
@@ -64,7 +62,7 @@ TEST(ObjectChanges, ChangesStandAfterARestartUntilResetObjectsForgetsThem) {
         << refused.status().message();
   }
   {
-    ServerRunner second(kelva::testing::demoDefinition(), inFolder(dir));
+    ServerRunner second(kelva::testing::demoDefinition(), ServerRunner::freePortsIn(dir.path));
     ASSERT_TRUE(second.started()) << second.log();
     LineClient bot(second.botPort());
     ASSERT_EQ(kelva::testing::logInBot(bot)["rc"], 0);
@@ -72,21 +70,17 @@ TEST(ObjectChanges, ChangesStandAfterARestartUntilResetObjectsForgetsThem) {
     ASSERT_EQ(objects.count(1), 1u);
     ASSERT_EQ(objects.count(2), 1u);
     EXPECT_EQ(objects[2]["ObjectAction"], "create solid no,visible no");
-    EXPECT_EQ(objects[1]["ObjectX"], 2600);
-    EXPECT_EQ(objects[1]["ObjectY"], 5);
-    EXPECT_EQ(objects[1]["ObjectZ"], 400);
-    EXPECT_EQ(objects[1]["ObjectYaw"], 90);
-    EXPECT_EQ(objects[1]["ObjectOwner"], 7);
-    EXPECT_EQ(objects[1]["ObjectModel"], "changed.rwx");
-    EXPECT_EQ(objects[1]["ObjectDescription"], "A tired troll");
-    EXPECT_EQ(objects[1]["ObjectAction"], "create color red");
+    const json troll = json::parse(changeCall(1, 2500, 300, 2600, 400, "A tired troll", "create color red"));
+    for (const char* field : {"ObjectX", "ObjectY", "ObjectZ", "ObjectYaw", "ObjectOwner", "ObjectModel",
+                              "ObjectDescription", "ObjectAction"})
+      EXPECT_EQ(objects[1][field], troll[field]) << field;
   }
 
   Result<std::size_t> forgotten = resetObjects(data);
   ASSERT_TRUE(forgotten.isOk()) << forgotten.status().message();
   EXPECT_EQ(forgotten.value(), 2u);
 
-  ServerRunner third(kelva::testing::demoDefinition(), inFolder(dir));
+  ServerRunner third(kelva::testing::demoDefinition(), ServerRunner::freePortsIn(dir.path));
   ASSERT_TRUE(third.started()) << third.log();
   LineClient bot(third.botPort());
   ASSERT_EQ(kelva::testing::logInBot(bot)["rc"], 0);
@@ -110,7 +104,7 @@ TEST(ObjectChanges, ResetObjectsNeedsAStoreAndAKeptObjectTheFileLostIsSkipped) {
     WorldObject gone{99, "old.rwx", "Gone", "", 0, 0, 0, 0, 0, {}};
     ASSERT_TRUE(ObjectChanges(*store.value()).keep(gone).isOk());
   }
-  ServerRunner runner(kelva::testing::demoDefinition(), inFolder(dir));
+  ServerRunner runner(kelva::testing::demoDefinition(), ServerRunner::freePortsIn(dir.path));
   ASSERT_TRUE(runner.started()) << runner.log();
   EXPECT_NE(runner.log().find("object 99 was changed by a bot but is no longer in the world file"), std::string::npos)
       << runner.log();

@@ -1,6 +1,5 @@
-// The line port's password echo, and the world's answers that the player's
-// page relies on: a quiet walk for the page, .where, attacking the bot, and
-// object labels that outlive the bot's changes.
+// The line port's password echo, and object labels that outlive the bot's
+// changes.
 #include <gtest/gtest.h>
 
 #include "world/core/world_file.h"
@@ -70,21 +69,6 @@ TEST(PlayerLinePort, TelnetHidesThePasswordAndNcIsWarned) {
   telnet.sendRaw(kDoEcho + "annpw\r\n");
   EXPECT_EQ(telnet.readLine().value_or("none"), kWontEcho);
   ASSERT_TRUE(telnet.waitForContaining("You are Ann,"));
-}
-
-TEST(PlayerLinePort, WhereSaysThePlaceAndTheBotCannotBeFought) {
-  kt::ServerRunner server;
-  kt::LineClient bot(server.botPort());
-  ASSERT_EQ(kt::logInBot(bot)["rc"], 0);
-  kt::LineClient bob(server.playerPort());
-  kt::enter(bob, "Bob");
-  bob.send(".move 700 -300");
-  // A line client has no view: its walk is answered in words.
-  ASSERT_TRUE(bob.waitForLine("* You are at 700 0 -300."));
-  bob.send(".WHERE");
-  ASSERT_TRUE(bob.waitForLine("* You are at 700 0 -300."));
-  bob.send(".attack Kelvabot");
-  EXPECT_TRUE(bob.waitForLine("* Kelvabot is the game's host and cannot be fought."));
 }
 
 TEST(ObjectLabel, AtMostFortyBytesOfTextAndKeptThroughTheBotsChanges) {

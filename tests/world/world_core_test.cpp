@@ -129,6 +129,13 @@ TEST_F(WorldCoreTest, CommandsGoToTheBotsAndTheSpeakerAlonePlainChatToThoseNear)
   EXPECT_TRUE(bob.link->heardLine("chat Ann: a/b"));
   EXPECT_TRUE(kelva.link->heardLine("chat Ann: a/b"));
   EXPECT_EQ(ann.link->heard.size(), 1u);
+  // The world, not the bot, answers an attack on the bot and a .where.
+  quiet();
+  core.playerAction(bob.session, act(".attack Kelva"));
+  core.playerAction(bob.session, act(".where"));
+  EXPECT_EQ(bob.link->heard, (std::vector<std::string>{"* Kelva is the game's host and cannot be fought.",
+                                                       "* You are at 10 0 10."}));
+  EXPECT_TRUE(kelva.link->heard.empty());
 }
 
 TEST_F(WorldCoreTest, AnArrivalIsToldToPlayersNearTheEntryAndToEveryBot) {

@@ -10,7 +10,7 @@ TEST(WorldFile, LoadsEveryPartWithDefaultsForTheOptionalOnes) {
     "name": "Kelva",
     "entry": {"x": 10, "z": -20},
     "bots": [{"citizen": 1, "password": "pw"}],
-    "players": [{"name": "Ann", "password": "a"}],
+    "players": [{"name": "Ann", "password": "a", "admin": true}, {"name": "Bo", "passwordHash": "$h"}],
     "objects": [
       {"number": 7, "model": "troll.rwx", "description": "A troll", "action": "create color red",
        "x": 1200, "y": 5, "z": -300, "yaw": -900, "owner": 42},
@@ -24,7 +24,9 @@ TEST(WorldFile, LoadsEveryPartWithDefaultsForTheOptionalOnes) {
   EXPECT_EQ(d.entryZ, -20);
   EXPECT_EQ(d.nearRange, 20000);
   ASSERT_EQ(d.bots.size(), 1u);
-  ASSERT_EQ(d.players.size(), 1u);
+  ASSERT_EQ(d.players.size(), 2u);
+  EXPECT_TRUE(d.players[0].admin);
+  EXPECT_FALSE(d.players[1].admin);
   ASSERT_EQ(d.objects.size(), 2u);
   EXPECT_EQ(d.objects[0].yaw, -900);
   EXPECT_EQ(d.objects[0].owner, 42);
@@ -62,6 +64,7 @@ TEST(WorldFile, MistakesAreNamedWithWhereTheyAre) {
       {R"({"name": "K", "bots": [], "guests": "no"})", "guests must be true or false"},
       {R"({"name": "K", "bots": [], "signUp": 0})", "signUp must be true or false"},
       {R"({"name": "K", "bots": [], "maxGuests": -1})", "maxGuests must not be negative"},
+      {R"({"name": "K", "bots": [], "players": [{"name": "B", "password": "p", "admin": 1}]})", "admin must be true"},
       // A registered name in double quotes would look like a guest.
       {R"({"name": "K", "bots": [], "players": [{"name": "\"Ann\"", "password": ""}]})", "cannot begin with"},
       // A player needs one way in, and only one.
