@@ -213,8 +213,11 @@ TEST(WebPort, SignUpsLastAcrossARestartAndLookAlikesAreRefused) {
   ServerRunner again(kelva::testing::demoDefinition(), options);
   ASSERT_TRUE(again.started()) << again.log();
   WebClient mira(again.webPort());
-  mira.send(R"({"type":"login","name":"Mira","password":"pw-wrong"})");
-  EXPECT_EQ(mira.next("refused")["text"], "Wrong password. What is your name?");
+  // A password is compared as typed: a trailing space makes it wrong.
+  for (const char* wrong : {"pw-wrong", "pw-mira "}) {
+    mira.send(std::string(R"({"type":"login","name":"Mira","password":")") + wrong + R"("})");
+    EXPECT_EQ(mira.next("refused")["text"], "Wrong password. What is your name?") << wrong;
+  }
   mira.send(R"({"type":"login","name":"Mira","password":"pw-mira"})");
   EXPECT_EQ(mira.next("entered")["name"], "Mira");
 
