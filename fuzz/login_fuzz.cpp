@@ -2,20 +2,26 @@
 // throttle, with time passing between lines as the input says. The player
 // port: names and passwords (a guest is always in double quotes, a registered
 // name enters only with its own password, a throttled attempt is never
-// checked, a take-over frees the name). The bot port: StartBot calls (only
+// checked, a banned name never enters, a take-over frees the name). The
+// registered names are kept in an account store as the world keeps them, and
+// each password is checked against its hash at once. The bot port: StartBot calls (only
 // the citizen's own password logs in). The bytes are cut into lines as the
 // player port cuts them: CR, LF and CR LF each end one.
 #include <chrono>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "auth/password_hash.h"
 #include "fuzz/fuzz_input.h"
 #include "net/bot_protocol.h"
 #include "net/line_buffer.h"
 #include "world/guards/login_throttle.h"
 #include "world/core/player_login.h"
 #include "world/core/world_core.h"
+#include "world/store/account_store.h"
 
 namespace {
 
@@ -33,8 +39,8 @@ world::WorldDefinition definition(fuzz::FuzzInput& in) {
   def.name = "Fuzzworld";
   def.bots.push_back({1, "botpw"});
   def.bots.push_back({2, ""});
-  def.players.push_back({"Ann", "annpw"});
-  def.players.push_back({"Kaya", "kaya"});
+  def.players.push_back({"Ann", "annpw", ""});
+  def.players.push_back({"Kaya", "kaya", ""});
   def.guests = in.flag();
   if (in.flag()) def.maxGuests = in.below(3);
   return def;
@@ -46,12 +52,31 @@ const world::PlayerAccount* accountOf(const world::WorldDefinition& def, const s
   return nullptr;
 }
 
+// The world file's players in a store of their own, Kaya banned when `banKaya`.
+std::unique_ptr<world::AccountStore> storeOf(const world::WorldDefinition& def, bool banKaya) {
+  auto opened = world::AccountStore::open(":memory:");
+  if (!opened.isOk()) fuzz::broken("an account store in memory cannot be opened");
+  std::unique_ptr<world::AccountStore> store = std::move(opened.value());
+  for (const auto& a : def.players) {
+    // Hashing is the slow part: each password is hashed once for every run.
+    static std::map<std::string, std::string> hashes;
+    auto [at, fresh] = hashes.try_emplace(a.password);
+    if (fresh) at->second = auth::hashPassword(a.password, auth::HashCost::kMinimum).value();
+    const int64_t banned = banKaya && a.name == "Kaya" ? world::kBannedForever : 0;
+    if (!store->add({a.name, at->second, false, banned}).isOk()) fuzz::broken("an account cannot be added");
+  }
+  return store;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fuzz::FuzzInput in(data, size);
   const world::WorldDefinition def = definition(in);
+  const bool banKaya = in.flag();
+  std::unique_ptr<world::AccountStore> store = storeOf(def, banKaya);
   world::WorldCore core(def);
+  core.useAccounts(*store);
   world::ThrottleOptions options;
   options.freeFailuresPerAddress = 2;
   options.freeFailuresPerName = 2;
@@ -82,29 +107,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   };
 
   // The outcome of `password` (for `name`) must be the throttle's or the account's.
-  auto checkOutcome = [&](const PlayerLogin::Outcome& o, const std::string& password) {
-    const world::PlayerAccount* acc = accountOf(def, asked);
-    switch (o.step) {
-      case Step::kRegistered: {
-        if (!acc || acc->password != password) fuzz::broken("a registered name entered without its password");
-        if (o.takesOver && !core.takeOver(o.name)) fuzz::broken("a take-over with nobody to take over from");
-        if (core.nameInUse(o.name)) fuzz::broken("a registered name entered while it is in use");
-        enterWorld(o.name, world::AvatarKind::kRegistered);
-        return;
-      }
-      case Step::kWrongPassword:
-        if (acc && acc->password == password) fuzz::broken("the right password was called wrong");
-        return;
-      case Step::kTooManyWrong:
-        if (acc && acc->password == password) fuzz::broken("the right password was called wrong");
-        newConnection();
-        return;
-      case Step::kNameInUse:
-        return;
-      default:
-        fuzz::broken("a password was answered with a name's outcome");
-    }
-  };
+  std::function<void(const PlayerLogin::Outcome&, const std::string&)> checkOutcome =
+      [&](const PlayerLogin::Outcome& o, const std::string& password) {
+        const world::PlayerAccount* acc = accountOf(def, asked);
+        const bool right = acc && acc->password == password;
+        switch (o.step) {
+          case Step::kVerify:
+            // The port checks the hash off the world's thread; here, at once.
+            if (!acc || o.name != asked || o.password != password) fuzz::broken("a check of the wrong password");
+            checkOutcome(login->verified(core, auth::verifyPassword(o.storedHash, o.password), now), password);
+            return;
+          case Step::kRegistered:
+            if (!right) fuzz::broken("a registered name entered without its password");
+            if (banKaya && o.name == "Kaya") fuzz::broken("a banned name entered");
+            if (o.takesOver && !core.takeOver(o.name)) fuzz::broken("a take-over with nobody to take over from");
+            if (core.nameInUse(o.name)) fuzz::broken("a registered name entered while it is in use");
+            enterWorld(o.name, world::AvatarKind::kRegistered);
+            return;
+          case Step::kBanned:
+            if (!right || !(banKaya && o.name == "Kaya")) fuzz::broken("a ban told without the right password");
+            return;
+          case Step::kWrongPassword:
+            if (right) fuzz::broken("the right password was called wrong");
+            return;
+          case Step::kTooManyWrong:
+            if (right) fuzz::broken("the right password was called wrong");
+            newConnection();
+            return;
+          case Step::kNameInUse:
+            return;
+          default:
+            fuzz::broken("a password was answered with a name's outcome");
+        }
+      };
 
   net::LineBuffer lines(botPort ? net::kMaxBotLine : 1000, botPort ? net::LineEnds::kLineFeed : net::LineEnds::kAny);
   lines.feed(
@@ -165,11 +200,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
               if (held.empty()) checkOutcome(login->checkHeld(core, now), "");
             }
             break;
+          case Step::kVerify:
           case Step::kRegistered:
           case Step::kWrongPassword:
           case Step::kTooManyWrong:
+          case Step::kBanned:
             checkOutcome(o, std::string(line));
             break;
+          case Step::kBusy:
+            fuzz::broken("the log-in itself said busy; only a port may");
           case Step::kNameRefused:
           case Step::kNameInUse:
           case Step::kGuestsClosed:
