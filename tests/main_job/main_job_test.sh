@@ -50,6 +50,8 @@ check_prompt_end() {
   local what=$1 status=$2 ms=$3
   [[ $status == 0 ]] || fail "$what: run.sh ended with status $status"
   ((ms <= 4000)) || fail "$what: run.sh took $ms ms after the countdown began (3 s countdown + 1 s)"
+  # Three, Two and One a second apart: a countdown that races through is wrong too.
+  ((ms >= 1900)) || fail "$what: run.sh ended $ms ms after the countdown began, before Two and One had their second"
 }
 
 # First run: a new game from demo/.
